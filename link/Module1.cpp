@@ -1,0 +1,262 @@
+#include "Module1.h"
+
+#include "NumberText.h"
+#include "PortNames.h"
+#include "Protocol.h"
+#include "SerialControl.h"
+
+namespace {
+
+constexpr int kAnalogThreshold = protocol::kBytesPerReading;
+constexpr int kDigitalThreshold = protocol::kDigitalReplyBytes;
+constexpr int kFirstDigitalLineShown = 3;
+constexpr int kLastDigitalLineShown = 5;
+
+int baudOptionFor(const QString& settings)
+{
+    const QString baud = settings.left(4);
+    if (baud == QLatin1String("2400"))
+        return 1;
+    if (baud == QLatin1String("4800"))
+        return 2;
+    if (baud == QLatin1String("9600"))
+        return 3;
+    return 0;
+}
+
+} // namespace
+
+Module1::Module1(SerialControl& comm, LinkViews& views)
+    : m_comm(comm)
+    , m_views(views)
+{
+}
+
+// ---------------------------------------------------------------- set-up
+
+void Module1::InitSerialLink()
+{
+    ColRed = kColRed;
+    ColBlack = kColBlack;
+    ColYellow = kColYellow;
+    ColGreen = kColGreen;
+
+    m_comm.setInputLen(1);
+    ScanComPorts();
+
+    for (int n = 0; n <= 7; ++n)
+        DigData[n][2] = static_cast<std::int16_t>(1 << n);
+
+    Sampling = 0;
+    TopChan = 0;
+    RxChan = -1;
+
+    m_comm.setInputLen(2);
+    m_comm.setCommPort(kDefaultCommPort);
+    m_comm.setRTSEnable(true);
+    m_comm.setDTREnable(true);
+    m_comm.setSThreshold(1);
+    m_comm.setRThreshold(1);
+    m_comm.setSettings(QLatin1String(kDefaultSettings));
+    OldSettings = m_comm.Settings();
+
+    if (const int option = baudOptionFor(m_comm.Settings()))
+        m_views.portChooser().selectBaudOption(option);
+
+    m_comm.setHandshaking(SerialControl::Handshake::None);
+    m_comm.setInputMode(SerialControl::InputMode::Binary);
+
+    if (PortExists[2] == True) {
+        SelPort = 2;
+    } else if (PortExists[1] == True) {
+        SelPort = 1;
+    } else {
+        for (int n = 3; n <= SerialControl::MaxPort; ++n) {
+            if (PortExists[n] == True) {
+                SelPort = n;
+                break;
+            }
+        }
+    }
+}
+
+void Module1::ScanComPorts()
+{
+    for (int n = SerialControl::MinPort; n <= SerialControl::MaxPort; ++n) {
+        PortExists[n] = True;
+        // Each step may fail; the next one runs all the same.
+        bool ok = m_comm.setCommPort(n);
+        ok = m_comm.setPortOpen(true) && ok;
+        const QString why = ok ? QString() : m_comm.lastError();
+        ok = m_comm.setPortOpen(false) && ok;
+        if (!ok) {
+            PortExists[n] = False;
+            PortProblem[n] = why.isEmpty() ? QStringLiteral("cannot open") : why;
+        } else {
+            PortProblem[n].clear();
+        }
+    }
+
+    PortChooser& chooser = m_views.portChooser();
+    for (int n = SerialControl::MinPort; n <= SerialControl::MaxPort; ++n) {
+        chooser.describeComSel(n, m_comm.deviceName(n), PortProblem[n]);
+        if (PortExists[n] == True)
+            LastPort = n;
+        else
+            chooser.setComSelEnabled(n, false);
+    }
+}
+
+void Module1::OpenPortAtStartup()
+{
+    if (LastPort == 0) {
+        m_views.showSettingsModal();
+        if (m_views.programEnded())
+            return;
+    }
+    m_comm.setCommPort(SelPort);
+    m_views.portChooser().selectComSel(SelPort);
+    m_comm.setPortOpen(true);
+
+    if (!(m_comm.DSRHolding() && m_comm.CTSHolding())) {
+        m_comm.setPortOpen(false);
+        m_views.showSettingsModal();
+        if (m_views.programEnded())
+            return;
+    }
+    ShowDsrLamp();
+    ShowCtsLamp();
+}
+
+void Module1::ShowDsrLamp()
+{
+    m_views.mainPanel().paintLite3(m_comm.DSRHolding() ? ColGreen : ColBlack);
+}
+
+void Module1::ShowCtsLamp()
+{
+    m_views.mainPanel().paintLite1(m_comm.CTSHolding() ? ColGreen : ColBlack);
+}
+
+// ---------------------------------------------------------------- commands
+
+void Module1::SendCommand()
+{
+    m_comm.setOutput(CmdStr);
+    if (EchoOn == True)
+        m_views.echoPanel().setLabel1(CmdStr);
+}
+
+void Module1::RequestAnalog()
+{
+    m_comm.setRThreshold(kAnalogThreshold);
+    CmdStr = protocol::readAnalogCommand(TopChan);
+    SendCommand();
+    RxChan = TopChan;
+    RxMode = RxAnalog;
+}
+
+void Module1::RequestDigital()
+{
+    CmdStr = protocol::readDigitalCommand();
+    SendCommand();
+    RxMode = RxDigital;
+    RxChan = 0;
+    m_comm.setRThreshold(kDigitalThreshold);
+    if (Sampling > 0 && DinMode > 0)
+        DinMode = 2;
+}
+
+void Module1::NormalizeDacText()
+{
+    if (ValStr.isEmpty())
+        ValStr = QStringLiteral("0000");
+    DacVal = static_cast<std::int16_t>(protocol::parseDacText(ValStr));
+    if (DacVal > protocol::kDacMaxMillivolts)
+        DacVal = protocol::kDacMaxMillivolts;
+    ValStr = protocol::fourDigits(DacVal);
+}
+
+void Module1::SetAnalogOutput()
+{
+    const int c = DacChan & 3;
+    const protocol::DacCode code = protocol::dacCode(DacVal);
+    DacData[c][0] = static_cast<std::int16_t>(code.range);
+    DacData[c][1] = static_cast<std::int16_t>(code.code);
+    DacData[c][2] = static_cast<std::int16_t>(code.millivolts);
+    const protocol::DacWord word = protocol::dacWord(c, code);
+    CmdStr = protocol::setAnalogCommand(word.high, word.low);
+    SendCommand();
+}
+
+// ---------------------------------------------------------------- replies
+
+void Module1::ReceiveReply()
+{
+    m_comm.setInputLen(m_comm.RThreshold());
+
+    if (RxMode == RxDigital) {
+        const QByteArray bytes = m_comm.Input();
+        // A receive event whose byte was already taken leaves the reply awaited.
+        if (!bytes.isEmpty()) {
+            DinByte = static_cast<std::uint8_t>(bytes[0]);
+            ShowDigitalInputs();
+            RxMode = RxIdle;
+            if (Sampling > 0)
+                RxChan = -1;
+        }
+    }
+
+    if (RxMode == RxAnalog) {
+        m_comm.setInputLen(kAnalogThreshold);
+        while (m_comm.InBufferCount() >= protocol::kBytesPerReading) {
+            const QByteArray pair = m_comm.Input();
+            if (pair.size() < protocol::kBytesPerReading)
+                break;
+            AdCount = protocol::adCount(static_cast<std::uint8_t>(pair[0]), static_cast<std::uint8_t>(pair[1]));
+            if (RxChan >= 0 && RxChan <= protocol::kMaxAnalogChannel)
+                AnaData[RxChan][1] = static_cast<std::int16_t>(AdCount);
+            RxChan -= 1;
+            if (RxChan < 0) {
+                ShowAnalogValues();
+                RxMode = RxIdle;
+                if (Sampling > 0 && DinMode > 0)
+                    DinMode = 1;
+                break;
+            }
+        }
+        if (EchoOn == True) {
+            ValStr = numberText(RxChan);
+            m_views.echoPanel().setLabel2(ValStr);
+        }
+    }
+}
+
+void Module1::ShowDigitalInputs()
+{
+    MainPanel& panel = m_views.mainPanel();
+    for (int n = kFirstDigitalLineShown; n <= kLastDigitalLineShown; ++n) {
+        const int mask = DigData[n][2];
+        const int state = mask != 0 ? (DinByte & mask) / mask : 0;
+        DigData[n][0] = static_cast<std::int16_t>(state);
+        if (state == 1) {
+            panel.paintDLite(n, ColGreen);
+            panel.setDinTxt(n, QStringLiteral("1"));
+        } else {
+            panel.paintDLite(n, ColBlack);
+            panel.setDinTxt(n, QStringLiteral("0"));
+        }
+    }
+}
+
+void Module1::ShowAnalogValues()
+{
+    MainPanel& panel = m_views.mainPanel();
+    for (int ch = 0; ch <= TopChan; ++ch) {
+        AdCount = AnaData[ch][1];
+        panel.setADValTxt(ch, numberText(AdCount));
+        const int mv = protocol::countToMillivolts(AdCount);
+        AnaData[ch][2] = static_cast<std::int16_t>(mv);
+        panel.setVolValTxt(ch, numberText(mv));
+    }
+}

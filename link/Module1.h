@@ -1,0 +1,109 @@
+#pragma once
+
+// The program's shared state and the device-link routines that work on it.
+// One instance lives for the whole run; every window reads and writes it by name.
+
+#include "LinkViews.h"
+
+#include <QByteArray>
+#include <QString>
+#include <array>
+#include <cstdint>
+
+class SerialControl;
+
+// Flags kept as 16-bit integers hold True as -1.
+inline constexpr std::int16_t True = -1;
+inline constexpr std::int16_t False = 0;
+
+// Lamp colours (blue-green-red layout).
+inline constexpr Colour kColRed = 255;
+inline constexpr Colour kColGreen = 65280;
+inline constexpr Colour kColYellow = 65535;
+inline constexpr Colour kColBlack = 0;
+
+// Reply expected (RxMode).
+inline constexpr int RxIdle = 0;
+inline constexpr int RxDigital = 1;
+inline constexpr int RxAnalog = 10;
+
+// Line parameters and the baud options of the settings dialog.
+inline constexpr char kDefaultSettings[] = "9600,N,8,1";
+inline constexpr char kSettings2400[] = "2400,N,8,1";
+inline constexpr char kSettings4800[] = "4800,N,8,1";
+inline constexpr char kSettings9600[] = "9600,N,8,1";
+inline constexpr int kDefaultCommPort = 2;
+
+template <std::size_t Rows, std::size_t Cols>
+using Int16Table = std::array<std::array<std::int16_t, Cols>, Rows>;
+
+class Module1 {
+public:
+    Module1(SerialControl& comm, LinkViews& views);
+
+    // --- Colour constants, set once by InitSerialLink.
+    Colour ColRed = 0;
+    Colour ColGreen = 0;
+    Colour ColYellow = 0;
+    Colour ColBlack = 0;
+
+    // --- Scalars.
+    QByteArray CmdStr;        // the next command; one char a byte
+    int RxMode = RxIdle;
+    int RxChan = 0;           // channel of the next analog reading; -1 when none
+    int TopChan = 0;          // 0..6
+    int Sampling = 0;         // 1 while continuous sampling runs
+    std::int16_t DinMode = 0; // 0 off, 1 digital read due, 2 digital read issued
+    // Ticks since sampling started. Wider than 16 bits: a long run at full speed
+    // passes 32767 ticks within a minute, and the count must stay true.
+    long long SampCount = 0;
+    std::uint8_t DinByte = 0;
+    int AdCount = 0;
+    int DoutLevel = 0;
+    int OutByte = 0;
+    int DacChan = 0;
+    std::int16_t DacVal = 0;
+    QString ValStr;
+    std::int16_t EchoOn = False;
+    int SelPort = 0;
+    int LastPort = 0;
+    int OldPort = 0;
+    QString OldSettings;
+
+    // --- Arrays (bounds inclusive from 0).
+    Int16Table<25, 3> AnaData{};   // (ch, 1) count, (ch, 2) millivolts
+    Int16Table<9, 3> DigData{};    // (n, 0) line state, (n, 2) bit mask
+    Int16Table<5, 6> DacData{};    // (c, 0) range bit, (c, 1) code, (c, 2) millivolts
+    std::array<std::int16_t, 18> PortExists{};
+    // Why each port could not be opened by the probe (empty where it could).
+    std::array<QString, 18> PortProblem{};
+
+    // --- Serial link set-up and port discovery.
+    void InitSerialLink();
+    void ScanComPorts();
+    void ShowDsrLamp();
+    void ShowCtsLamp();
+    // The port opening that the main window's load handler runs once it is
+    // shown: falls back to the settings dialog when no port exists or no module
+    // holds DSR and CTS, then paints the line lamps.
+    void OpenPortAtStartup();
+
+    // --- Command protocol.
+    void SendCommand();
+    void RequestAnalog();
+    void RequestDigital();
+    void NormalizeDacText();
+    void SetAnalogOutput();
+
+    // --- Reply reception and decoding.
+    void ReceiveReply();
+    void ShowDigitalInputs();
+    void ShowAnalogValues();
+
+    SerialControl& comm() { return m_comm; }
+    LinkViews& views() { return m_views; }
+
+private:
+    SerialControl& m_comm;
+    LinkViews& m_views;
+};

@@ -1,0 +1,127 @@
+#pragma once
+
+#include "LineSettings.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <deque>
+
+// The program's one serial communications control. Callers see properties and
+// one event, OnComm(); implementations (a real port, a test double, a simulated
+// module) supply the device behind it through the protected hooks.
+//
+// Events are queued and delivered from the event loop one at a time, never from
+// inside a call the program makes into the control, so a request made inside an
+// OnComm handler cannot re-enter it. CommEvent() holds the code while OnComm runs.
+class SerialControl : public QObject {
+    Q_OBJECT
+
+public:
+    // Event codes held by CommEvent().
+    static constexpr int comEvSend = 1;     // the transmit buffer has drained
+    static constexpr int comEvReceive = 2;  // at least RThreshold bytes are waiting
+    static constexpr int comEvCTS = 3;      // the CTS line changed
+    static constexpr int comEvDSR = 4;      // the DSR line changed
+
+    static constexpr int MinPort = 1;
+    static constexpr int MaxPort = 16;
+
+    enum class Handshake { None, XonXoff, RtsCts, RtsCtsXonXoff };
+    enum class InputMode { Text, Binary };
+
+    explicit SerialControl(QObject* parent = nullptr);
+    ~SerialControl() override;
+
+    int CommPort() const { return m_commPort; }
+    // Refused (false) while open, and for numbers outside 1..16.
+    bool setCommPort(int port);
+
+    bool PortOpen() const { return m_open; }
+    // Opening is refused (false) for a missing device, a port in use, no
+    // permission, or a port that is already open. Closing a closed port is a no-op.
+    bool setPortOpen(bool open);
+
+    QString Settings() const { return m_settings.toString(); }
+    // A malformed string is refused (false) and leaves the settings as they were.
+    bool setSettings(const QString& settings);
+
+    Handshake Handshaking() const { return m_handshake; }
+    void setHandshaking(Handshake handshake);
+    bool RTSEnable() const { return m_rts; }
+    void setRTSEnable(bool on);
+    bool DTREnable() const { return m_dtr; }
+    void setDTREnable(bool on);
+    int SThreshold() const { return m_sThreshold; }
+    void setSThreshold(int bytes);
+    int RThreshold() const { return m_rThreshold; }
+    void setRThreshold(int bytes);
+    int InputLen() const { return m_inputLen; }
+    void setInputLen(int bytes);  // 0 reads everything waiting
+    InputMode inputMode() const { return m_inputMode; }
+    void setInputMode(InputMode mode);
+
+    int InBufferCount() const;
+    // Removes and returns up to InputLen waiting bytes (never more than there are).
+    QByteArray Input();
+    // Writes the bytes in order; on a closed port nothing is sent.
+    void setOutput(const QByteArray& bytes);
+
+    // False for a closed port or a device that cannot report its lines.
+    bool CTSHolding() const;
+    bool DSRHolding() const;
+
+    int CommEvent() const { return m_commEvent; }
+
+    // The device a port number stands for, and why the last refused open failed
+    // (for example "missing", "in use", "permission denied").
+    virtual QString deviceName(int port) const = 0;
+    QString lastError() const { return m_lastError; }
+
+signals:
+    void OnComm();
+
+protected:
+    // Device hooks. openDevice() fills *why when it fails.
+    virtual bool openDevice(int port, const LineSettings& settings, QString* why) = 0;
+    virtual void closeDevice() = 0;
+    virtual void applyLineSettings(const LineSettings& settings) = 0;  // only called while open
+    virtual void applyHandshake(Handshake handshake) = 0;              // only called while open
+    virtual void applyModemLines(bool dtr, bool rts) = 0;              // only called while open
+    virtual qint64 bytesWaiting() const = 0;
+    virtual QByteArray readWaiting(qint64 maxBytes) = 0;
+    virtual void writeBytes(const QByteArray& bytes) = 0;
+    virtual bool ctsLine() const = 0;
+    virtual bool dsrLine() const = 0;
+
+    // For implementations: report what the device did.
+    void bytesArrived();    // raises a receive event when enough bytes wait
+    void outputDrained();   // raises a send event
+    void checkLines();      // raises CTS and DSR events for lines that changed
+    void deviceLost();      // the device went away while open: close and report
+
+private:
+    void raiseEvent(int code);
+    void scheduleDelivery();
+    void deliverNext();
+    bool receiveDue() const;
+
+    int m_commPort = 1;
+    bool m_open = false;
+    LineSettings m_settings;
+    Handshake m_handshake = Handshake::None;
+    bool m_rts = false;
+    bool m_dtr = false;
+    int m_sThreshold = 0;
+    int m_rThreshold = 0;
+    int m_inputLen = 0;
+    InputMode m_inputMode = InputMode::Text;
+    bool m_lastCts = false;
+    bool m_lastDsr = false;
+    QString m_lastError;
+
+    std::deque<int> m_pending;
+    bool m_deliveryScheduled = false;
+    bool m_delivering = false;
+    int m_commEvent = 0;
+};

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Installs what ZOLT Control needs from the distribution's packages, builds it,
+# and then either starts the program or runs every test.
+#
+#   ./setup.sh run     install, build, start ZOLT Control
+#   ./setup.sh test    install, build, run all tests (headless)
+set -euo pipefail
+
+cd "$(dirname "${BASH_SOURCE[0]}")"
+mode=${1:-run}
+build_dir=${ZOLT_BUILD_DIR:-build}
+
+packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev libgl-dev fonts-dejavu-core)
+if [ "$mode" = run ]; then
+  packages+=(libqt6serialport6 qt6-qpa-plugins)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get update -qq
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
+fi
+
+jobs=$(nproc 2>/dev/null || echo 2)
+case "$mode" in
+  run)
+    cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
+    cmake --build "$build_dir" -j"$jobs" --target ZOLTrc
+    exec "$build_dir/app/ZOLTrc"
+    ;;
+  test)
+    cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DZOLT_WERROR=ON
+    cmake --build "$build_dir" -j"$jobs"
+    export QT_QPA_PLATFORM=offscreen
+    cd "$build_dir"
+    ctest --output-on-failure --no-tests=error -j"$jobs"
+    ;;
+  *)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac

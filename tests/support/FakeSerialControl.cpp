@@ -1,0 +1,86 @@
+#include "FakeSerialControl.h"
+
+FakeSerialControl::FakeSerialControl(QObject* parent)
+    : SerialControl(parent)
+{
+}
+
+void FakeSerialControl::setLines(bool cts, bool dsr)
+{
+    m_cts = cts;
+    m_dsr = dsr;
+    checkLines();
+}
+
+void FakeSerialControl::feed(const QByteArray& bytes)
+{
+    if (!PortOpen())
+        return;
+    m_rx.append(bytes);
+    bytesArrived();
+}
+
+void FakeSerialControl::unplug()
+{
+    m_existing.remove(CommPort());
+    deviceLost();
+}
+
+void FakeSerialControl::clearWritten()
+{
+    m_written.clear();
+    m_writes.clear();
+}
+
+QString FakeSerialControl::deviceName(int port) const
+{
+    return QStringLiteral("fake%1").arg(port);
+}
+
+bool FakeSerialControl::openDevice(int port, const LineSettings& settings, QString* why)
+{
+    if (!m_existing.contains(port)) {
+        *why = QStringLiteral("missing");
+        return false;
+    }
+    if (m_busy.contains(port)) {
+        *why = QStringLiteral("in use");
+        return false;
+    }
+    ++m_openCount;
+    m_openedPorts.append(port);
+    m_applied.append(settings.toString());
+    m_rx.clear();
+    return true;
+}
+
+void FakeSerialControl::closeDevice()
+{
+    m_rx.clear();
+    m_dtrOut = m_rtsOut = false;
+}
+
+void FakeSerialControl::applyLineSettings(const LineSettings& settings)
+{
+    m_applied.append(settings.toString());
+}
+
+void FakeSerialControl::applyModemLines(bool dtr, bool rts)
+{
+    m_dtrOut = dtr;
+    m_rtsOut = rts;
+}
+
+QByteArray FakeSerialControl::readWaiting(qint64 maxBytes)
+{
+    const QByteArray out = m_rx.left(maxBytes);
+    m_rx.remove(0, out.size());
+    return out;
+}
+
+void FakeSerialControl::writeBytes(const QByteArray& bytes)
+{
+    m_written.append(bytes);
+    m_writes.append(bytes);
+    outputDrained();
+}

@@ -1,0 +1,35 @@
+#include "Lamp.h"
+
+#include <QPainter>
+
+Lamp::Lamp(QWidget* parent)
+    : QWidget(parent)
+{
+}
+
+void Lamp::setColour(Colour colour)
+{
+    if (m_painted && m_colour == colour)
+        return;
+    m_colour = colour;
+    m_painted = true;
+    update();
+}
+
+QColor Lamp::toQColor(Colour colour)
+{
+    return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+}
+
+QColor Lamp::fill() const
+{
+    return m_painted ? toQColor(m_colour) : palette().color(QPalette::Button);
+}
+
+void Lamp::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), fill());
+    painter.setPen(palette().color(QPalette::Dark));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "LinkViews.h"
+
+#include <QWidget>
+
+// A small box without text, filled with a colour the program sets. Colours are
+// given in the blue-green-red layout (red in the low byte).
+class Lamp : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit Lamp(QWidget* parent = nullptr);
+
+    // The lamp starts in the desktop's face colour for controls until painted.
+    void setColour(Colour colour);
+    bool painted() const { return m_painted; }
+    Colour colour() const { return m_colour; }
+    QColor fill() const;
+
+    static QColor toQColor(Colour colour);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    Colour m_colour = 0;
+    bool m_painted = false;
+};
