@@ -1,0 +1,259 @@
+#include "QtSerialControl.h"
+
+#include <QFile>
+#include <QMetaObject>
+#include <utility>
+
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#include <unistd.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#endif
+
+namespace {
+
+const QString kMissing = QStringLiteral("missing");
+const QString kInUse = QStringLiteral("in use");
+const QString kNoPermission = QStringLiteral("permission denied");
+
+QSerialPort::Parity parityOf(char letter)
+{
+    switch (letter) {
+    case 'E': return QSerialPort::EvenParity;
+    case 'O': return QSerialPort::OddParity;
+    case 'M': return QSerialPort::MarkParity;
+    case 'S': return QSerialPort::SpaceParity;
+    default: return QSerialPort::NoParity;
+    }
+}
+
+QSerialPort::FlowControl flowOf(SerialControl::Handshake handshake)
+{
+    switch (handshake) {
+    case SerialControl::Handshake::XonXoff: return QSerialPort::SoftwareControl;
+    // Qt offers one flow control at a time; RTS/CTS is the one that protects the line.
+    case SerialControl::Handshake::RtsCts:
+    case SerialControl::Handshake::RtsCtsXonXoff: return QSerialPort::HardwareControl;
+    case SerialControl::Handshake::None: break;
+    }
+    return QSerialPort::NoFlowControl;
+}
+
+} // namespace
+
+QtSerialControl::QtSerialControl(DeviceMap devices, QObject* parent)
+    : SerialControl(parent)
+    , m_devices(std::move(devices))
+    , m_port(new QSerialPort(this))
+{
+    m_linePoll.setInterval(LinePollMs);
+    connect(&m_linePoll, &QTimer::timeout, this, &QtSerialControl::pollLines);
+    connect(m_port, &QSerialPort::readyRead, this, [this] { bytesArrived(); });
+    connect(m_port, &QSerialPort::bytesWritten, this, &QtSerialControl::onBytesWritten);
+    connect(m_port, &QSerialPort::errorOccurred, this, &QtSerialControl::onError);
+}
+
+QtSerialControl::~QtSerialControl()
+{
+    if (m_port->isOpen())
+        closeDevice();
+}
+
+QString QtSerialControl::deviceName(int port) const
+{
+    return m_devices ? m_devices(port) : QString();
+}
+
+bool QtSerialControl::openDevice(int port, const LineSettings& settings, QString* why)
+{
+    const QString device = deviceName(port);
+    if (device.isEmpty()) {
+        *why = kMissing;
+        return false;
+    }
+#ifdef Q_OS_UNIX
+    // Qt reports a lock held by another program and a denied open alike, as a
+    // permission error; asking first tells the two apart.
+    const QByteArray path = QFile::encodeName(device);
+    if (::access(path.constData(), F_OK) != 0) {
+        *why = kMissing;
+        return false;
+    }
+    if (::access(path.constData(), R_OK | W_OK) != 0) {
+        *why = kNoPermission;
+        return false;
+    }
+#endif
+    m_port->setPortName(device);
+    configure(settings);
+    // Qt opens exclusively: a lock file beside other programs' locks, and TIOCEXCL.
+    if (!m_port->open(QIODevice::ReadWrite)) {
+        switch (m_port->error()) {
+        case QSerialPort::DeviceNotFoundError:
+        case QSerialPort::ResourceError:  // a device node with no hardware behind it
+            *why = kMissing;
+            break;
+        case QSerialPort::PermissionError:
+            *why = kInUse;
+            break;
+        default:
+            *why = m_port->errorString();
+            break;
+        }
+        m_port->clearError();
+        return false;
+    }
+    ++m_openSerial;
+    m_lossReported = false;
+    requestLowLatency();
+    m_linePoll.start();
+    return true;
+}
+
+void QtSerialControl::closeDevice()
+{
+    m_linePoll.stop();
+    if (m_port->isOpen()) {
+        // Let what the program wrote last leave before the port is given up.
+        if (!m_lossReported)
+            m_port->flush();
+        m_port->close();
+    }
+    m_port->clearError();
+}
+
+void QtSerialControl::configure(const LineSettings& settings)
+{
+    m_port->setBaudRate(settings.baud);
+    m_port->setParity(parityOf(settings.parity));
+    m_port->setDataBits(static_cast<QSerialPort::DataBits>(settings.dataBits));
+    m_port->setStopBits(settings.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
+    m_port->clearError();
+}
+
+void QtSerialControl::applyLineSettings(const LineSettings& settings)
+{
+    configure(settings);
+}
+
+void QtSerialControl::applyHandshake(Handshake handshake)
+{
+    m_port->setFlowControl(flowOf(handshake));
+    m_port->clearError();
+}
+
+void QtSerialControl::applyModemLines(bool dtr, bool rts)
+{
+    // Set both explicitly: Windows leaves RTS low on open otherwise. A device
+    // without modem lines (a pseudo-terminal) refuses, which is harmless.
+    m_port->setDataTerminalReady(dtr);
+    m_port->setRequestToSend(rts);
+    m_port->clearError();
+}
+
+void QtSerialControl::requestLowLatency()
+{
+#ifdef Q_OS_LINUX
+    // USB adapters otherwise hold received bytes for up to 16 ms. Devices that
+    // do not know the request refuse it; nothing depends on it.
+    const int fd = static_cast<int>(m_port->handle());
+    serial_struct serial {};
+    if (::ioctl(fd, TIOCGSERIAL, &serial) == 0) {
+        serial.flags |= ASYNC_LOW_LATENCY;
+        ::ioctl(fd, TIOCSSERIAL, &serial);
+    }
+#endif
+}
+
+qint64 QtSerialControl::bytesWaiting() const
+{
+    return m_port->bytesAvailable();
+}
+
+QByteArray QtSerialControl::readWaiting(qint64 maxBytes)
+{
+    return m_port->read(maxBytes);
+}
+
+void QtSerialControl::writeBytes(const QByteArray& bytes)
+{
+    m_port->write(bytes);
+}
+
+void QtSerialControl::onBytesWritten()
+{
+    if (m_port->bytesToWrite() < SThreshold())
+        outputDrained();
+}
+
+bool QtSerialControl::pinHigh(QSerialPort::PinoutSignal signal) const
+{
+    if (!m_port->isOpen())
+        return false;
+    // A device without modem lines reports none, and an error that is dropped here.
+    const bool high = m_port->pinoutSignals().testFlag(signal);
+    m_port->clearError();
+    return high;
+}
+
+bool QtSerialControl::ctsLine() const
+{
+    return pinHigh(QSerialPort::ClearToSendSignal);
+}
+
+bool QtSerialControl::dsrLine() const
+{
+    return pinHigh(QSerialPort::DataSetReadySignal);
+}
+
+void QtSerialControl::pollLines()
+{
+    if (!m_lossReported)
+        checkLines();
+}
+
+void QtSerialControl::onError(QSerialPort::SerialPortError error)
+{
+    if (!m_port->isOpen() || m_lossReported)
+        return;
+    switch (error) {
+    case QSerialPort::ResourceError:
+        reportLost();
+        break;
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+        // On Linux a device that went away is hung up: reads return nothing and
+        // Qt calls that a read error, again and again. Only a hang-up is a loss.
+        if (hungUp())
+            reportLost();
+        break;
+    default:
+        break;
+    }
+}
+
+bool QtSerialControl::hungUp() const
+{
+#ifdef Q_OS_UNIX
+    pollfd entry {};
+    entry.fd = static_cast<int>(m_port->handle());
+    entry.events = POLLIN;
+    return ::poll(&entry, 1, 0) > 0 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#else
+    return false;
+#endif
+}
+
+void QtSerialControl::reportLost()
+{
+    m_lossReported = true;
+    // Closed from the event loop, outside the port's own notification.
+    const quint64 serial = m_openSerial;
+    QMetaObject::invokeMethod(this, [this, serial] {
+        if (serial == m_openSerial)
+            deviceLost();  // does nothing once the program has closed the port
+    }, Qt::QueuedConnection);
+}

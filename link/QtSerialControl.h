@@ -1,0 +1,61 @@
+#pragma once
+
+#include "PortNames.h"
+#include "SerialControl.h"
+
+#include <QSerialPort>
+#include <QString>
+#include <QTimer>
+#include <functional>
+
+// The serial control on a real port, through Qt Serial Port.
+//
+// COM n is the device deviceForComPort(n) names; a test hands in its own map
+// (to a pseudo-terminal, say) so that it never touches the machine's ports.
+// QSerialPort has no notification for CTS and DSR, so while the port is open
+// the control polls them and raises line events when they change. A device
+// that goes away while open (an adapter unplugged, a pseudo-terminal whose
+// other end closed) closes the port and raises both line events.
+class QtSerialControl : public SerialControl {
+    Q_OBJECT
+
+public:
+    using DeviceMap = std::function<QString(int port)>;
+
+    // How often the handshake lines are read while the port is open.
+    static constexpr int LinePollMs = 100;
+
+    explicit QtSerialControl(DeviceMap devices = deviceForComPort, QObject* parent = nullptr);
+    ~QtSerialControl() override;
+
+    QString deviceName(int port) const override;
+
+protected:
+    bool openDevice(int port, const LineSettings& settings, QString* why) override;
+    void closeDevice() override;
+    void applyLineSettings(const LineSettings& settings) override;
+    void applyHandshake(Handshake handshake) override;
+    void applyModemLines(bool dtr, bool rts) override;
+    qint64 bytesWaiting() const override;
+    QByteArray readWaiting(qint64 maxBytes) override;
+    void writeBytes(const QByteArray& bytes) override;
+    bool ctsLine() const override;
+    bool dsrLine() const override;
+
+private:
+    void configure(const LineSettings& settings);
+    void requestLowLatency();
+    bool pinHigh(QSerialPort::PinoutSignal signal) const;
+    void onError(QSerialPort::SerialPortError error);
+    void onBytesWritten();
+    void pollLines();
+    bool hungUp() const;
+    void reportLost();
+
+    DeviceMap m_devices;
+    QSerialPort* m_port;
+    QTimer m_linePoll;
+    // Counts opens, so that a loss noticed on one open never closes a later one.
+    quint64 m_openSerial = 0;
+    bool m_lossReported = false;
+};

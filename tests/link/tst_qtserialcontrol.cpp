@@ -1,0 +1,549 @@
+// The QSerialPort-backed control on a real pseudo-terminal pair: the control
+// opens the terminal side, the test plays the module on the other (master) side.
+// Nothing here opens the machine's own serial ports.
+
+#include "PortNames.h"
+#include "QtSerialControl.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QHash>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+
+namespace {
+
+constexpr int kPort = 3;
+constexpr int kQuietMs = 150;  // long enough for an event that should not come
+
+// One pseudo-terminal pair; the test holds the master end.
+class PtyPair {
+public:
+    PtyPair()
+    {
+        m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
+            return;
+        char name[128] = {};
+        if (::ptsname_r(m_master, name, sizeof name) != 0)
+            return;
+        m_slave = QString::fromLocal8Bit(name);
+        ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    }
+    ~PtyPair() { closeMaster(); }
+    PtyPair(const PtyPair&) = delete;
+    PtyPair& operator=(const PtyPair&) = delete;
+
+    bool ok() const { return m_master >= 0 && !m_slave.isEmpty(); }
+    QString slave() const { return m_slave; }
+    int master() const { return m_master; }
+
+    void write(const QByteArray& bytes)
+    {
+        qsizetype done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
+            if (n > 0)
+                done += n;
+            else
+                QCoreApplication::processEvents();
+        }
+    }
+
+    // What reaches the module side within the time, letting the control's
+    // event loop run meanwhile (the control writes from there).
+    QByteArray read(qsizetype count, int timeoutMs = 2000)
+    {
+        QByteArray got;
+        QDeadlineTimer deadline(timeoutMs);
+        while (got.size() < count && !deadline.hasExpired()) {
+            QCoreApplication::processEvents();
+            char buffer[512];
+            const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+            if (n > 0) {
+                got.append(buffer, n);
+                continue;
+            }
+            pollfd entry {m_master, POLLIN, 0};
+            ::poll(&entry, 1, 5);
+        }
+        return got;
+    }
+
+    termios lineSettings() const
+    {
+        termios tio {};
+        ::tcgetattr(m_master, &tio);  // the terminal side's settings
+        return tio;
+    }
+
+    void closeMaster()
+    {
+        if (m_master >= 0)
+            ::close(m_master);
+        m_master = -1;
+    }
+
+private:
+    int m_master = -1;
+    QString m_slave;
+};
+
+// Every OnComm with the code it carried and how deeply handlers nested.
+struct EventLog {
+    QList<int> codes;
+    int depth = 0;
+    int maxDepth = 0;
+    std::function<void()> during;
+
+    explicit EventLog(SerialControl& control)
+    {
+        m_connection = QObject::connect(&control, &SerialControl::OnComm, &control, [this, &control] {
+            ++depth;
+            maxDepth = std::max(maxDepth, depth);
+            codes.append(control.CommEvent());
+            if (during)
+                during();
+            --depth;
+        });
+    }
+    ~EventLog() { QObject::disconnect(m_connection); }
+    EventLog(const EventLog&) = delete;
+    EventLog& operator=(const EventLog&) = delete;
+    int count(int code) const { return int(codes.count(code)); }
+
+private:
+    QMetaObject::Connection m_connection;
+};
+
+// Configured as the program configures its port at start-up.
+void configureLikeProgram(SerialControl& control, int port = kPort)
+{
+    QVERIFY(control.setCommPort(port));
+    control.setRTSEnable(true);
+    control.setDTREnable(true);
+    control.setSThreshold(1);
+    control.setRThreshold(1);
+    control.setInputLen(0);
+    QVERIFY(control.setSettings(QStringLiteral("9600,N,8,1")));
+    control.setHandshaking(SerialControl::Handshake::None);
+    control.setInputMode(SerialControl::InputMode::Binary);
+}
+
+QByteArray allByteValues()
+{
+    QByteArray bytes;
+    for (int value = 0; value < 256; ++value)
+        bytes.append(char(value));
+    return bytes;
+}
+
+std::chrono::milliseconds cpuTime()
+{
+    rusage usage {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    const auto ms = [](const timeval& t) { return t.tv_sec * 1000LL + t.tv_usec / 1000; };
+    return std::chrono::milliseconds(ms(usage.ru_utime) + ms(usage.ru_stime));
+}
+
+// The processor time the test spends while its event loop runs idle for a
+// while; it sleeps between events, unlike qWait's time slices.
+std::chrono::milliseconds idleFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    const auto before = cpuTime();
+    loop.exec();
+    return cpuTime() - before;
+}
+
+// A control whose handshake lines the test sets; the polling is the real one.
+class ScriptedLinesControl : public QtSerialControl {
+public:
+    using QtSerialControl::QtSerialControl;
+    bool cts = false;
+    bool dsr = false;
+
+protected:
+    bool ctsLine() const override { return PortOpen() && cts; }
+    bool dsrLine() const override { return PortOpen() && dsr; }
+};
+
+} // namespace
+
+class TestQtSerialControl : public QObject {
+    Q_OBJECT
+
+private:
+    QHash<int, QString> m_devices;
+    QtSerialControl::DeviceMap devices()
+    {
+        return [this](int port) { return m_devices.value(port); };
+    }
+
+private slots:
+    void init() { m_devices.clear(); }
+
+    void comPortsNameTheirDevices()
+    {
+        QtSerialControl control;  // the program's own map; never opened here
+        for (int port = 0; port <= 17; ++port)
+            QCOMPARE(control.deviceName(port), deviceForComPort(port));
+    }
+
+    void opensRawWithTheLineSettings()
+    {
+        PtyPair pty;
+        QVERIFY(pty.ok());
+        m_devices[kPort] = pty.slave();
+        QtSerialControl control(devices());
+        configureLikeProgram(control);
+        QVERIFY(control.setPortOpen(true));
+        QVERIFY(control.PortOpen());
+        QVERIFY(control.lastError().isEmpty());
+        QVERIFY(!control.setCommPort(5));  // only while closed
+        QCOMPARE(control.CommPort(), kPort);
+
+        const termios tio = pty.lineSettings();
+        QCOMPARE(cfgetospeed(&tio), speed_t(B9600));
+        QCOMPARE(tio.c_cflag & CSIZE, tcflag_t(CS8));
+        QCOMPARE(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS), tcflag_t(0));
+        QCOMPARE(tio.c_lflag & (ICANON | ECHO | ISIG), tcflag_t(0));
+        QCOMPARE(tio.c_iflag & (IXON | IXOFF | ICRNL | ISTRIP), tcflag_t(0));
+
+        QVERIFY(control.setPortOpen(false));
+        QVERIFY(!control.PortOpen());
+        QVERIFY(control.setCommPort(5));
+    }
+
+    void settingsChangedWhileOpenReachTheDevice()
+    {
+        PtyPair pty;
+        QVERIFY(pty.ok());
+        m_devices[kPort] = pty.slave();
+        QtSerialControl control(devices());
+        configureLikeProgram(control);
+        QVERIFY(control.setPortOpen(true));
+
+        // A pseudo-terminal keeps 8 data bits without parity whatever it is
+        // asked; baud rate and stop bits are what it shows of the settings.
+        QVERIFY(control.setSettings(QStringLiteral("2400,e,7,2")));
+        QCOMPARE(control.Settings(), QStringLiteral("2400,E,7,2"));
+        termios tio = pty.lineSettings();
+        QCOMPARE(cfgetospeed(&tio), speed_t(B2400));
+        QCOMPARE(tio.c_cflag & CSTOPB, tcflag_t(CSTOPB));
+
+        QVERIFY(!control.setSettings(QStringLiteral("fast,N,8,1")));
+        QCOMPARE(control.Settings(), QStringLiteral("2400,E,7,2"));
+        tio = pty.lineSettings();
+        QCOMPARE(cfgetospeed(&tio), speed_t(B2400));
+        QCOMPARE(tio.c_cflag & CSTOPB, tcflag_t(CSTOPB));
+
+        QVERIFY(control.setSettings(QStringLiteral("4800,N,8,1")));
+        tio = pty.lineSettings();
+        QCOMPARE(cfgetospeed(&tio), speed_t(B4800));
+        QCOMPARE(tio.c_cflag & CSTOPB, tcflag_t(0));
+        QVERIFY(control.PortOpen());
+    }
+
+    void everyByteValueReachesTheDevice()
+    {
+        PtyPair pty;
+        QVERIFY(pty.ok());
+        m_devices[kPort] = pty.slave();
+        QtSerialControl control(devices());
+        configureLikeProgram(control);
+        QVERIFY(control.setPortOpen(true));
+
+        control.setOutput(allByteValues());
+        QCOMPARE(pty.read(256), allByteValues());
+        // Byte by byte, in order, as commands are written.
+        control.setOutput(QByteArray("!0RA\x03", 5));
+        control.setOutput(QByteArray("!0SO\x00", 5));
+        QCOMPARE(pty.read(10), QByteArray("!0RA\x03!0SO\x00", 10));
+    }
+
+    void everyByteValueComesFromTheDevice()
+    {
+        PtyPair pty;
+        QVERIFY(pty.ok());
+        m_devices[kPort] = pty.slave();
+        QtSerialControl control(devices());
+        configureLikeProgram(control);
+        QVERIFY(control.setPortOpen(true));
+        EventLog log(control);
+        QByteArray received;
+        log.during = [&] {
+            if (control.CommEvent() == SerialControl::comEvReceive)
+                received += control.Input();
+        };
+
+        pty.write(allByteValues());
+        QTRY_COMPARE(received.size(), 256);
+        QCOMPARE(received, allByteValues());
+        QCOMPARE(control.InBufferCount(), 0);
+    }
+
+    void inputTakesAtMostInputLen()
+    {
+        PtyPair pty;
+        QVERIFY(pty.ok());
+        m_devices[kPort] = pty.slave();
+        QtSerialControl control(devices());
+        configureLikeProgram(control);
+        QVERIFY(control.setPortOpen(true));
+
+        pty.write(QByteArray("\x0A\xFF\x01\x02\x7F", 5));
+        QTRY_COMPARE(control.InBufferCount(), 5);
+        control.setInputLen(2);
+        QCOMPARE(control.Input(), QByteArray("\x0A\xFF", 2));
+        QCOMPARE(control.InBufferCount(), 3);
+        QCOMPARE(control.Input(), QByteArray("\x01\x02", 2));
+        QCOMPARE(control.Input(), QByteArray("\x7F", 1));
+        QCOMPARE(control.Input(), QByteArray());
+    }
+
+    void receiveEventOnlyAtTheThreshold()
+    {
+        PtyPair pty;
+        QVERIFY(pty.ok());
+        m_devices[kPort] = pty.slave();
+        QtSerialControl control(devices());
+        configureLikeProgram(control);
+        control.setRThreshold(2);
+        QVERIFY(control.setPortOpen(true));
+        EventLog log(control);
+        int waitingAtEvent = -1;
+        log.during = [&] { waitingAtEvent = control.InBufferCount(); };
+
+        pty.write(QByteArray("\x12", 1));
+        QTRY_COMPARE(control.InBufferCount(), 1);
+        QTest::qWait(kQuietMs);
+        QCOMPARE(log.count(SerialControl::comEvReceive), 0);
+
+        pty.write(QByteArray("\x34", 1));
+        QTRY_COMPARE(log.count(SerialControl::comEvReceive), 1);
+        QCOMPARE(waitingAtEvent, 2);
+        QCOMPARE(control.CommEvent(), 0);  // holds the code only while OnComm runs
+        QCOMPARE(control.Input(), QByteArray("\x12\x34", 2));
+
+        // With a threshold of 0 no receive event is raised at all.
+        control.setRThreshold(0);
+        pty.write(QByteArray("\x56\x78\x9A", 3));
+        QTRY_COMPARE(control.InBufferCount(), 3);
+        QTest::qWait(kQuietMs);
+        QCOMPARE(log.count(SerialControl::comEvReceive), 1);
+    }
+
+    void handlerIsNeverReentered()
+    {
+        PtyPair pty;
+        QVERIFY(pty.ok());
+        m_devices[kPort] = pty.slave();
+        QtSerialControl control(devices());
+        configureLikeProgram(control);
+        control.setSThreshold(0);
+        QVERIFY(control.setPortOpen(true));
+        EventLog log(control);
+        int handled = 0;
+        log.during = [&] {
+            control.Input();
+            if (++handled > 1)
+                return;
+            // A request made inside the handler, its reply, and events let run
+            // meanwhile (as the analog output window's tracking tick does).
+            control.setOutput(QByteArray("!0RD"));
+            pty.write(QByteArray("\x05", 1));
+            QDeadlineTimer deadline(100);
+            while (!deadline.hasExpired())
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        };
+
+        pty.write(QByteArray("\x01", 1));
+        QTRY_COMPARE(handled, 2);
+        QCOMPARE(log.maxDepth, 1);
+        QCOMPARE(pty.read(4), QByteArray("!0RD"));
+    }
+
+    void sendEventAfterTheOutputDrains()
+    {
+        PtyPair pty;
+        QVERIFY(pty.ok());
+        m_devices[kPort] = pty.slave();
+        QtSerialControl control(devices());
+        configureLikeProgram(control);
+        QVERIFY(control.setPortOpen(true));
+        EventLog log(control);
+
+        control.setOutput(QByteArray("!0RD"));
+        QCOMPARE(log.codes.size(), 0);  // never from inside the call
+        QTRY_COMPARE(log.count(SerialControl::comEvSend), 1);
+        QCOMPARE(pty.read(4), QByteArray("!0RD"));
+
+        control.setSThreshold(0);
+        control.setOutput(QByteArray("!0RD"));
+        QCOMPARE(pty.read(4), QByteArray("!0RD"));
+        QTest::qWait(kQuietMs);
+        QCOMPARE(log.count(SerialControl::comEvSend), 1);
+    }
+
+    void missingDeviceIsRefused()
+    {
+        m_devices[kPort] = QStringLiteral("/dev/zolt-test-no-such-tty");
+        QtSerialControl control(devices());
+        configureLikeProgram(control);
+        QVERIFY(!control.setPortOpen(true));
+        QVERIFY(!control.PortOpen());
+        QCOMPARE(control.lastError(), QStringLiteral("missing"));
+
+        QVERIFY(control.setCommPort(4));  // a number with no device at all
+        QVERIFY(!control.setPortOpen(true));
+        QCOMPARE(control.lastError(), QStringLiteral("missing"));
+        QVERIFY(!control.CTSHolding());
+        QVERIFY(!control.DSRHolding());
+        QCOMPARE(control.InBufferCount(), 0);
+    }
+
+    void secondOpenOfTheSameDeviceIsRefused()
+    {
+        PtyPair pty;
+        QVERIFY(pty.ok());
+        m_devices[kPort] = pty.slave();
+        QtSerialControl first(devices());
+        QtSerialControl second(devices());
+        configureLikeProgram(first);
+        configureLikeProgram(second);
+
+        QVERIFY(first.setPortOpen(true));
+        QVERIFY(!second.setPortOpen(true));
+        QVERIFY(!second.PortOpen());
+        QCOMPARE(second.lastError(), QStringLiteral("in use"));
+        QVERIFY(!first.setPortOpen(true));  // already open
+
+        QVERIFY(first.setPortOpen(false));
+        QVERIFY(second.setPortOpen(true));
+        second.setOutput(QByteArray("!0RD"));
+        QCOMPARE(pty.read(4), QByteArray("!0RD"));
+    }
+
+    void linesOfADeviceWithoutThemReadFalse()
+    {
+        PtyPair pty;
+        QVERIFY(pty.ok());
+        m_devices[kPort] = pty.slave();
+        QtSerialControl control(devices());
+        configureLikeProgram(control);
+        QVERIFY(!control.CTSHolding());  // closed
+        QVERIFY(!control.DSRHolding());
+        QVERIFY(control.setPortOpen(true));
+        EventLog log(control);
+
+        // A pseudo-terminal has no modem lines: false, and the port stays usable.
+        QVERIFY(!control.CTSHolding());
+        QVERIFY(!control.DSRHolding());
+        QTest::qWait(3 * QtSerialControl::LinePollMs);
+        QVERIFY(control.PortOpen());
+        QVERIFY(log.codes.isEmpty());
+        control.setOutput(QByteArray("!0RD"));
+        QCOMPARE(pty.read(4), QByteArray("!0RD"));
+    }
+
+    void lineChangesAreEventsWhileOpen()
+    {
+        PtyPair pty;
+        QVERIFY(pty.ok());
+        m_devices[kPort] = pty.slave();
+        ScriptedLinesControl control(devices());
+        configureLikeProgram(control);
+        QVERIFY(control.setPortOpen(true));
+        EventLog log(control);
+        bool ctsInHandler = false;
+        log.during = [&] { ctsInHandler = control.CTSHolding(); };
+
+        control.cts = true;
+        QTRY_COMPARE(log.count(SerialControl::comEvCTS), 1);
+        QVERIFY(ctsInHandler);
+        control.dsr = true;
+        QTRY_COMPARE(log.count(SerialControl::comEvDSR), 1);
+        QVERIFY(control.DSRHolding());
+        control.cts = false;
+        control.dsr = false;
+        QTRY_COMPARE(log.codes.size(), 4);
+        QCOMPARE(log.codes.mid(2), (QList<int> {SerialControl::comEvCTS, SerialControl::comEvDSR}));
+        QTest::qWait(3 * QtSerialControl::LinePollMs);
+        QCOMPARE(log.codes.size(), 4);  // one event a change
+
+        QVERIFY(control.setPortOpen(false));
+        control.cts = true;
+        QTest::qWait(3 * QtSerialControl::LinePollMs);
+        QCOMPARE(log.codes.size(), 4);  // not polled while closed
+    }
+
+    void closedPortSendsNothing()
+    {
+        PtyPair pty;
+        QVERIFY(pty.ok());
+        m_devices[kPort] = pty.slave();
+        QtSerialControl control(devices());
+        configureLikeProgram(control);
+        EventLog log(control);
+
+        control.setOutput(QByteArray("!0RD"));  // never opened
+        QVERIFY(control.setPortOpen(true));
+        QVERIFY(control.setPortOpen(false));
+        control.setOutput(QByteArray("!0SO\x01", 5));  // opened and closed again
+        QCOMPARE(control.Input(), QByteArray());
+
+        QVERIFY(control.setPortOpen(true));
+        QCOMPARE(pty.read(1, kQuietMs), QByteArray());
+        QTest::qWait(kQuietMs);
+        QVERIFY(log.codes.isEmpty());
+    }
+
+    void otherEndClosingClosesThePort()
+    {
+        auto pty = std::make_unique<PtyPair>();
+        QVERIFY(pty->ok());
+        m_devices[kPort] = pty->slave();
+        QtSerialControl control(devices());
+        configureLikeProgram(control);
+        QVERIFY(control.setPortOpen(true));
+        EventLog log(control);
+
+        pty->closeMaster();  // as an adapter pulled out
+        QTRY_VERIFY(!control.PortOpen());
+        QCOMPARE(control.lastError(), QStringLiteral("device gone"));
+        QTRY_COMPARE(log.count(SerialControl::comEvCTS), 1);
+        QTRY_COMPARE(log.count(SerialControl::comEvDSR), 1);
+        QVERIFY(!control.CTSHolding());
+        QVERIFY(!control.DSRHolding());
+
+        // No busy loop once the loss is handled.
+        QVERIFY2(idleFor(1000) <= std::chrono::milliseconds(50), "the event loop kept spinning");
+        control.setOutput(QByteArray("!0RD"));  // closed: nothing, no crash
+
+        // The port can be opened again once a device is back.
+        pty = std::make_unique<PtyPair>();
+        QVERIFY(pty->ok());
+        m_devices[kPort] = pty->slave();
+        QVERIFY(control.setPortOpen(true));
+        control.setOutput(QByteArray("!0RD"));
+        QCOMPARE(pty->read(4), QByteArray("!0RD"));
+        pty->write(QByteArray("\x2A", 1));
+        QTRY_COMPARE(control.InBufferCount(), 1);
+        QCOMPARE(control.Input(), QByteArray("\x2A", 1));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestQtSerialControl)
+#include "tst_qtserialcontrol.moc"
