@@ -1,0 +1,95 @@
+#include "DispForm.h"
+
+#include "ByteText.h"
+#include "Fonts.h"
+#include "Module1.h"
+#include "Twips.h"
+
+#include <QLabel>
+#include <QPalette>
+#include <QPushButton>
+
+namespace {
+
+// Client area, twips.
+constexpr int kClientWidth = 4680;
+constexpr int kClientHeight = 1575;
+
+// Positions in twips.
+constexpr TwipsRect kLabel1{120, 120, 2895, 375};
+constexpr TwipsRect kLabel2{120, 600, 2895, 375};
+constexpr TwipsRect kLabel3{1440, 1080, 1575, 375};
+constexpr TwipsRect kCommand1{3360, 1080, 1095, 375};
+
+QLabel* makeField(QWidget* parent, const char* name, const QString& text, const TwipsRect& at)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    // Commands may hold '<' and '>'; they must never be read as markup.
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(false);
+    label->setAutoFillBackground(true);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    label->setPalette(palette);
+    label->setFocusPolicy(Qt::NoFocus);
+    twips::place(label, at);
+    return label;
+}
+
+} // namespace
+
+DispForm::DispForm(Module1& module, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
+                          | Qt::MSWindowsFixedSizeDialogHint)
+    , m_module(module)
+{
+    setObjectName(QStringLiteral("DispForm"));
+    setWindowTitle(QStringLiteral("Display"));
+    // A close request from the window system discards the window; whoever
+    // writes to it next makes a new one.
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFont(msSansSerif(kDefaultFontPt));
+    buildLayout();
+    twips::setFixedClientSize(this, kClientWidth, kClientHeight);
+    wireHandlers();
+}
+
+void DispForm::buildLayout()
+{
+    m_label1 = makeField(this, "Label1", QStringLiteral("Label1"), kLabel1);
+    m_label2 = makeField(this, "Label2", QStringLiteral("Label2"), kLabel2);
+    m_label3 = makeField(this, "Label3", QString(), kLabel3);
+
+    m_command1 = new QPushButton(QStringLiteral("Done"), this);
+    m_command1->setObjectName(QStringLiteral("Command1"));
+    twips::place(m_command1, kCommand1);
+}
+
+void DispForm::wireHandlers()
+{
+    connect(m_command1, &QAbstractButton::clicked, this, &DispForm::Command1_Click);
+}
+
+void DispForm::setLabel1(const QByteArray& command)
+{
+    m_label1->setText(visibleBytes(command));
+}
+
+void DispForm::setLabel2(const QString& text)
+{
+    m_label2->setText(text);
+}
+
+void DispForm::clearLines()
+{
+    m_label2->clear();
+    m_label1->clear();
+}
+
+void DispForm::Command1_Click()
+{
+    hide();
+    m_module.EchoOn = False;
+}
