@@ -1,0 +1,186 @@
+// The main window's readings: start-up, on-demand reads, the digital controls,
+// the receive event handler and the continuous sampling cycle.
+
+#include "Form1.h"
+
+#include "Form1Layout.h"
+#include "Lamp.h"
+#include "Module1.h"
+#include "NumberText.h"
+#include "Protocol.h"
+#include "SerialControl.h"
+#include "ZoltProgram.h"
+
+#include <QPushButton>
+
+using namespace form1layout;
+
+void Form1::Form_Load()
+{
+    m_module.InitSerialLink();
+    m_timer1.setInterval(kTimerStartMs);
+    m_timer1.stop();
+    Command7->setText(QStringLiteral("D-On"));
+    m_module.DinMode = 0;
+    show();
+    Command4->setFocus();
+    m_module.OpenPortAtStartup();
+}
+
+void Form1::enableTimer1()
+{
+    // Enabling a running timer leaves its count as it is.
+    if (!m_timer1.isActive())
+        m_timer1.start();
+}
+
+// ---------------------------------------------------------------- sampling cycle
+
+void Form1::Timer1_Timer()
+{
+    m_timer1.stop();
+    m_module.RequestAnalog();
+    m_module.SampCount += 1;
+}
+
+void Form1::MaxSamp_Click() { m_timer1.setInterval(kMaxSpeedMs); }
+void Form1::Halfsec_Click() { m_timer1.setInterval(kHalfSecondMs); }
+void Form1::onesec_Click() { m_timer1.setInterval(kOneSecondMs); }
+void Form1::tensec_Click() { m_timer1.setInterval(kTenSecondsMs); }
+
+void Form1::MSComm1_OnComm()
+{
+    Module1& m = m_module;
+    LiteXfer->setColour(m.ColYellow);
+    switch (MSComm1.CommEvent()) {
+    case SerialControl::comEvSend:
+        LiteXfer->setColour(m.ColYellow);
+        break;
+    case SerialControl::comEvReceive:
+        LiteXfer->setColour(m.ColBlack);
+        m.ReceiveReply();
+        break;
+    case SerialControl::comEvCTS:
+        m.ShowCtsLamp();
+        break;
+    case SerialControl::comEvDSR:
+        m.ShowDsrLamp();
+        break;
+    default:
+        break;
+    }
+    const int waiting = MSComm1.InBufferCount();
+    if (waiting > 1)
+        LiteXfer->setColour(m.ColGreen);
+    if (waiting == 0)
+        LiteXfer->setColour(m.ColBlack);
+
+    if (m.Sampling == 1 && m.RxChan < 0 && m.DinMode == 1)
+        m.RequestDigital();
+    if (m.Sampling == 1 && m.RxChan < 0)
+        enableTimer1();
+}
+
+// ---------------------------------------------------------------- on-demand reads
+
+void Form1::ADCmdbut_Click(int index)
+{
+    for (Lamp* lamp : ChLite)
+        lamp->setColour(m_module.ColBlack);
+    m_module.TopChan = index;
+    for (int i = 0; i <= index; ++i)
+        ChLite[i]->setColour(m_module.ColGreen);
+    m_module.RequestAnalog();
+}
+
+void Form1::Command3_Click()
+{
+    for (int i = 0; i <= m_module.TopChan; ++i)
+        ChLite[i]->setColour(m_module.ColGreen);
+    m_module.RequestAnalog();
+}
+
+void Form1::Command3_MouseDown() { SamLite[1]->setColour(m_module.ColGreen); }
+void Form1::Command3_MouseUp() { SamLite[1]->setColour(m_module.ColBlack); }
+
+// ---------------------------------------------------------------- digital lines
+
+void Form1::Command1_Click()
+{
+    auto& state = m_module.DigData[protocol::kOutputLine][0];
+    state = state <= 0 ? 1 : 0;
+    m_module.OutByte = protocol::kOutputLineMask * state;
+    m_module.CmdStr = protocol::setOutputsCommand(m_module.OutByte);
+    m_module.SendCommand();
+    m_module.RequestDigital();
+}
+
+void Form1::setOutputLevel(int level)
+{
+    if (m_module.Sampling > 0)
+        return;
+    m_module.DoutLevel = level;
+    m_module.OutByte = protocol::kOutputLineMask * m_module.DoutLevel;
+    m_module.CmdStr = protocol::setOutputsCommand(m_module.OutByte);
+    m_module.SendCommand();
+    m_module.RequestDigital();
+}
+
+void Form1::Dighi_Click() { setOutputLevel(1); }
+void Form1::DigLo_Click() { setOutputLevel(0); }
+
+void Form1::Command13_MouseDown()
+{
+    SamLite[0]->setColour(m_module.ColGreen);
+    m_module.RequestDigital();
+}
+
+void Form1::Command13_MouseUp() { SamLite[0]->setColour(m_module.ColBlack); }
+void Form1::Command13_Click() { m_module.RequestDigital(); }
+
+void Form1::Command7_Click()
+{
+    if (m_module.DinMode <= 0) {
+        m_module.DinMode = 1;
+        Command7->setText(QStringLiteral("D-Off"));
+        SamLite[0]->setColour(m_module.ColRed);
+    } else {
+        m_module.DinMode = 0;
+        Command7->setText(QStringLiteral("D-On"));
+        SamLite[0]->setColour(m_module.ColBlack);
+    }
+}
+
+// ---------------------------------------------------------------- start and stop
+
+void Form1::setSendingButtonsEnabled(bool enabled)
+{
+    for (QPushButton* b : ADCmdbut)
+        b->setEnabled(enabled);
+    for (QPushButton* b : {Command7, Command1, Command12, Command13, Command3})
+        b->setEnabled(enabled);
+}
+
+void Form1::Command12_Click()
+{
+    Module1& m = m_module;
+    m.Sampling = 1;
+    for (int i = 0; i <= m.TopChan; ++i)
+        ChLite[i]->setColour(m.ColGreen);
+    m.SampCount = 0;
+    enableTimer1();
+    SamLite[1]->setColour(m.ColGreen);
+    SamLite[0]->setColour(m.DinMode <= 0 ? m.ColBlack : m.ColGreen);
+    setSendingButtonsEnabled(false);
+}
+
+void Form1::Command6_Click()
+{
+    Module1& m = m_module;
+    m.Sampling = 0;
+    SamLite[0]->setColour(m.DinMode <= 0 ? m.ColBlack : m.ColRed);
+    SamLite[1]->setColour(m.ColRed);
+    m_timer1.stop();
+    setSendingButtonsEnabled(true);
+    m_program.echoPanel().setLabel2(numberText(m.SampCount));
+}

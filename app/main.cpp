@@ -1,0 +1,17 @@
+#include "QtSerialControl.h"
+#include "ZoltProgram.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("ZOLT Control"));
+    QApplication::setApplicationVersion(QStringLiteral("0.2.426"));
+
+    ZoltProgram program(std::make_unique<QtSerialControl>(), [] { QCoreApplication::exit(0); });
+    program.start();
+    if (program.programEnded())
+        return 0;
+    return app.exec();
+}

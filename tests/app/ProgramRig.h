@@ -1,0 +1,84 @@
+#pragma once
+
+// Starts the whole program exactly as ZOLTrc does, on the scripted serial
+// control, and reaches its windows' controls by name.
+
+#include "FakeSerialControl.h"
+#include "Form1.h"
+#include "Lamp.h"
+#include "Module1.h"
+#include "ZoltProgram.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <memory>
+
+class ProgramRig {
+public:
+    explicit ProgramRig(const QSet<int>& ports = {2}, bool cts = true, bool dsr = true)
+    {
+        auto control = std::make_unique<FakeSerialControl>();
+        comm = control.get();
+        comm->setExistingPorts(ports);
+        comm->setLines(cts, dsr);
+        program = std::make_unique<ZoltProgram>(std::move(control), [this] { ++ended; });
+    }
+
+    void start()
+    {
+        program->start();
+        settle();
+        comm->clearWritten();
+    }
+
+    Module1& m() { return program->module(); }
+    Form1& form() { return program->form1(); }
+
+    template <typename T = QWidget>
+    T* find(const QString& name)
+    {
+        T* w = form().findChild<T*>(name);
+        if (!w)
+            qFatal("no control %s", qPrintable(name));
+        return w;
+    }
+    QPushButton* button(const QString& name) { return find<QPushButton>(name); }
+    Lamp* lamp(const QString& name) { return find<Lamp>(name); }
+    QString text(const QString& name) { return find<QLineEdit>(name)->text(); }
+    QAction* action(const QString& name) { return find<QAction>(name); }
+
+    void click(const QString& name)
+    {
+        QTest::mouseClick(button(name), Qt::LeftButton);
+        settle();
+    }
+    void choose(const QString& menuItem)
+    {
+        action(menuItem)->trigger();
+        settle();
+    }
+    // Bytes from the module, and every event they cause handled.
+    void reply(const QByteArray& bytes)
+    {
+        comm->feed(bytes);
+        settle();
+    }
+    // Runs queued events (each serial event is delivered in its own round).
+    static void settle()
+    {
+        for (int i = 0; i < 20; ++i)
+            QCoreApplication::processEvents();
+    }
+
+    FakeSerialControl* comm = nullptr;
+    std::unique_ptr<ZoltProgram> program;
+    int ended = 0;
+};
+
+inline QString indexed(const char* name, int i)
+{
+    return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i);
+}
