@@ -50,7 +50,7 @@ DispForm::DispForm(Module1& module, QWidget* parent)
     // A close request from the window system discards the window; whoever
     // writes to it next makes a new one.
     setAttribute(Qt::WA_DeleteOnClose);
-    setFont(msSansSerif(kDefaultFontPt));
+    setFont(msSansSerif(kSmallFontPt));   // the toolkit's face for windows that name none
     buildLayout();
     twips::setFixedClientSize(this, kClientWidth, kClientHeight);
     wireHandlers();

@@ -1,6 +1,8 @@
 #include "Fonts.h"
 
 #include <QFontDatabase>
+#include <QFontMetrics>
+#include <QLabel>
 #include <QStringList>
 
 namespace {
@@ -34,4 +36,17 @@ QFont msSansSerif(double pointSize)
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(pointSize);
     return font;
+}
+
+void shrinkToFit(QLabel* label, double smallestPointSize)
+{
+    QFont font = label->font();
+    auto fits = [&] {
+        const QRect box(0, 0, label->width(), label->height());
+        const QRect needed = QFontMetrics(font).boundingRect(box, Qt::TextWordWrap, label->text());
+        return needed.height() <= box.height() && needed.width() <= box.width();
+    };
+    while (!fits() && font.pointSizeF() - 0.25 >= smallestPointSize)
+        font.setPointSizeF(font.pointSizeF() - 0.25);
+    label->setFont(font);
 }

@@ -1,5 +1,7 @@
 #include "SerialMenu.h"
 
+#include <algorithm>
+
 #include "Fonts.h"
 #include "Module1.h"
 #include "SerialControl.h"
@@ -72,7 +74,7 @@ SerialMenu::SerialMenu(Module1& module, std::function<void()> endProgram, QWidge
 {
     setObjectName(QStringLiteral("SerialMenu"));
     setWindowTitle(QStringLiteral("Serial Port Settings"));
-    setFont(msSansSerif(kDefaultFontPt));
+    setFont(msSansSerif(kSmallFontPt));   // the toolkit's face for windows that name none
     setSizeGripEnabled(false);
     buildLayout();
     twips::setFixedClientSize(this, kClientWidth, kClientHeight);
@@ -91,6 +93,9 @@ void SerialMenu::buildLayout()
         auto* option = new QRadioButton(QStringLiteral("Com%1").arg(n), m_frame2);
         option->setObjectName(indexedName("ComSel", n));
         twips::place(option, {kComSelLeft, kComSelTop[n], kComSelWidth[n], kComSelHeight});
+        // Some widths were measured for a narrower face; the frame has room to the
+        // right, so an option never cuts its caption.
+        option->resize(std::max(option->width(), option->sizeHint().width()), option->height());
         m_comGroup->addButton(option, n);
         m_comSel[n] = option;
     }
