@@ -17,6 +17,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
 
 #include <vector>
 
@@ -238,6 +239,15 @@ void Form1::wireHandlers()
     connect(AnamenFrm, &QAction::triggered, this, &Form1::AnamenFrm_Click);
     connect(showabout, &QAction::triggered, this, &Form1::showabout_Click);
     connect(Endme, &QAction::triggered, this, &Form1::Endme_Click);
+}
+
+void Form1::centreOnScreen()
+{
+    adjustSize();
+    if (const QScreen* s = screen()) {
+        const QRect area = s->availableGeometry();
+        move(area.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
+    }
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event)

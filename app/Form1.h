@@ -85,6 +85,7 @@ private:
     void setTabOrder();
     void wireHandlers();
     void enableTimer1();
+    void centreOnScreen();
     void setSendingButtonsEnabled(bool enabled);
     void setOutputLevel(int level);
 

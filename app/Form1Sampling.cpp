@@ -22,6 +22,7 @@ void Form1::Form_Load()
     m_timer1.stop();
     Command7->setText(QStringLiteral("D-On"));
     m_module.DinMode = 0;
+    centreOnScreen();
     show();
     Command4->setFocus();
     m_module.OpenPortAtStartup();
