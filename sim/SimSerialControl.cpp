@@ -1,0 +1,76 @@
+#include "SimSerialControl.h"
+
+SimSerialControl::SimSerialControl(ZoltWire::Timing timing, QObject* parent)
+    : SerialControl(parent)
+    , m_wire(timing)
+{
+    connect(&m_wire, &ZoltWire::bytesToHost, this, &SimSerialControl::onBytes);
+    connect(&m_wire, &ZoltWire::hostLineIdle, this, [this] {
+        if (PortOpen())
+            outputDrained();
+    });
+}
+
+QString SimSerialControl::deviceName(int port) const
+{
+    return port == ModulePort ? QStringLiteral("simulated 232ZOLT on COM%1").arg(port)
+                              : QStringLiteral("COM%1").arg(port);
+}
+
+bool SimSerialControl::openDevice(int port, const LineSettings& settings, QString* why)
+{
+    if (port != ModulePort) {
+        *why = QStringLiteral("missing");
+        return false;
+    }
+    m_wire.dropInFlight();
+    m_wire.setLine(settings);
+    m_rx.clear();
+    return true;
+}
+
+void SimSerialControl::closeDevice()
+{
+    m_wire.dropInFlight();
+    m_rx.clear();
+}
+
+void SimSerialControl::applyLineSettings(const LineSettings& settings)
+{
+    m_wire.setLine(settings);
+}
+
+QByteArray SimSerialControl::readWaiting(qint64 maxBytes)
+{
+    const QByteArray out = m_rx.left(maxBytes);
+    m_rx.remove(0, out.size());
+    return out;
+}
+
+void SimSerialControl::writeBytes(const QByteArray& bytes)
+{
+    if (m_connected) {
+        m_wire.hostWrite(bytes);
+    } else {
+        // Nobody on the line: the bytes go out and nothing comes back.
+        outputDrained();
+    }
+}
+
+void SimSerialControl::onBytes(const QByteArray& bytes)
+{
+    if (!PortOpen() || !m_connected)
+        return;
+    m_rx.append(bytes);
+    bytesArrived();
+}
+
+void SimSerialControl::setModuleConnected(bool connected)
+{
+    if (connected == m_connected)
+        return;
+    m_connected = connected;
+    if (!connected)
+        m_wire.dropInFlight();
+    checkLines();
+}

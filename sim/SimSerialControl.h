@@ -1,0 +1,48 @@
+#pragma once
+
+// The serial control on a simulated module: the program sees a port COM2 with
+// a 232ZOLT on it, and no other port. Events reach the program the same
+// queued way as from a real port.
+
+#include "SerialControl.h"
+#include "ZoltWire.h"
+
+#include <QByteArray>
+
+class SimSerialControl : public SerialControl {
+    Q_OBJECT
+
+public:
+    static constexpr int ModulePort = 2;
+
+    explicit SimSerialControl(ZoltWire::Timing timing = ZoltWire::Timing::Wire, QObject* parent = nullptr);
+
+    ZoltWire& wire() { return m_wire; }
+    ZoltModel& model() { return m_wire.model(); }
+
+    // The module's cable pulled (false) or put back: DSR and CTS follow while
+    // the port is open, and a disconnected module answers nothing.
+    void setModuleConnected(bool connected);
+    bool moduleConnected() const { return m_connected; }
+
+    QString deviceName(int port) const override;
+
+protected:
+    bool openDevice(int port, const LineSettings& settings, QString* why) override;
+    void closeDevice() override;
+    void applyLineSettings(const LineSettings& settings) override;
+    void applyHandshake(Handshake) override {}
+    void applyModemLines(bool, bool) override {}
+    qint64 bytesWaiting() const override { return m_rx.size(); }
+    QByteArray readWaiting(qint64 maxBytes) override;
+    void writeBytes(const QByteArray& bytes) override;
+    bool ctsLine() const override { return m_connected; }
+    bool dsrLine() const override { return m_connected; }
+
+private:
+    void onBytes(const QByteArray& bytes);
+
+    ZoltWire m_wire;
+    QByteArray m_rx;
+    bool m_connected = true;
+};

@@ -1,0 +1,27 @@
+// ZOLTrc on a simulated 232ZOLT: the same program, started the same way, with
+// the module on COM2 and no other port. The module's inputs move by
+// themselves (a sine on channel 0, a triangle on 1, a fixed level on 2, the
+// four analog outputs fed back on 3 to 6, lines 4 and 5 toggling), so every
+// window has something to show without hardware.
+
+#include "SimSerialControl.h"
+#include "ZoltProgram.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("ZOLT Control"));
+    QApplication::setApplicationVersion(QStringLiteral("0.2.426"));
+
+    auto comm = std::make_unique<SimSerialControl>(ZoltWire::Timing::Wire);
+    // The demo may run for hours; keep the line's record from growing.
+    comm->wire().setRecording(false);
+    comm->wire().setExchangeLimit(1000);
+    ZoltProgram program(std::move(comm), [] { QCoreApplication::exit(0); });
+    program.start();
+    if (program.programEnded())
+        return 0;
+    return app.exec();
+}

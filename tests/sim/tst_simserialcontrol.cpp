@@ -1,0 +1,190 @@
+// The serial control on the simulated module, as the program drives it.
+
+#include "SimSerialControl.h"
+
+#include <QTest>
+
+namespace {
+
+// Reads the way the program does: in units of the receive threshold, inside
+// the event, and notes every event code.
+struct Client {
+    explicit Client(SimSerialControl& c)
+        : comm(c)
+    {
+        QObject::connect(&comm, &SerialControl::OnComm, &comm, [this] {
+            events.append(comm.CommEvent());
+            if (comm.CommEvent() != SerialControl::comEvReceive)
+                return;
+            ++receiveEvents;
+            comm.setInputLen(comm.RThreshold());
+            while (comm.InBufferCount() >= comm.RThreshold())
+                data.append(comm.Input());
+        });
+    }
+    SimSerialControl& comm;
+    QList<int> events;
+    int receiveEvents = 0;
+    QByteArray data;
+};
+
+void setUpAsTheProgramDoes(SerialControl& comm, const QString& settings)
+{
+    comm.setCommPort(SimSerialControl::ModulePort);
+    QVERIFY(comm.setSettings(settings));
+    comm.setRTSEnable(true);
+    comm.setDTREnable(true);
+    comm.setSThreshold(1);
+    comm.setRThreshold(1);
+    comm.setInputMode(SerialControl::InputMode::Binary);
+}
+
+} // namespace
+
+class TestSimSerialControl : public QObject {
+    Q_OBJECT
+
+private slots:
+    void onlyComTwoExists_data();
+    void onlyComTwoExists();
+    void linesFollowTheModule();
+    void replyThroughReceiveEvents_data();
+    void replyThroughReceiveEvents();
+    void baudChangeWhileOpen();
+    void closeLosesTheReplyButNotTheOutputs();
+};
+
+void TestSimSerialControl::onlyComTwoExists_data()
+{
+    QTest::addColumn<int>("port");
+    for (int port = SerialControl::MinPort; port <= SerialControl::MaxPort; ++port)
+        QTest::addRow("COM%d", port) << port;
+}
+
+void TestSimSerialControl::onlyComTwoExists()
+{
+    QFETCH(int, port);
+    SimSerialControl comm(ZoltWire::Timing::ZeroTime);
+    QVERIFY(comm.setCommPort(port));
+    const bool opened = comm.setPortOpen(true);
+    QCOMPARE(opened, port == SimSerialControl::ModulePort);
+    QCOMPARE(comm.PortOpen(), opened);
+    if (!opened)
+        QCOMPARE(comm.lastError(), QStringLiteral("missing"));
+    QCOMPARE(comm.DSRHolding(), opened);
+    QCOMPARE(comm.CTSHolding(), opened);
+    QVERIFY(comm.setPortOpen(false));
+    QVERIFY(!comm.DSRHolding());
+    QVERIFY(!comm.CTSHolding());
+}
+
+// Pulling the module's cable drops both lines and silences it; putting it
+// back raises them again. Each change is one event per line.
+void TestSimSerialControl::linesFollowTheModule()
+{
+    SimSerialControl comm(ZoltWire::Timing::ZeroTime);
+    setUpAsTheProgramDoes(comm, QStringLiteral("9600,N,8,1"));
+    Client client(comm);
+    QVERIFY(comm.setPortOpen(true));
+    QTest::qWait(10);
+    QVERIFY(client.events.isEmpty());  // opening raises no line events
+
+    comm.setModuleConnected(false);
+    QVERIFY(!comm.DSRHolding());
+    QVERIFY(!comm.CTSHolding());
+    QTRY_COMPARE(client.events.size(), 2);
+    QVERIFY(client.events.contains(SerialControl::comEvCTS));
+    QVERIFY(client.events.contains(SerialControl::comEvDSR));
+
+    client.events.clear();
+    comm.setOutput(QByteArray("!0RD"));
+    QTRY_VERIFY(client.events.contains(SerialControl::comEvSend));
+    QTest::qWait(20);
+    QCOMPARE(comm.InBufferCount(), 0);
+    QVERIFY(comm.wire().received().isEmpty());
+
+    client.events.clear();
+    comm.setModuleConnected(true);
+    QVERIFY(comm.DSRHolding() && comm.CTSHolding());
+    QTRY_COMPARE(client.events.size(), 2);
+}
+
+void TestSimSerialControl::replyThroughReceiveEvents_data()
+{
+    QTest::addColumn<ZoltWire::Timing>("timing");
+    QTest::addColumn<QString>("settings");
+    QTest::newRow("zero time") << ZoltWire::Timing::ZeroTime << "9600,N,8,1";
+    QTest::newRow("9600") << ZoltWire::Timing::Wire << "9600,N,8,1";
+    QTest::newRow("2400") << ZoltWire::Timing::Wire << "2400,N,8,1";
+}
+
+// A seven-channel read followed by a digital read: the send event comes
+// first, the analog reply arrives pair by pair, the digital byte last, and
+// the program reads exactly what the module sent.
+void TestSimSerialControl::replyThroughReceiveEvents()
+{
+    QFETCH(ZoltWire::Timing, timing);
+    QFETCH(QString, settings);
+    SimSerialControl comm(timing);
+    setUpAsTheProgramDoes(comm, settings);
+    Client client(comm);
+    QVERIFY(comm.setPortOpen(true));
+
+    comm.setRThreshold(2);
+    comm.setOutput(QByteArray("!0RA\x06", 5));
+    QTRY_COMPARE(client.data.size(), 14);
+    QCOMPARE(client.events.first(), SerialControl::comEvSend);
+    QCOMPARE(client.data, comm.wire().exchanges().back().command.reply);
+    if (timing == ZoltWire::Timing::Wire)
+        QVERIFY2(client.receiveEvents >= 2, qPrintable(QString::number(client.receiveEvents)));
+
+    comm.setOutput(QByteArray("!0RD"));
+    comm.setRThreshold(1);
+    QTRY_COMPARE(client.data.size(), 15);
+    QCOMPARE(client.data, comm.wire().sent());
+    QCOMPARE(comm.wire().received(), QByteArray("!0RA\x06!0RD", 9));
+    QCOMPARE(comm.InBufferCount(), 0);
+}
+
+void TestSimSerialControl::baudChangeWhileOpen()
+{
+    SimSerialControl comm(ZoltWire::Timing::Wire);
+    setUpAsTheProgramDoes(comm, QStringLiteral("9600,N,8,1"));
+    QVERIFY(comm.setPortOpen(true));
+    QCOMPARE(comm.wire().baud(), 9600);
+    QVERIFY(comm.setSettings(QStringLiteral("2400,N,8,1")));
+    QCOMPARE(comm.wire().baud(), 2400);
+    QVERIFY(comm.setPortOpen(false));
+    QVERIFY(comm.setSettings(QStringLiteral("4800,N,8,1")));
+    QVERIFY(comm.setPortOpen(true));
+    QCOMPARE(comm.wire().baud(), 4800);
+    QCOMPARE(comm.wire().byteTimeUs(), 1e7 / 4800);
+}
+
+// The module keeps its outputs while the program has the port closed; a
+// reply on its way when the port closes is lost.
+void TestSimSerialControl::closeLosesTheReplyButNotTheOutputs()
+{
+    SimSerialControl comm(ZoltWire::Timing::Wire);
+    setUpAsTheProgramDoes(comm, QStringLiteral("2400,N,8,1"));
+    Client client(comm);
+    QVERIFY(comm.setPortOpen(true));
+    comm.setRThreshold(2);
+    // Output 2 (input 5) to code 170 of the low range, 2500.7 mV.
+    comm.setOutput(QByteArray("!0SV\x95\x20", 6));
+    QTRY_COMPARE(comm.wire().exchanges().size(), std::size_t(1));
+    comm.setOutput(QByteArray("!0RA\x06", 5));
+    QVERIFY(comm.setPortOpen(false));
+    QTest::qWait(100);  // 19 byte times at 2400 baud are 79 ms
+    QVERIFY(client.data.isEmpty());
+    QCOMPARE(comm.model().outputCode(2), 170);
+
+    QVERIFY(comm.setPortOpen(true));
+    comm.setOutput(QByteArray("!0RA\x06", 5));
+    QTRY_COMPARE(client.data.size(), 14);
+    // Input 5 is the second reading of a read from channel 6 down.
+    QCOMPARE((client.data[2] & 0x0F) * 256 + static_cast<std::uint8_t>(client.data[3]), 2048);
+}
+
+QTEST_GUILESS_MAIN(TestSimSerialControl)
+#include "tst_simserialcontrol.moc"
