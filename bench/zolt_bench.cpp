@@ -1,0 +1,265 @@
+// Figures for ZOLTrc on the simulated module: sampling rate at "Max Speed"
+// against what the line allows, the program's own cost per cycle, start-up
+// time, memory and idle CPU. Prints tables; passes or fails nothing.
+//
+//   zolt_bench           about two minutes
+//   zolt_bench --quick   a quick look, under half a minute
+
+#include "Form1.h"
+#include "PtyModule.h"
+#include "QtSerialControl.h"
+#include "SimSerialControl.h"
+#include "ZoltProgram.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QPushButton>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <sys/resource.h>
+
+namespace {
+
+constexpr double PauseUs = 1000.0;  // "Max Speed" waits 1 ms between cycles
+
+// Runs the event loop for a while, or until the condition holds.
+template <typename Condition>
+bool runUntil(Condition condition, int timeoutMs)
+{
+    if (condition())
+        return true;
+    QEventLoop loop;
+    QTimer poll;
+    poll.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (condition())
+            loop.quit();
+    });
+    poll.start(5);
+    QTimer::singleShot(timeoutMs, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+    return condition();
+}
+
+void runFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+double cpuSeconds()
+{
+    rusage use{};
+    getrusage(RUSAGE_SELF, &use);
+    return static_cast<double>(use.ru_utime.tv_sec + use.ru_stime.tv_sec)
+        + static_cast<double>(use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
+}
+
+long statusKiB(const char* field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(static_cast<qsizetype>(std::strlen(field))).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+// The QSerialPort control on a pseudo-terminal. A pty has no modem lines, so
+// the module's DSR and CTS are reported asserted as the module's would be;
+// without this the start-up would take the port for one without a module.
+class PtyLinesControl : public QtSerialControl {
+public:
+    using QtSerialControl::QtSerialControl;
+
+protected:
+    bool ctsLine() const override { return true; }
+    bool dsrLine() const override { return true; }
+};
+
+struct Program {
+    explicit Program(std::unique_ptr<SerialControl> comm)
+        : program(std::move(comm), [] {})
+    {
+        program.start();
+    }
+    QPushButton* button(const QString& name) { return program.form1().findChild<QPushButton*>(name); }
+    void menu(const char* name) { program.form1().findChild<QAction*>(QLatin1String(name))->trigger(); }
+    bool idle() { return program.module().RxMode == 0 && program.comm().InBufferCount() == 0; }
+
+    // Chooses channels and the digital read, then samples at "Max Speed"
+    // for the given time after a short run-in. The cycle is timed on the
+    // line, from one scan command's first byte to the next one's. Returns
+    // cycles a second and the mean cycle in microseconds.
+    std::pair<double, double> sample(ZoltWire& wire, int top, bool digital, int ms)
+    {
+        button(QStringLiteral("ADCmdbut(%1)").arg(top))->click();
+        runUntil([&] { return idle(); }, 2000);
+        const bool dinOn = program.module().DinMode > 0;
+        if (dinOn != digital)
+            button(QStringLiteral("Command7"))->click();
+        menu("MaxSamp");
+        button(QStringLiteral("Command12"))->click();
+        runFor(200);
+        wire.clearExchanges();
+        runFor(ms);
+        button(QStringLiteral("Command6"))->click();
+        runUntil([&] { return idle(); }, 2000);
+        runFor(20);
+        qint64 first = -1;
+        qint64 last = -1;
+        long long scans = 0;
+        for (const ZoltWire::Exchange& ex : wire.exchanges()) {
+            if (ex.command.kind != ZoltModel::Kind::ReadAnalog)
+                continue;
+            if (first < 0)
+                first = ex.writtenUs;
+            last = ex.writtenUs;
+            ++scans;
+        }
+        if (scans < 2)
+            return {0.0, 0.0};
+        const double cycleUs = static_cast<double>(last - first) / static_cast<double>(scans - 1);
+        return {1e6 / cycleUs, cycleUs};
+    }
+
+    ZoltProgram program;
+};
+
+int lineBytes(int top, bool digital)
+{
+    return 5 + 2 * (top + 1) + (digital ? 4 + 1 : 0);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QElapsedTimer sinceMain;
+    sinceMain.start();
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
+        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const double appUs = static_cast<double>(sinceMain.nsecsElapsed()) / 1000.0;
+    const bool quick = app.arguments().contains(QStringLiteral("--quick"));
+    const int runMs = quick ? 1000 : 5000;
+    const int costMs = quick ? 500 : 2000;
+    const int idleMs = quick ? 1000 : 3000;
+
+    std::printf("ZOLTrc on the simulated 232ZOLT (%s, platform %s)\n\n", quick ? "quick" : "full",
+                qPrintable(QApplication::platformName()));
+
+    // --- Start-up, measured first so that nothing is warm yet.
+    {
+        QElapsedTimer clock;
+        clock.start();
+        Program p(std::make_unique<SimSerialControl>(ZoltWire::Timing::Wire));
+        const double shownUs = static_cast<double>(clock.nsecsElapsed()) / 1000.0;
+        const bool visible = p.program.form1().isVisible();
+        QCoreApplication::processEvents();
+        const double paintedUs = static_cast<double>(clock.nsecsElapsed()) / 1000.0;
+        std::printf("Start-up\n");
+        std::printf("  QApplication made, from main()        %8.1f ms\n", appUs / 1000);
+        std::printf("  start() returned, main window %s  %8.1f ms\n", visible ? "shown " : "HIDDEN", shownUs / 1000);
+        std::printf("  first pass of the event loop done     %8.1f ms\n", paintedUs / 1000);
+        std::printf("  resident after start-up               %8ld KiB\n\n", statusKiB("VmRSS:"));
+    }
+
+    // --- Max Speed against the line's limit.
+    std::printf("Max Speed on the timed line, %d s a row\n", runMs / 1000);
+    std::printf("  baud  top  digital  bytes  cycles/s  limit/s  ratio  mean cycle us\n");
+    for (const int baud : {2400, 4800, 9600}) {
+        for (const int top : {0, 6}) {
+            for (const bool digital : {false, true}) {
+                auto sim = std::make_unique<SimSerialControl>(ZoltWire::Timing::Wire);
+                ZoltWire& wire = sim->wire();
+                Program p(std::move(sim));
+                p.program.comm().setSettings(QStringLiteral("%1,N,8,1").arg(baud));
+                const auto [rate, cycleUs] = p.sample(wire, top, digital, runMs);
+                const int bytes = lineBytes(top, digital);
+                const double limit = 1e6 / (bytes * 1e7 / baud + PauseUs);
+                std::printf("  %4d  %3d  %-7s  %5d  %8.1f  %7.1f  %5.3f  %13.0f\n", baud, top, digital ? "on" : "off",
+                            bytes, rate, limit, rate / limit, cycleUs);
+                std::fflush(stdout);
+            }
+        }
+    }
+
+    // --- The program's own cost: no line time, so a cycle is the pause plus
+    // whatever the program (and the simulated module) spend.
+    std::printf("\nCost per cycle beyond the 1 ms pause, zero-time line, %.1f s a row\n", costMs / 1000.0);
+    std::printf("  control                top  digital  cycles/s  us/cycle  beyond pause us\n");
+    for (const bool pty : {false, true}) {
+        std::unique_ptr<PtyModule> module;
+        for (const int top : {0, 6}) {
+            for (const bool digital : {false, true}) {
+                std::unique_ptr<SerialControl> comm;
+                ZoltWire* wire = nullptr;
+                if (pty) {
+                    module = std::make_unique<PtyModule>(ZoltWire::Timing::ZeroTime);
+                    module->wire().setRecording(false);
+                    wire = &module->wire();
+                    const QString device = module->devicePath();
+                    comm = std::make_unique<PtyLinesControl>([device](int port) {
+                        return port == SimSerialControl::ModulePort ? device : QStringLiteral("/nonexistent/ttyZOLT%1").arg(port);
+                    });
+                } else {
+                    auto sim = std::make_unique<SimSerialControl>(ZoltWire::Timing::ZeroTime);
+                    sim->wire().setRecording(false);
+                    wire = &sim->wire();
+                    comm = std::move(sim);
+                }
+                Program p(std::move(comm));
+                if (!p.program.comm().PortOpen()) {
+                    std::printf("  %-21s port did not open: %s\n", pty ? "QSerialPort on a pty" : "simulated",
+                                qPrintable(p.program.comm().lastError()));
+                    continue;
+                }
+                const auto [rate, cycleUs] = p.sample(*wire, top, digital, costMs);
+                std::printf("  %-21s  %3d  %-7s  %8.1f  %8.1f  %15.1f\n", pty ? "QSerialPort on a pty" : "simulated", top,
+                            digital ? "on" : "off", rate, cycleUs, cycleUs - PauseUs);
+                std::fflush(stdout);
+            }
+        }
+    }
+
+    // --- Idle with the port open: no sampling, nothing sent.
+    std::printf("\nCPU while idle with the port open, %d s\n", idleMs / 1000);
+    {
+        Program p(std::make_unique<SimSerialControl>(ZoltWire::Timing::Wire));
+        runFor(200);
+        const double cpu0 = cpuSeconds();
+        QElapsedTimer clock;
+        clock.start();
+        runFor(idleMs);
+        const double share = (cpuSeconds() - cpu0) / (static_cast<double>(clock.nsecsElapsed()) / 1e9);
+        std::printf("  simulated control      %6.2f %% of one core\n", 100 * share);
+    }
+    {
+        PtyModule module(ZoltWire::Timing::Wire);
+        const QString device = module.devicePath();
+        Program p(std::make_unique<PtyLinesControl>([device](int port) {
+            return port == SimSerialControl::ModulePort ? device : QStringLiteral("/nonexistent/ttyZOLT%1").arg(port);
+        }));
+        runFor(200);
+        const double cpu0 = cpuSeconds();
+        QElapsedTimer clock;
+        clock.start();
+        runFor(idleMs);
+        const double share = (cpuSeconds() - cpu0) / (static_cast<double>(clock.nsecsElapsed()) / 1e9);
+        std::printf("  QSerialPort on a pty   %6.2f %% of one core (port %s; module and program in one process)\n",
+                    100 * share, p.program.comm().PortOpen() ? "open" : "CLOSED");
+    }
+
+    std::printf("\nPeak resident memory    %ld KiB\n", statusKiB("VmHWM:"));
+    return 0;
+}
