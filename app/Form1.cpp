@@ -44,6 +44,13 @@ TwipsRect inFrame(const TwipsRect& rect)
     return {rect.left - kFrame1.left, rect.top - kFrame1.top, rect.width, rect.height};
 }
 
+// A reading that did not change repaints nothing.
+void setIfChanged(QLineEdit* box, const QString& text)
+{
+    if (box->text() != text)
+        box->setText(text);
+}
+
 QPushButton* button(QWidget* parent, const QString& caption)
 {
     auto* b = new QPushButton(caption, parent);
@@ -284,17 +291,17 @@ void Form1::paintDLite(int line, Colour colour)
 void Form1::setDinTxt(int line, const QString& text)
 {
     if (line >= kFirstLine && line <= kLastLine)
-        DinTxt[line]->setText(text);
+        setIfChanged(DinTxt[line], text);
 }
 
 void Form1::setADValTxt(int channel, const QString& text)
 {
     if (channel >= 0 && channel < kChannels)
-        ADValTxt[channel]->setText(text);
+        setIfChanged(ADValTxt[channel], text);
 }
 
 void Form1::setVolValTxt(int channel, const QString& text)
 {
     if (channel >= 0 && channel < kChannels)
-        VolValTxt[channel]->setText(text);
+        setIfChanged(VolValTxt[channel], text);
 }

@@ -1,4 +1,5 @@
 #include "QtSerialControl.h"
+#include "PreciseTimers.h"
 #include "ZoltProgram.h"
 
 #include <QApplication>
@@ -6,6 +7,7 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    requestPreciseTimers();
     QApplication::setApplicationName(QStringLiteral("ZOLT Control"));
     QApplication::setApplicationVersion(QStringLiteral("0.2.426"));
 

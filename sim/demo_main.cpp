@@ -5,6 +5,7 @@
 // window has something to show without hardware.
 
 #include "SimSerialControl.h"
+#include "PreciseTimers.h"
 #include "ZoltProgram.h"
 
 #include <QApplication>
@@ -12,6 +13,7 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    requestPreciseTimers();
     QApplication::setApplicationName(QStringLiteral("ZOLT Control"));
     QApplication::setApplicationVersion(QStringLiteral("0.2.426"));
 
