@@ -11,9 +11,7 @@ ZoltWire::ZoltWire(Timing timing, QObject* parent)
     , m_timing(timing)
 {
     m_clock.start();
-    m_timer.setSingleShot(true);
-    m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &ZoltWire::service);
+    connect(&m_timer, &PreciseAlarm::timeout, this, &ZoltWire::service);
 }
 
 void ZoltWire::setLine(const LineSettings& settings)
@@ -149,7 +147,5 @@ void ZoltWire::schedule()
         m_timer.stop();
         return;
     }
-    // Whole milliseconds, rounded up, so nothing is handed over early.
-    const qint64 waitUs = std::max<qint64>(0, due - nowUs());
-    m_timer.start(static_cast<int>((waitUs + 999) / 1000));
+    m_timer.start(due - nowUs());
 }

@@ -10,6 +10,7 @@
 // Zero-time mode drops the line delay for tests that must not wait: the
 // reply comes on the next pass of the event loop, never inside hostWrite().
 
+#include "PreciseAlarm.h"
 #include "ZoltModel.h"
 
 #include <QByteArray>
@@ -95,7 +96,7 @@ private:
     int m_baud = 9600;
     int m_frameBits = 10;
     QElapsedTimer m_clock;
-    QTimer m_timer;
+    PreciseAlarm m_timer;
 
     std::deque<Outgoing> m_toModule;
     std::deque<Incoming> m_toHost;
