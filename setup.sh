@@ -2,8 +2,10 @@
 # Installs what ZOLT Control needs from the distribution's packages, builds it,
 # and then either starts the program or runs every test.
 #
-#   ./setup.sh run     install, build, start ZOLT Control
+#   ./setup.sh run     install, build, start ZOLT Control on a simulated module
 #   ./setup.sh test    install, build, run all tests (headless)
+#
+# After a run, build/app/ZOLTrc is the program for a real module on a COM port.
 set -euo pipefail
 
 cd "$(dirname "${BASH_SOURCE[0]}")"
@@ -32,8 +34,8 @@ jobs=$(nproc 2>/dev/null || echo 2)
 case "$mode" in
   run)
     cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
-    cmake --build "$build_dir" -j"$jobs" --target ZOLTrc
-    exec "$build_dir/app/ZOLTrc"
+    cmake --build "$build_dir" -j"$jobs" --target ZOLTrc ZOLTrc-demo
+    exec "$build_dir/sim/ZOLTrc-demo"
     ;;
   test)
     cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DZOLT_WERROR=ON
