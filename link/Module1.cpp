@@ -52,12 +52,12 @@ void Module1::InitSerialLink()
     RxChan = -1;
 
     m_comm.setInputLen(2);
-    m_comm.setCommPort(kDefaultCommPort);
+    (void)m_comm.setCommPort(kDefaultCommPort);   // the port is closed here: always taken
     m_comm.setRTSEnable(true);
     m_comm.setDTREnable(true);
     m_comm.setSThreshold(1);
     m_comm.setRThreshold(1);
-    m_comm.setSettings(QLatin1String(kDefaultSettings));
+    (void)m_comm.setSettings(QLatin1String(kDefaultSettings));   // a well-formed string
     OldSettings = m_comm.Settings();
 
     if (const int option = baudOptionFor(m_comm.Settings()))
@@ -114,12 +114,13 @@ void Module1::OpenPortAtStartup()
         if (m_views.programEnded())
             return;
     }
-    m_comm.setCommPort(SelPort);
+    (void)m_comm.setCommPort(SelPort);
     m_views.portChooser().selectComSel(SelPort);
-    m_comm.setPortOpen(true);
+    // A failed open shows as DSR and CTS low, which the next step handles.
+    (void)m_comm.setPortOpen(true);
 
     if (!(m_comm.DSRHolding() && m_comm.CTSHolding())) {
-        m_comm.setPortOpen(false);
+        (void)m_comm.setPortOpen(false);   // closing cannot fail
         m_views.showSettingsModal();
         if (m_views.programEnded())
             return;
