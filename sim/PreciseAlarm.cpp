@@ -39,10 +39,10 @@ void PreciseAlarm::start(qint64 waitUs)
     if (m_fd >= 0) {
         // A zero value would disarm the timer: one nanosecond fires at once.
         const qint64 ns = std::max<qint64>(1, waitUs * 1000);
-        itimerspec spec{};
-        spec.it_value.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
-        spec.it_value.tv_nsec = static_cast<long>(ns % 1'000'000'000);
-        ::timerfd_settime(m_fd, 0, &spec, nullptr);
+        itimerspec alarm{};
+        alarm.it_value.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+        alarm.it_value.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+        ::timerfd_settime(m_fd, 0, &alarm, nullptr);
         return;
     }
 #endif
