@@ -5,6 +5,7 @@
 //   zolt_bench           about two minutes
 //   zolt_bench --quick   a quick look, under half a minute
 
+#include "EventLoopWait.h"
 #include "Form1.h"
 #include "PreciseTimers.h"
 #include "PtyModule.h"
@@ -27,32 +28,6 @@
 namespace {
 
 constexpr double PauseUs = 1000.0;  // "Max Speed" waits 1 ms between cycles
-
-// Runs the event loop for a while, or until the condition holds.
-template <typename Condition>
-bool runUntil(Condition condition, int timeoutMs)
-{
-    if (condition())
-        return true;
-    QEventLoop loop;
-    QTimer poll;
-    poll.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (condition())
-            loop.quit();
-    });
-    poll.start(5);
-    QTimer::singleShot(timeoutMs, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-    return condition();
-}
-
-void runFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 double cpuSeconds()
 {

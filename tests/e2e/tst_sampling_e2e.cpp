@@ -3,6 +3,7 @@
 // commands itself, so these check the program's encoder and decoder against
 // an independent reading of the protocol.
 
+#include "EventLoopWait.h"
 #include "Form1.h"
 #include "Form3.h"
 #include "SerialMenu.h"
@@ -63,25 +64,7 @@ QByteArray readAnalog(int top)
     return QByteArray("!0RA") + QByteArray(1, static_cast<char>(top));
 }
 
-// Runs the event loop until the condition holds. QTest's own waits sleep 10 ms
-// between passes of the loop, which would stretch every sampling cycle.
-template <typename Condition>
-bool waitUntil(Condition condition, int timeoutMs = 5000)
-{
-    if (condition())
-        return true;
-    QEventLoop loop;
-    QTimer poll;
-    poll.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (condition())
-            loop.quit();
-    });
-    poll.start(1);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    return condition();
-}
+constexpr int kWaitMs = 5000;
 
 // Waits until the program has taken the reply of the last command in.
 bool settled(Rig& rig)
@@ -180,9 +163,9 @@ void TestSamplingE2E::maxSpeedCycles()
 
     rig.button(QStringLiteral("Command12"))->click();
     const std::size_t perCycle = digital ? 2 : 1;
-    QVERIFY(waitUntil([&] { return rig.wire().exchanges().size() >= cycles * perCycle; }, 30000));
+    QVERIFY(runUntil([&] { return rig.wire().exchanges().size() >= cycles * perCycle; }, 30000));
     rig.button(QStringLiteral("Command6"))->click();
-    QVERIFY(waitUntil([&] { return settled(rig); }));
+    QVERIFY(runUntil([&] { return settled(rig); }, kWaitMs));
     QTest::qWait(20);  // nothing more may follow the stop
     QVERIFY(settled(rig));
 
@@ -260,9 +243,9 @@ void TestSamplingE2E::baudChangeChangesCycleTime()
     const auto meanCycleUs = [&rig](int cycles) {
         rig.wire().clearExchanges();
         rig.button(QStringLiteral("Command12"))->click();
-        const bool ran = waitUntil([&] { return rig.wire().exchanges().size() > std::size_t(cycles); }, 30000);
+        const bool ran = runUntil([&] { return rig.wire().exchanges().size() > std::size_t(cycles); }, 30000);
         rig.button(QStringLiteral("Command6"))->click();
-        if (!ran || !waitUntil([&] { return settled(rig); }))
+        if (!ran || !runUntil([&] { return settled(rig); }, kWaitMs))
             return -1.0;
         const auto& ex = rig.wire().exchanges();
         return double(ex[std::size_t(cycles)].writtenUs - ex[0].writtenUs) / cycles;
