@@ -179,6 +179,15 @@ protected:
     bool dsrLine() const override { return PortOpen() && dsr; }
 };
 
+// A pseudo-terminal pair with a control on its slave as COM2, configured as
+// the program configures its port, not yet open.
+template <typename Control = QtSerialControl>
+struct PtyLink {
+    PtyPair pty;
+    Control control{[slave = pty.slave()](int port) { return port == kPort ? slave : QString(); }};
+    PtyLink() { configureLikeProgram(control); }
+};
+
 } // namespace
 
 class TestQtSerialControl : public QObject {
@@ -203,11 +212,9 @@ private slots:
 
     void opensRawWithTheLineSettings()
     {
-        PtyPair pty;
-        QVERIFY(pty.ok());
-        m_devices[kPort] = pty.slave();
-        QtSerialControl control(devices());
-        configureLikeProgram(control);
+        PtyLink<> link;
+        QVERIFY(link.pty.ok());
+        auto& [pty, control] = link;
         QVERIFY(control.setPortOpen(true));
         QVERIFY(control.PortOpen());
         QVERIFY(control.lastError().isEmpty());
@@ -228,11 +235,9 @@ private slots:
 
     void settingsChangedWhileOpenReachTheDevice()
     {
-        PtyPair pty;
-        QVERIFY(pty.ok());
-        m_devices[kPort] = pty.slave();
-        QtSerialControl control(devices());
-        configureLikeProgram(control);
+        PtyLink<> link;
+        QVERIFY(link.pty.ok());
+        auto& [pty, control] = link;
         QVERIFY(control.setPortOpen(true));
 
         // A pseudo-terminal keeps 8 data bits without parity whatever it is
@@ -258,11 +263,9 @@ private slots:
 
     void everyByteValueReachesTheDevice()
     {
-        PtyPair pty;
-        QVERIFY(pty.ok());
-        m_devices[kPort] = pty.slave();
-        QtSerialControl control(devices());
-        configureLikeProgram(control);
+        PtyLink<> link;
+        QVERIFY(link.pty.ok());
+        auto& [pty, control] = link;
         QVERIFY(control.setPortOpen(true));
 
         control.setOutput(allByteValues());
@@ -275,11 +278,9 @@ private slots:
 
     void everyByteValueComesFromTheDevice()
     {
-        PtyPair pty;
-        QVERIFY(pty.ok());
-        m_devices[kPort] = pty.slave();
-        QtSerialControl control(devices());
-        configureLikeProgram(control);
+        PtyLink<> link;
+        QVERIFY(link.pty.ok());
+        auto& [pty, control] = link;
         QVERIFY(control.setPortOpen(true));
         EventLog log(control);
         QByteArray received;
@@ -296,11 +297,9 @@ private slots:
 
     void inputTakesAtMostInputLen()
     {
-        PtyPair pty;
-        QVERIFY(pty.ok());
-        m_devices[kPort] = pty.slave();
-        QtSerialControl control(devices());
-        configureLikeProgram(control);
+        PtyLink<> link;
+        QVERIFY(link.pty.ok());
+        auto& [pty, control] = link;
         QVERIFY(control.setPortOpen(true));
 
         pty.write(QByteArray("\x0A\xFF\x01\x02\x7F", 5));
@@ -315,11 +314,9 @@ private slots:
 
     void receiveEventOnlyAtTheThreshold()
     {
-        PtyPair pty;
-        QVERIFY(pty.ok());
-        m_devices[kPort] = pty.slave();
-        QtSerialControl control(devices());
-        configureLikeProgram(control);
+        PtyLink<> link;
+        QVERIFY(link.pty.ok());
+        auto& [pty, control] = link;
         control.setRThreshold(2);
         QVERIFY(control.setPortOpen(true));
         EventLog log(control);
@@ -347,11 +344,9 @@ private slots:
 
     void handlerIsNeverReentered()
     {
-        PtyPair pty;
-        QVERIFY(pty.ok());
-        m_devices[kPort] = pty.slave();
-        QtSerialControl control(devices());
-        configureLikeProgram(control);
+        PtyLink<> link;
+        QVERIFY(link.pty.ok());
+        auto& [pty, control] = link;
         control.setSThreshold(0);
         QVERIFY(control.setPortOpen(true));
         EventLog log(control);
@@ -377,11 +372,9 @@ private slots:
 
     void sendEventAfterTheOutputDrains()
     {
-        PtyPair pty;
-        QVERIFY(pty.ok());
-        m_devices[kPort] = pty.slave();
-        QtSerialControl control(devices());
-        configureLikeProgram(control);
+        PtyLink<> link;
+        QVERIFY(link.pty.ok());
+        auto& [pty, control] = link;
         QVERIFY(control.setPortOpen(true));
         EventLog log(control);
 
@@ -438,11 +431,9 @@ private slots:
 
     void linesOfADeviceWithoutThemReadFalse()
     {
-        PtyPair pty;
-        QVERIFY(pty.ok());
-        m_devices[kPort] = pty.slave();
-        QtSerialControl control(devices());
-        configureLikeProgram(control);
+        PtyLink<> link;
+        QVERIFY(link.pty.ok());
+        auto& [pty, control] = link;
         QVERIFY(!control.CTSHolding());  // closed
         QVERIFY(!control.DSRHolding());
         QVERIFY(control.setPortOpen(true));
@@ -460,11 +451,9 @@ private slots:
 
     void lineChangesAreEventsWhileOpen()
     {
-        PtyPair pty;
-        QVERIFY(pty.ok());
-        m_devices[kPort] = pty.slave();
-        ScriptedLinesControl control(devices());
-        configureLikeProgram(control);
+        PtyLink<ScriptedLinesControl> link;
+        QVERIFY(link.pty.ok());
+        auto& [pty, control] = link;
         QVERIFY(control.setPortOpen(true));
         EventLog log(control);
         bool ctsInHandler = false;
@@ -491,11 +480,9 @@ private slots:
 
     void closedPortSendsNothing()
     {
-        PtyPair pty;
-        QVERIFY(pty.ok());
-        m_devices[kPort] = pty.slave();
-        QtSerialControl control(devices());
-        configureLikeProgram(control);
+        PtyLink<> link;
+        QVERIFY(link.pty.ok());
+        auto& [pty, control] = link;
         EventLog log(control);
 
         control.setOutput(QByteArray("!0RD"));  // never opened
