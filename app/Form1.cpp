@@ -1,12 +1,12 @@
-#include "Form1.h"
+#include "app/Form1.h"
 
-#include "Fonts.h"
-#include "Form1Layout.h"
-#include "Lamp.h"
-#include "Module1.h"
-#include "Pictures.h"
-#include "SerialControl.h"
-#include "ZoltProgram.h"
+#include "widgets/Fonts.h"
+#include "app/Form1Layout.h"
+#include "widgets/Lamp.h"
+#include "link/Module1.h"
+#include "widgets/Pictures.h"
+#include "link/SerialControl.h"
+#include "app/ZoltProgram.h"
 
 #include <QCloseEvent>
 #include <QFrame>

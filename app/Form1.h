@@ -4,7 +4,7 @@
 // line lamps and the menu bar. Construction and layout are in Form1.cpp, the
 // readings and sampling in Form1Sampling.cpp, the menus in Form1Menus.cpp.
 
-#include "LinkViews.h"
+#include "link/LinkViews.h"
 
 #include <QMainWindow>
 #include <QTimer>

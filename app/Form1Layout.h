@@ -3,7 +3,7 @@
 // Where the main window's controls stand, in twips from the top left of the
 // client area (left, top, width, height).
 
-#include "Twips.h"
+#include "widgets/Twips.h"
 
 namespace form1layout {
 

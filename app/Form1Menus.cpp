@@ -1,15 +1,15 @@
 // The main window's menus that open the other windows, and ending the program.
 
-#include "Form1.h"
+#include "app/Form1.h"
 
-#include "DispForm.h"
-#include "Form3.h"
-#include "Module1.h"
-#include "NumberText.h"
-#include "SerialControl.h"
-#include "SerialMenu.h"
-#include "ZoltProgram.h"
-#include "frmAbout.h"
+#include "ui/DispForm.h"
+#include "ui/Form3.h"
+#include "link/Module1.h"
+#include "link/NumberText.h"
+#include "link/SerialControl.h"
+#include "ui/SerialMenu.h"
+#include "app/ZoltProgram.h"
+#include "ui/frmAbout.h"
 
 #include <QLineEdit>
 

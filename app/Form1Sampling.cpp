@@ -1,15 +1,15 @@
 // The main window's readings: start-up, on-demand reads, the digital controls,
 // the receive event handler and the continuous sampling cycle.
 
-#include "Form1.h"
+#include "app/Form1.h"
 
-#include "Form1Layout.h"
-#include "Lamp.h"
-#include "Module1.h"
-#include "NumberText.h"
-#include "Protocol.h"
-#include "SerialControl.h"
-#include "ZoltProgram.h"
+#include "app/Form1Layout.h"
+#include "widgets/Lamp.h"
+#include "link/Module1.h"
+#include "link/NumberText.h"
+#include "link/Protocol.h"
+#include "link/SerialControl.h"
+#include "app/ZoltProgram.h"
 
 #include <QPushButton>
 

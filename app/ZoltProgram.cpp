@@ -1,12 +1,12 @@
-#include "ZoltProgram.h"
+#include "app/ZoltProgram.h"
 
-#include "DispForm.h"
-#include "Form1.h"
-#include "Form3.h"
-#include "SerialControl.h"
-#include "SerialMenu.h"
-#include "SystemTools.h"
-#include "frmAbout.h"
+#include "ui/DispForm.h"
+#include "app/Form1.h"
+#include "ui/Form3.h"
+#include "link/SerialControl.h"
+#include "ui/SerialMenu.h"
+#include "platform/SystemTools.h"
+#include "ui/frmAbout.h"
 
 ZoltProgram::ZoltProgram(std::unique_ptr<SerialControl> comm, std::function<void()> onEnd)
     : m_comm(std::move(comm))

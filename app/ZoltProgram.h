@@ -5,8 +5,8 @@
 // touches it. ZOLTrc starts it on the real port; tests and the demo start it
 // exactly the same way on another control.
 
-#include "LinkViews.h"
-#include "Module1.h"
+#include "link/LinkViews.h"
+#include "link/Module1.h"
 
 #include <QPointer>
 #include <functional>

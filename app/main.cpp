@@ -1,6 +1,6 @@
-#include "QtSerialControl.h"
-#include "PreciseTimers.h"
-#include "ZoltProgram.h"
+#include "link/QtSerialControl.h"
+#include "platform/PreciseTimers.h"
+#include "app/ZoltProgram.h"
 
 #include <QApplication>
 

@@ -5,13 +5,13 @@
 //   zolt_bench           about two minutes
 //   zolt_bench --quick   a quick look, under half a minute
 
-#include "EventLoopWait.h"
-#include "Form1.h"
-#include "PreciseTimers.h"
-#include "PtyModule.h"
-#include "QtSerialControl.h"
-#include "SimSerialControl.h"
-#include "ZoltProgram.h"
+#include "sim/EventLoopWait.h"
+#include "app/Form1.h"
+#include "platform/PreciseTimers.h"
+#include "sim/PtyModule.h"
+#include "link/QtSerialControl.h"
+#include "sim/SimSerialControl.h"
+#include "app/ZoltProgram.h"
 
 #include <QAction>
 #include <QApplication>

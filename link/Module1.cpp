@@ -1,9 +1,9 @@
-#include "Module1.h"
+#include "link/Module1.h"
 
-#include "NumberText.h"
-#include "PortNames.h"
-#include "Protocol.h"
-#include "SerialControl.h"
+#include "link/NumberText.h"
+#include "link/PortNames.h"
+#include "link/Protocol.h"
+#include "link/SerialControl.h"
 
 namespace {
 

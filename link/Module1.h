@@ -3,7 +3,7 @@
 // The program's shared state and the device-link routines that work on it.
 // One instance lives for the whole run; every window reads and writes it by name.
 
-#include "LinkViews.h"
+#include "link/LinkViews.h"
 
 #include <QByteArray>
 #include <QString>

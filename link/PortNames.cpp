@@ -1,4 +1,4 @@
-#include "PortNames.h"
+#include "link/PortNames.h"
 
 namespace {
 constexpr int kFirstPort = 1;

@@ -1,4 +1,4 @@
-#include "QtSerialControl.h"
+#include "link/QtSerialControl.h"
 
 #include <QFile>
 #include <QMetaObject>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PortNames.h"
-#include "SerialControl.h"
+#include "link/PortNames.h"
+#include "link/SerialControl.h"
 
 #include <QSerialPort>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "SerialControl.h"
+#include "link/SerialControl.h"
 
 #include <QMetaObject>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "PreciseAlarm.h"
+#include "sim/PreciseAlarm.h"
 
 #include <QSocketNotifier>
 #include <algorithm>

@@ -1,6 +1,6 @@
-#include "PtyModule.h"
+#include "sim/PtyModule.h"
 
-#include "LineSettings.h"
+#include "link/LineSettings.h"
 
 #include <QSocketNotifier>
 

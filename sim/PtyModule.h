@@ -6,7 +6,7 @@
 // modem lines, so in wire mode the module paces its replies by the baud rate
 // the program set on the slave, and nothing here can assert DSR or CTS.
 
-#include "ZoltWire.h"
+#include "sim/ZoltWire.h"
 
 #include <QByteArray>
 #include <QObject>

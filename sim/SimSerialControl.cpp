@@ -1,4 +1,4 @@
-#include "SimSerialControl.h"
+#include "sim/SimSerialControl.h"
 
 SimSerialControl::SimSerialControl(ZoltWire::Timing timing, QObject* parent)
     : SerialControl(parent)

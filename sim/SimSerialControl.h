@@ -4,8 +4,8 @@
 // a 232ZOLT on it, and no other port. Events reach the program the same
 // queued way as from a real port.
 
-#include "SerialControl.h"
-#include "ZoltWire.h"
+#include "link/SerialControl.h"
+#include "sim/ZoltWire.h"
 
 #include <QByteArray>
 

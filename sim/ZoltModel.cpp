@@ -1,4 +1,4 @@
-#include "ZoltModel.h"
+#include "sim/ZoltModel.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "ZoltWire.h"
+#include "sim/ZoltWire.h"
 
-#include "LineSettings.h"
+#include "link/LineSettings.h"
 
 #include <algorithm>
 #include <cmath>

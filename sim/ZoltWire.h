@@ -10,8 +10,8 @@
 // Zero-time mode drops the line delay for tests that must not wait: the
 // reply comes on the next pass of the event loop, never inside hostWrite().
 
-#include "PreciseAlarm.h"
-#include "ZoltModel.h"
+#include "sim/PreciseAlarm.h"
+#include "sim/ZoltModel.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

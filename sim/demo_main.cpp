@@ -4,9 +4,9 @@
 // four analog outputs fed back on 3 to 6, lines 4 and 5 toggling), so every
 // window has something to show without hardware.
 
-#include "SimSerialControl.h"
-#include "PreciseTimers.h"
-#include "ZoltProgram.h"
+#include "sim/SimSerialControl.h"
+#include "platform/PreciseTimers.h"
+#include "app/ZoltProgram.h"
 
 #include <QApplication>
 

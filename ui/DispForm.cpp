@@ -1,9 +1,9 @@
-#include "DispForm.h"
+#include "ui/DispForm.h"
 
-#include "ByteText.h"
-#include "Fonts.h"
-#include "Module1.h"
-#include "Twips.h"
+#include "widgets/ByteText.h"
+#include "widgets/Fonts.h"
+#include "link/Module1.h"
+#include "widgets/Twips.h"
 
 #include <QLabel>
 #include <QPalette>

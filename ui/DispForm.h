@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LinkViews.h"
+#include "link/LinkViews.h"
 
 #include <QWidget>
 

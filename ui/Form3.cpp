@@ -1,10 +1,10 @@
-#include "Form3.h"
+#include "ui/Form3.h"
 
-#include "Fonts.h"
-#include "Module1.h"
-#include "NumberText.h"
-#include "SliderControl.h"
-#include "Twips.h"
+#include "widgets/Fonts.h"
+#include "link/Module1.h"
+#include "link/NumberText.h"
+#include "widgets/SliderControl.h"
+#include "widgets/Twips.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>

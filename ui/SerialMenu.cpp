@@ -1,11 +1,11 @@
-#include "SerialMenu.h"
+#include "ui/SerialMenu.h"
 
 #include <algorithm>
 
-#include "Fonts.h"
-#include "Module1.h"
-#include "SerialControl.h"
-#include "Twips.h"
+#include "widgets/Fonts.h"
+#include "link/Module1.h"
+#include "link/SerialControl.h"
+#include "widgets/Twips.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>

@@ -1,8 +1,8 @@
-#include "frmAbout.h"
+#include "ui/frmAbout.h"
 
-#include "Fonts.h"
-#include "MeterIcon.h"
-#include "Twips.h"
+#include "widgets/Fonts.h"
+#include "widgets/MeterIcon.h"
+#include "widgets/Twips.h"
 
 #include <QKeyEvent>
 #include <QLabel>

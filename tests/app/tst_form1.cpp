@@ -1,10 +1,10 @@
 // The main window driven through its real controls on the scripted serial
 // control: start-up, reply decoding, on-demand reads and the digital controls.
 
-#include "ProgramRig.h"
+#include "tests/app/ProgramRig.h"
 
-#include "DispForm.h"
-#include "SerialMenu.h"
+#include "ui/DispForm.h"
+#include "ui/SerialMenu.h"
 
 #include <QLabel>
 

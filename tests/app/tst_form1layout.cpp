@@ -1,9 +1,9 @@
 // The main window's stored look: where each control stands, its caption, the
 // window's frame and the keyboard order.
 
-#include "ProgramRig.h"
+#include "tests/app/ProgramRig.h"
 
-#include "Twips.h"
+#include "widgets/Twips.h"
 
 #include <QGroupBox>
 #include <QLabel>

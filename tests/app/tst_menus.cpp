@@ -1,12 +1,12 @@
 // The menus that open the other windows, and ending the program.
 
-#include "ProgramRig.h"
+#include "tests/app/ProgramRig.h"
 
-#include "DispForm.h"
-#include "Form3.h"
-#include "SerialMenu.h"
-#include "SystemTools.h"
-#include "frmAbout.h"
+#include "ui/DispForm.h"
+#include "ui/Form3.h"
+#include "ui/SerialMenu.h"
+#include "platform/SystemTools.h"
+#include "ui/frmAbout.h"
 
 #include <QLabel>
 #include <QLineEdit>

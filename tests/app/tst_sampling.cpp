@@ -1,9 +1,9 @@
 // Continuous sampling: the timer-driven cycle, with and without the digital
 // read, stop in the middle of a cycle, and the locking of the sending controls.
 
-#include "ProgramRig.h"
+#include "tests/app/ProgramRig.h"
 
-#include "DispForm.h"
+#include "ui/DispForm.h"
 
 #include <QElapsedTimer>
 #include <QLabel>

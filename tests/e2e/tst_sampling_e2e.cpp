@@ -3,12 +3,12 @@
 // commands itself, so these check the program's encoder and decoder against
 // an independent reading of the protocol.
 
-#include "EventLoopWait.h"
-#include "Form1.h"
-#include "Form3.h"
-#include "SerialMenu.h"
-#include "SimSerialControl.h"
-#include "ZoltProgram.h"
+#include "sim/EventLoopWait.h"
+#include "app/Form1.h"
+#include "ui/Form3.h"
+#include "ui/SerialMenu.h"
+#include "sim/SimSerialControl.h"
+#include "app/ZoltProgram.h"
 
 #include <QAction>
 #include <QLineEdit>

@@ -1,7 +1,7 @@
 // The line settings string and the device behind each COM number.
 
-#include "LineSettings.h"
-#include "PortNames.h"
+#include "link/LineSettings.h"
+#include "link/PortNames.h"
 
 #include <QTest>
 

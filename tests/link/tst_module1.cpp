@@ -1,8 +1,8 @@
 // The device-link routines on a scripted serial control: what each request
 // writes and how it arms reception, and the analog output value path.
 
-#include "FakeSerialControl.h"
-#include "Module1.h"
+#include "tests/support/FakeSerialControl.h"
+#include "link/Module1.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -1,6 +1,6 @@
 // Byte codes of the command protocol, against the module's worked values.
 
-#include "Protocol.h"
+#include "link/Protocol.h"
 
 #include <QTest>
 

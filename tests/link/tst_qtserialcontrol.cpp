@@ -2,8 +2,8 @@
 // opens the terminal side, the test plays the module on the other (master) side.
 // Nothing here opens the machine's own serial ports.
 
-#include "PortNames.h"
-#include "QtSerialControl.h"
+#include "link/PortNames.h"
+#include "link/QtSerialControl.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

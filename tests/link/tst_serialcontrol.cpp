@@ -1,7 +1,7 @@
 // The serial control's common rules, on the scripted double: property checks,
 // and events delivered from the event loop one at a time.
 
-#include "FakeSerialControl.h"
+#include "tests/support/FakeSerialControl.h"
 
 #include <QSignalSpy>
 #include <QTest>

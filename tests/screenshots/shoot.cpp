@@ -3,13 +3,13 @@
 //
 //   shoot OUTPUT_DIR
 
-#include "DispForm.h"
-#include "FakeSerialControl.h"
-#include "Form1.h"
-#include "Form3.h"
-#include "SerialMenu.h"
-#include "ZoltProgram.h"
-#include "frmAbout.h"
+#include "ui/DispForm.h"
+#include "tests/support/FakeSerialControl.h"
+#include "app/Form1.h"
+#include "ui/Form3.h"
+#include "ui/SerialMenu.h"
+#include "app/ZoltProgram.h"
+#include "ui/frmAbout.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,8 +1,8 @@
 // The simulated module behind a pseudo-terminal, reached through a real tty:
 // once with QSerialPort alone and once with the program's QSerialPort control.
 
-#include "PtyModule.h"
-#include "QtSerialControl.h"
+#include "sim/PtyModule.h"
+#include "link/QtSerialControl.h"
 
 #include <QElapsedTimer>
 #include <QSerialPort>

@@ -1,6 +1,6 @@
 // The serial control on the simulated module, as the program drives it.
 
-#include "SimSerialControl.h"
+#include "sim/SimSerialControl.h"
 
 #include <QTest>
 

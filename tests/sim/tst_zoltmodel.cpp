@@ -1,6 +1,6 @@
 // The simulated module's command handling, on bytes alone: no clock, no event loop.
 
-#include "ZoltModel.h"
+#include "sim/ZoltModel.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 // The serial line's timing between the program and the simulated module.
 
-#include "LineSettings.h"
-#include "ZoltWire.h"
+#include "link/LineSettings.h"
+#include "sim/ZoltWire.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>

@@ -1,4 +1,4 @@
-#include "FakeSerialControl.h"
+#include "tests/support/FakeSerialControl.h"
 
 FakeSerialControl::FakeSerialControl(QObject* parent)
     : SerialControl(parent)

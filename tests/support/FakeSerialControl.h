@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SerialControl.h"
+#include "link/SerialControl.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,8 +1,8 @@
-#include "ByteText.h"
-#include "DispForm.h"
-#include "FakeSerialControl.h"
-#include "Module1.h"
-#include "Protocol.h"
+#include "widgets/ByteText.h"
+#include "ui/DispForm.h"
+#include "tests/support/FakeSerialControl.h"
+#include "link/Module1.h"
+#include "link/Protocol.h"
 
 #include <QLabel>
 #include <QPointer>

@@ -1,7 +1,7 @@
-#include "FakeSerialControl.h"
-#include "Form3.h"
-#include "Module1.h"
-#include "SliderControl.h"
+#include "tests/support/FakeSerialControl.h"
+#include "ui/Form3.h"
+#include "link/Module1.h"
+#include "widgets/SliderControl.h"
 
 #include <QApplication>
 #include <QClipboard>

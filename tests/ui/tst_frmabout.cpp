@@ -1,4 +1,4 @@
-#include "frmAbout.h"
+#include "ui/frmAbout.h"
 
 #include <QLabel>
 #include <QMap>

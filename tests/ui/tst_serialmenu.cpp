@@ -1,7 +1,7 @@
-#include "FakeSerialControl.h"
-#include "Module1.h"
-#include "SerialMenu.h"
-#include "Twips.h"
+#include "tests/support/FakeSerialControl.h"
+#include "link/Module1.h"
+#include "ui/SerialMenu.h"
+#include "widgets/Twips.h"
 
 #include <QApplication>
 #include <QGroupBox>

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "LinkViews.h"
-
 #include <QWidget>
 
 // A small box without text, filled with a colour the program sets. Colours are
@@ -10,6 +8,9 @@ class Lamp : public QWidget {
     Q_OBJECT
 
 public:
+    // 24-bit blue-green-red value, the same layout as the device link's colours.
+    using Colour = int;
+
     explicit Lamp(QWidget* parent = nullptr);
 
     // The lamp starts in the desktop's face colour for controls until painted.

@@ -1,4 +1,4 @@
-#include "SliderControl.h"
+#include "widgets/SliderControl.h"
 
 #include <QMouseEvent>
 

@@ -1,4 +1,4 @@
-#include "Lamp.h"
+#include "widgets/Lamp.h"
 
 #include <QPainter>
 
@@ -16,7 +16,7 @@ void Lamp::setColour(Colour colour)
     update();
 }
 
-QColor Lamp::toQColor(Colour colour)
+QColor Lamp::toQColor(Lamp::Colour colour)
 {
     return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
 }

@@ -1,4 +1,4 @@
-#include "PreciseTimers.h"
+#include "platform/PreciseTimers.h"
 
 #include <QtGlobal>
 

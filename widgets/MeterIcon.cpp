@@ -1,4 +1,4 @@
-#include "MeterIcon.h"
+#include "widgets/MeterIcon.h"
 
 #include <QFont>
 #include <QPainter>

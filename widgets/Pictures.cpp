@@ -1,4 +1,4 @@
-#include "Pictures.h"
+#include "widgets/Pictures.h"
 
 #include <QPainter>
 #include <QPolygon>

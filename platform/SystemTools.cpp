@@ -1,4 +1,4 @@
-#include "SystemTools.h"
+#include "platform/SystemTools.h"
 
 #include <QFileInfo>
 #include <QMessageBox>

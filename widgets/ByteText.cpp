@@ -1,4 +1,4 @@
-#include "ByteText.h"
+#include "widgets/ByteText.h"
 
 namespace {
 constexpr unsigned char kFirstPrintable = 0x20;
