@@ -1,12 +1,11 @@
 #include "app/Form1.h"
 
-#include "widgets/Fonts.h"
 #include "app/Form1Layout.h"
-#include "widgets/Lamp.h"
 #include "link/Module1.h"
-#include "widgets/Pictures.h"
 #include "link/SerialControl.h"
-#include "app/ZoltProgram.h"
+#include "widgets/Fonts.h"
+#include "widgets/Lamp.h"
+#include "widgets/Pictures.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -69,10 +68,9 @@ QLabel* label(QWidget* parent, const QString& caption, double pointSize)
 
 } // namespace
 
-Form1::Form1(ZoltProgram& program)
-    : m_program(program)
-    , m_module(program.module())
-    , MSComm1(program.comm())
+Form1::Form1(Module1& module, SerialControl& comm)
+    : m_module(module)
+    , MSComm1(comm)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("ZOLT Control Freeware"));
@@ -274,7 +272,7 @@ void Form1::closeEvent(QCloseEvent* event)
 {
     // A close request from the window system ends the program as Exit does.
     event->accept();
-    m_program.End();
+    emit exitRequested();
 }
 
 // ---------------------------------------------------------------- MainPanel

@@ -3,6 +3,11 @@
 // The main window: analog channel grid, digital controls, sampling buttons,
 // line lamps and the menu bar. Construction and layout are in Form1.cpp, the
 // readings and sampling in Form1Sampling.cpp, the menus in Form1Menus.cpp.
+//
+// It works on the shared state and the serial control, reaches the echo window
+// and the settings dialog through the link's views, and states as signals the
+// windows the user asks for and the end of the program; whoever owns it
+// connects those.
 
 #include "link/LinkViews.h"
 
@@ -17,13 +22,12 @@ class QPushButton;
 class Lamp;
 class Module1;
 class SerialControl;
-class ZoltProgram;
 
 class Form1 : public QMainWindow, public MainPanel {
     Q_OBJECT
 
 public:
-    explicit Form1(ZoltProgram& program);
+    Form1(Module1& module, SerialControl& comm);
     ~Form1() override;
 
     // --- Start-up and sampling cycle.
@@ -71,6 +75,13 @@ public:
     void setADValTxt(int channel, const QString& text) override;
     void setVolValTxt(int channel, const QString& text) override;
 
+signals:
+    void exitRequested();
+    void echoWindowRequested();
+    // The channel box's text has been worked out from the channel last chosen.
+    void analogOutputWindowRequested(const QString& channelText);
+    void aboutRequested();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -88,8 +99,8 @@ private:
     void centreOnScreen();
     void setSendingButtonsEnabled(bool enabled);
     void setOutputLevel(int level);
+    void sendOutputLevel(int level);
 
-    ZoltProgram& m_program;
     Module1& m_module;
     SerialControl& MSComm1;
     QTimer m_timer1;

@@ -2,27 +2,9 @@
 
 #include "app/Form1.h"
 
-#include "ui/DispForm.h"
-#include "ui/Form3.h"
 #include "link/Module1.h"
 #include "link/NumberText.h"
 #include "link/SerialControl.h"
-#include "ui/SerialMenu.h"
-#include "app/ZoltProgram.h"
-#include "ui/frmAbout.h"
-
-#include <QLineEdit>
-
-namespace {
-
-void bringForward(QWidget& window)
-{
-    window.show();
-    window.raise();
-    window.activateWindow();
-}
-
-} // namespace
 
 void Form1::SetComMenu_Click()
 {
@@ -34,41 +16,30 @@ void Form1::SetComMenu_Click()
     m.OldPort = m.SelPort;
     m.OldSettings = MSComm1.Settings();
 
-    SerialMenu& dialog = m_program.serialMenu();
+    PortChooser& dialog = m.views().portChooser();
     dialog.selectComSel(m.SelPort);
-    const QString baud = MSComm1.Settings().left(4);
-    if (baud == QLatin1String("2400"))
-        dialog.selectBaudOption(1);
-    else if (baud == QLatin1String("4800"))
-        dialog.selectBaudOption(2);
-    else if (baud == QLatin1String("9600"))
-        dialog.selectBaudOption(3);
-    dialog.showModal();
+    if (const int option = baudOptionForSettings(MSComm1.Settings()))
+        dialog.selectBaudOption(option);
+    m.views().showSettingsModal();
 }
 
 void Form1::SelDisp_Click()
 {
-    DispForm& echo = m_program.dispForm();
+    EchoPanel& echo = m_module.views().echoPanel();
     echo.setLabel2(QString());
     echo.setLabel1(QByteArray());
     m_module.EchoOn = True;
-    bringForward(echo);
+    emit echoWindowRequested();
 }
 
 void Form1::AnamenFrm_Click()
 {
     if (m_module.Sampling > 0)
         return;
-    Form3& outputs = m_program.form3();
-    if (auto* box = outputs.findChild<QLineEdit*>(QStringLiteral("Chbox")))
-        box->setText(numberText(m_module.DacChan));
-    bringForward(outputs);
+    emit analogOutputWindowRequested(numberText(m_module.DacChan));
 }
 
-void Form1::showabout_Click()
-{
-    bringForward(m_program.about());
-}
+void Form1::showabout_Click() { emit aboutRequested(); }
 
-void Form1::Endme_Click() { m_program.End(); }
-void Form1::Command4_Click() { m_program.End(); }
+void Form1::Endme_Click() { emit exitRequested(); }
+void Form1::Command4_Click() { emit exitRequested(); }

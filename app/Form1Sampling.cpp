@@ -4,12 +4,11 @@
 #include "app/Form1.h"
 
 #include "app/Form1Layout.h"
-#include "widgets/Lamp.h"
 #include "link/Module1.h"
 #include "link/NumberText.h"
 #include "link/Protocol.h"
 #include "link/SerialControl.h"
-#include "app/ZoltProgram.h"
+#include "widgets/Lamp.h"
 
 #include <QPushButton>
 
@@ -54,17 +53,17 @@ void Form1::MSComm1_OnComm()
     Module1& m = m_module;
     LiteXfer->setColour(m.ColYellow);
     switch (MSComm1.CommEvent()) {
-    case SerialControl::comEvSend:
+    case SerialControl::kComEvSend:
         LiteXfer->setColour(m.ColYellow);
         break;
-    case SerialControl::comEvReceive:
+    case SerialControl::kComEvReceive:
         LiteXfer->setColour(m.ColBlack);
         m.ReceiveReply();
         break;
-    case SerialControl::comEvCTS:
+    case SerialControl::kComEvCTS:
         m.ShowCtsLamp();
         break;
-    case SerialControl::comEvDSR:
+    case SerialControl::kComEvDSR:
         m.ShowDsrLamp();
         break;
     default:
@@ -106,14 +105,21 @@ void Form1::Command3_MouseUp() { SamLite[1]->setColour(m_module.ColBlack); }
 
 // ---------------------------------------------------------------- digital lines
 
+// Every change of the output is read back at once, so the lamps show what the
+// module reports rather than what was asked for.
+void Form1::sendOutputLevel(int level)
+{
+    m_module.OutByte = protocol::kOutputLineMask * level;
+    m_module.CmdStr = protocol::setOutputsCommand(m_module.OutByte);
+    m_module.SendCommand();
+    m_module.RequestDigital();
+}
+
 void Form1::Command1_Click()
 {
     auto& state = m_module.DigData[protocol::kOutputLine][0];
     state = state <= 0 ? 1 : 0;
-    m_module.OutByte = protocol::kOutputLineMask * state;
-    m_module.CmdStr = protocol::setOutputsCommand(m_module.OutByte);
-    m_module.SendCommand();
-    m_module.RequestDigital();
+    sendOutputLevel(state);
 }
 
 void Form1::setOutputLevel(int level)
@@ -121,10 +127,7 @@ void Form1::setOutputLevel(int level)
     if (m_module.Sampling > 0)
         return;
     m_module.DoutLevel = level;
-    m_module.OutByte = protocol::kOutputLineMask * m_module.DoutLevel;
-    m_module.CmdStr = protocol::setOutputsCommand(m_module.OutByte);
-    m_module.SendCommand();
-    m_module.RequestDigital();
+    sendOutputLevel(m_module.DoutLevel);
 }
 
 void Form1::Dighi_Click() { setOutputLevel(1); }
@@ -183,5 +186,5 @@ void Form1::Command6_Click()
     SamLite[1]->setColour(m.ColRed);
     m_timer1.stop();
     setSendingButtonsEnabled(true);
-    m_program.echoPanel().setLabel2(numberText(m.SampCount));
+    m.views().echoPanel().setLabel2(numberText(m.SampCount));
 }

@@ -1,11 +1,11 @@
 #include "app/ZoltProgram.h"
 
-#include "ui/DispForm.h"
 #include "app/Form1.h"
-#include "ui/Form3.h"
 #include "link/SerialControl.h"
-#include "ui/SerialMenu.h"
 #include "platform/SystemTools.h"
+#include "ui/DispForm.h"
+#include "ui/Form3.h"
+#include "ui/SerialMenu.h"
 #include "ui/frmAbout.h"
 
 ZoltProgram::ZoltProgram(std::unique_ptr<SerialControl> comm, std::function<void()> onEnd)
@@ -43,9 +43,35 @@ void ZoltProgram::End()
 
 Form1& ZoltProgram::form1()
 {
-    if (!m_form1)
-        m_form1 = std::make_unique<Form1>(*this);
+    if (!m_form1) {
+        m_form1 = std::make_unique<Form1>(m_module, *m_comm);
+        initActionsConnections();
+    }
     return *m_form1;
+}
+
+namespace {
+
+void bringForward(QWidget& window)
+{
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
+} // namespace
+
+void ZoltProgram::initActionsConnections()
+{
+    Form1* main = m_form1.get();
+    QObject::connect(main, &Form1::exitRequested, main, [this] { End(); });
+    QObject::connect(main, &Form1::echoWindowRequested, main, [this] { bringForward(dispForm()); });
+    QObject::connect(main, &Form1::analogOutputWindowRequested, main, [this](const QString& channelText) {
+        Form3& outputs = form3();
+        outputs.setChannelBox(channelText);
+        bringForward(outputs);
+    });
+    QObject::connect(main, &Form1::aboutRequested, main, [this] { bringForward(about()); });
 }
 
 SerialMenu& ZoltProgram::serialMenu()

@@ -58,6 +58,9 @@ public:
     void showSettingsModal() override;
 
 private:
+    // What the main window asks for, wired in one place.
+    void initActionsConnections();
+
     std::unique_ptr<SerialControl> m_comm;
     Module1 m_module;
     std::function<void()> m_onEnd;

@@ -1,6 +1,7 @@
+#include "app/ZoltProgram.h"
+#include "generated/ZoltVersion.h"
 #include "link/QtSerialControl.h"
 #include "platform/PreciseTimers.h"
-#include "app/ZoltProgram.h"
 
 #include <QApplication>
 
@@ -8,8 +9,8 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     requestPreciseTimers();
-    QApplication::setApplicationName(QStringLiteral("ZOLT Control"));
-    QApplication::setApplicationVersion(QStringLiteral("0.2.426"));
+    QApplication::setApplicationName(QLatin1String(zoltversion::kProgramTitle));
+    QApplication::setApplicationVersion(QLatin1String(zoltversion::kVersionText));
 
     ZoltProgram program(std::make_unique<QtSerialControl>(), [] { QCoreApplication::exit(0); });
     program.start();

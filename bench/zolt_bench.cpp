@@ -5,13 +5,13 @@
 //   zolt_bench           about two minutes
 //   zolt_bench --quick   a quick look, under half a minute
 
-#include "sim/EventLoopWait.h"
 #include "app/Form1.h"
-#include "platform/PreciseTimers.h"
-#include "sim/PtyModule.h"
-#include "link/QtSerialControl.h"
-#include "sim/SimSerialControl.h"
 #include "app/ZoltProgram.h"
+#include "link/QtSerialControl.h"
+#include "platform/PreciseTimers.h"
+#include "sim/EventLoopWait.h"
+#include "sim/PtyModule.h"
+#include "sim/SimSerialControl.h"
 
 #include <QAction>
 #include <QApplication>
@@ -27,7 +27,7 @@
 
 namespace {
 
-constexpr double PauseUs = 1000.0;  // "Max Speed" waits 1 ms between cycles
+constexpr double kPauseUs = 1000.0;  // "Max Speed" waits 1 ms between cycles
 
 double cpuSeconds()
 {
@@ -190,7 +190,7 @@ int main(int argc, char* argv[])
                 p.program.comm().setSettings(QStringLiteral("%1,N,8,1").arg(baud));
                 const auto [rate, cycleUs] = p.sample(wire, top, digital, runMs);
                 const int bytes = lineBytes(top, digital);
-                const double limit = 1e6 / (bytes * 1e7 / baud + PauseUs);
+                const double limit = 1e6 / (bytes * 1e7 / baud + kPauseUs);
                 std::printf("  %4d  %3d  %-7s  %5d  %8.1f  %7.1f  %5.3f  %13.0f\n", baud, top, digital ? "on" : "off",
                             bytes, rate, limit, rate / limit, cycleUs);
                 std::fflush(stdout);
@@ -203,7 +203,7 @@ int main(int argc, char* argv[])
     const double platformUs = platformPauseUs(quick ? 500 : 2000);
     std::printf("\nCost per cycle beyond the 1 ms pause, zero-time line, %.1f s a row\n", costMs / 1000.0);
     std::printf("  (a bare 1 ms precise timer pauses %.1f us here: %.1f us of each cycle are the platform's)\n",
-                platformUs, platformUs - PauseUs);
+                platformUs, platformUs - kPauseUs);
     std::printf("  control                top  digital  cycles/s  us/cycle  beyond pause us  beyond platform us\n");
     for (const bool pty : {false, true}) {
         std::unique_ptr<PtyModule> module;
@@ -217,7 +217,7 @@ int main(int argc, char* argv[])
                     wire = &module->wire();
                     const QString device = module->devicePath();
                     comm = std::make_unique<PtyLinesControl>([device](int port) {
-                        return port == SimSerialControl::ModulePort ? device : QStringLiteral("/nonexistent/ttyZOLT%1").arg(port);
+                        return port == SimSerialControl::kModulePort ? device : QStringLiteral("/nonexistent/ttyZOLT%1").arg(port);
                     });
                 } else {
                     auto sim = std::make_unique<SimSerialControl>(ZoltWire::Timing::ZeroTime);
@@ -233,7 +233,7 @@ int main(int argc, char* argv[])
                 }
                 const auto [rate, cycleUs] = p.sample(*wire, top, digital, costMs);
                 std::printf("  %-21s  %3d  %-7s  %8.1f  %8.1f  %15.1f  %18.1f\n", pty ? "QSerialPort on a pty" : "simulated",
-                            top, digital ? "on" : "off", rate, cycleUs, cycleUs - PauseUs, cycleUs - platformUs);
+                            top, digital ? "on" : "off", rate, cycleUs, cycleUs - kPauseUs, cycleUs - platformUs);
                 std::fflush(stdout);
             }
         }
@@ -255,7 +255,7 @@ int main(int argc, char* argv[])
         PtyModule module(ZoltWire::Timing::Wire);
         const QString device = module.devicePath();
         Program p(std::make_unique<PtyLinesControl>([device](int port) {
-            return port == SimSerialControl::ModulePort ? device : QStringLiteral("/nonexistent/ttyZOLT%1").arg(port);
+            return port == SimSerialControl::kModulePort ? device : QStringLiteral("/nonexistent/ttyZOLT%1").arg(port);
         }));
         runFor(200);
         const double cpu0 = cpuSeconds();

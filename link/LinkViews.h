@@ -3,6 +3,8 @@
 // What the device link paints and fills, seen from the link's side. The windows
 // implement these; the link includes no window header.
 
+#include "link/PortProblem.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -26,8 +28,8 @@ class PortChooser {
 public:
     virtual ~PortChooser() = default;
     virtual void setComSelEnabled(int port, bool enabled) = 0;
-    // The device behind the port, and why it could not be opened (empty if it could).
-    virtual void describeComSel(int port, const QString& device, const QString& problem) = 0;
+    // The device behind the port, and why it could not be opened.
+    virtual void describeComSel(int port, const QString& device, PortProblem problem) = 0;
     virtual void selectComSel(int port) = 0;
     // 1 for "2400", 2 for "4800", 3 for "9600".
     virtual void selectBaudOption(int option) = 0;
@@ -49,6 +51,9 @@ public:
     virtual PortChooser& portChooser() = 0;
     virtual EchoPanel& echoPanel() = 0;
     // Shows the serial port settings dialog modally and returns when it closes.
+    // The dialog is modal: the caller (the start-up routine, the "Set RS232"
+    // menu item) runs a nested event loop in here, so timer ticks and serial
+    // events are delivered before this returns.
     virtual void showSettingsModal() = 0;
     // True once the program has been ended (the dialog ends it when no port exists).
     virtual bool programEnded() const = 0;

@@ -12,18 +12,6 @@ constexpr int kDigitalThreshold = protocol::kDigitalReplyBytes;
 constexpr int kFirstDigitalLineShown = 3;
 constexpr int kLastDigitalLineShown = 5;
 
-int baudOptionFor(const QString& settings)
-{
-    const QString baud = settings.left(4);
-    if (baud == QLatin1String("2400"))
-        return 1;
-    if (baud == QLatin1String("4800"))
-        return 2;
-    if (baud == QLatin1String("9600"))
-        return 3;
-    return 0;
-}
-
 } // namespace
 
 Module1::Module1(SerialControl& comm, LinkViews& views)
@@ -57,10 +45,10 @@ void Module1::InitSerialLink()
     m_comm.setDTREnable(true);
     m_comm.setSThreshold(1);
     m_comm.setRThreshold(1);
-    (void)m_comm.setSettings(QLatin1String(kDefaultSettings));   // a well-formed string
+    (void)m_comm.setSettings(QLatin1String(kDefaultBaud.settings));   // a well-formed string
     OldSettings = m_comm.Settings();
 
-    if (const int option = baudOptionFor(m_comm.Settings()))
+    if (const int option = baudOptionForSettings(m_comm.Settings()))
         m_views.portChooser().selectBaudOption(option);
 
     m_comm.setHandshaking(SerialControl::Handshake::None);
@@ -71,7 +59,7 @@ void Module1::InitSerialLink()
     } else if (PortExists[1] == True) {
         SelPort = 1;
     } else {
-        for (int n = 3; n <= SerialControl::MaxPort; ++n) {
+        for (int n = 3; n <= SerialControl::kMaxPort; ++n) {
             if (PortExists[n] == True) {
                 SelPort = n;
                 break;
@@ -82,24 +70,24 @@ void Module1::InitSerialLink()
 
 void Module1::ScanComPorts()
 {
-    for (int n = SerialControl::MinPort; n <= SerialControl::MaxPort; ++n) {
+    for (int n = SerialControl::kMinPort; n <= SerialControl::kMaxPort; ++n) {
         PortExists[n] = True;
         // Each step may fail; the next one runs all the same.
         bool ok = m_comm.setCommPort(n);
         ok = m_comm.setPortOpen(true) && ok;
-        const QString why = ok ? QString() : m_comm.lastError();
+        const PortProblem why = ok ? PortProblem::None : m_comm.lastOpenProblem();
         ok = m_comm.setPortOpen(false) && ok;
         if (!ok) {
             PortExists[n] = False;
-            PortProblem[n] = why.isEmpty() ? QStringLiteral("cannot open") : why;
+            PortFault[n] = why == PortProblem::None ? PortProblem::CannotOpen : why;
         } else {
-            PortProblem[n].clear();
+            PortFault[n] = PortProblem::None;
         }
     }
 
     PortChooser& chooser = m_views.portChooser();
-    for (int n = SerialControl::MinPort; n <= SerialControl::MaxPort; ++n) {
-        chooser.describeComSel(n, m_comm.deviceName(n), PortProblem[n]);
+    for (int n = SerialControl::kMinPort; n <= SerialControl::kMaxPort; ++n) {
+        chooser.describeComSel(n, m_comm.deviceName(n), PortFault[n]);
         if (PortExists[n] == True)
             LastPort = n;
         else
@@ -154,14 +142,14 @@ void Module1::RequestAnalog()
     CmdStr = protocol::readAnalogCommand(TopChan);
     SendCommand();
     RxChan = TopChan;
-    RxMode = RxAnalog;
+    RxMode = kRxAnalog;
 }
 
 void Module1::RequestDigital()
 {
     CmdStr = protocol::readDigitalCommand();
     SendCommand();
-    RxMode = RxDigital;
+    RxMode = kRxDigital;
     RxChan = 0;
     m_comm.setRThreshold(kDigitalThreshold);
     if (Sampling > 0 && DinMode > 0)
@@ -196,19 +184,19 @@ void Module1::ReceiveReply()
 {
     m_comm.setInputLen(m_comm.RThreshold());
 
-    if (RxMode == RxDigital) {
+    if (RxMode == kRxDigital) {
         const QByteArray bytes = m_comm.Input();
         // A receive event whose byte was already taken leaves the reply awaited.
         if (!bytes.isEmpty()) {
             DinByte = static_cast<std::uint8_t>(bytes[0]);
             ShowDigitalInputs();
-            RxMode = RxIdle;
+            RxMode = kRxIdle;
             if (Sampling > 0)
                 RxChan = -1;
         }
     }
 
-    if (RxMode == RxAnalog) {
+    if (RxMode == kRxAnalog) {
         m_comm.setInputLen(kAnalogThreshold);
         while (m_comm.InBufferCount() >= protocol::kBytesPerReading) {
             const QByteArray pair = m_comm.Input();
@@ -220,7 +208,7 @@ void Module1::ReceiveReply()
             RxChan -= 1;
             if (RxChan < 0) {
                 ShowAnalogValues();
-                RxMode = RxIdle;
+                RxMode = kRxIdle;
                 if (Sampling > 0 && DinMode > 0)
                     DinMode = 1;
                 break;

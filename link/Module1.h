@@ -3,6 +3,7 @@
 // The program's shared state and the device-link routines that work on it.
 // One instance lives for the whole run; every window reads and writes it by name.
 
+#include "link/BaudOptions.h"
 #include "link/LinkViews.h"
 
 #include <QByteArray>
@@ -23,15 +24,11 @@ inline constexpr Colour kColYellow = 65535;
 inline constexpr Colour kColBlack = 0;
 
 // Reply expected (RxMode).
-inline constexpr int RxIdle = 0;
-inline constexpr int RxDigital = 1;
-inline constexpr int RxAnalog = 10;
+inline constexpr int kRxIdle = 0;
+inline constexpr int kRxDigital = 1;
+inline constexpr int kRxAnalog = 10;
 
-// Line parameters and the baud options of the settings dialog.
-inline constexpr char kDefaultSettings[] = "9600,N,8,1";
-inline constexpr char kSettings2400[] = "2400,N,8,1";
-inline constexpr char kSettings4800[] = "4800,N,8,1";
-inline constexpr char kSettings9600[] = "9600,N,8,1";
+// The port the program tries first (the settings come from kDefaultBaud).
 inline constexpr int kDefaultCommPort = 2;
 
 template <std::size_t Rows, std::size_t Cols>
@@ -49,7 +46,7 @@ public:
 
     // --- Scalars.
     QByteArray CmdStr;        // the next command; one char a byte
-    int RxMode = RxIdle;
+    int RxMode = kRxIdle;
     int RxChan = 0;           // channel of the next analog reading; -1 when none
     int TopChan = 0;          // 0..6
     int Sampling = 0;         // 1 while continuous sampling runs
@@ -75,8 +72,8 @@ public:
     Int16Table<9, 3> DigData{};    // (n, 0) line state, (n, 2) bit mask
     Int16Table<5, 6> DacData{};    // (c, 0) range bit, (c, 1) code, (c, 2) millivolts
     std::array<std::int16_t, 18> PortExists{};
-    // Why each port could not be opened by the probe (empty where it could).
-    std::array<QString, 18> PortProblem{};
+    // Why each port could not be opened by the probe (None where it could).
+    std::array<PortProblem, 18> PortFault{};
 
     // --- Serial link set-up and port discovery.
     void InitSerialLink();

@@ -15,9 +15,6 @@
 
 namespace {
 
-const QString kMissing = QStringLiteral("missing");
-const QString kInUse = QStringLiteral("in use");
-const QString kNoPermission = QStringLiteral("permission denied");
 
 QSerialPort::Parity parityOf(char letter)
 {
@@ -49,7 +46,7 @@ QtSerialControl::QtSerialControl(DeviceMap devices, QObject* parent)
     , m_devices(std::move(devices))
     , m_port(new QSerialPort(this))
 {
-    m_linePoll.setInterval(LinePollMs);
+    m_linePoll.setInterval(kLinePollMs);
     connect(&m_linePoll, &QTimer::timeout, this, &QtSerialControl::pollLines);
     connect(m_port, &QSerialPort::readyRead, this, [this] { bytesArrived(); });
     connect(m_port, &QSerialPort::bytesWritten, this, &QtSerialControl::onBytesWritten);
@@ -67,11 +64,11 @@ QString QtSerialControl::deviceName(int port) const
     return m_devices ? m_devices(port) : QString();
 }
 
-bool QtSerialControl::openDevice(int port, const LineSettings& settings, QString* why)
+bool QtSerialControl::openDevice(int port, const LineSettings& settings, PortProblem* why)
 {
     const QString device = deviceName(port);
     if (device.isEmpty()) {
-        *why = kMissing;
+        *why = PortProblem::Missing;
         return false;
     }
 #ifdef Q_OS_UNIX
@@ -79,11 +76,11 @@ bool QtSerialControl::openDevice(int port, const LineSettings& settings, QString
     // permission error; asking first tells the two apart.
     const QByteArray path = QFile::encodeName(device);
     if (::access(path.constData(), F_OK) != 0) {
-        *why = kMissing;
+        *why = PortProblem::Missing;
         return false;
     }
     if (::access(path.constData(), R_OK | W_OK) != 0) {
-        *why = kNoPermission;
+        *why = PortProblem::PermissionDenied;
         return false;
     }
 #endif
@@ -94,13 +91,13 @@ bool QtSerialControl::openDevice(int port, const LineSettings& settings, QString
         switch (m_port->error()) {
         case QSerialPort::DeviceNotFoundError:
         case QSerialPort::ResourceError:  // a device node with no hardware behind it
-            *why = kMissing;
+            *why = PortProblem::Missing;
             break;
         case QSerialPort::PermissionError:
-            *why = kInUse;
+            *why = PortProblem::InUse;
             break;
         default:
-            *why = m_port->errorString();
+            *why = PortProblem::CannotOpen;
             break;
         }
         m_port->clearError();

@@ -23,7 +23,7 @@ public:
     using DeviceMap = std::function<QString(int port)>;
 
     // How often the handshake lines are read while the port is open.
-    static constexpr int LinePollMs = 100;
+    static constexpr int kLinePollMs = 100;
 
     explicit QtSerialControl(DeviceMap devices = deviceForComPort, QObject* parent = nullptr);
     ~QtSerialControl() override;
@@ -31,7 +31,7 @@ public:
     QString deviceName(int port) const override;
 
 protected:
-    bool openDevice(int port, const LineSettings& settings, QString* why) override;
+    bool openDevice(int port, const LineSettings& settings, PortProblem* why) override;
     void closeDevice() override;
     void applyLineSettings(const LineSettings& settings) override;
     void applyHandshake(Handshake handshake) override;

@@ -16,7 +16,7 @@ bool SerialControl::setCommPort(int port)
         m_lastError = QStringLiteral("port already open");
         return false;
     }
-    if (port < MinPort || port > MaxPort) {
+    if (port < kMinPort || port > kMaxPort) {
         m_lastError = QStringLiteral("invalid port number");
         return false;
     }
@@ -39,12 +39,16 @@ bool SerialControl::setPortOpen(bool open)
         m_lastCts = m_lastDsr = false;
         return true;
     }
-    QString why;
+    PortProblem why = PortProblem::CannotOpen;
     if (!openDevice(m_commPort, m_settings, &why)) {
-        m_lastError = why.isEmpty() ? QStringLiteral("cannot open") : why;
+        if (why == PortProblem::None)
+            why = PortProblem::CannotOpen;
+        m_lastOpenProblem = why;
+        m_lastError = portProblemText(why);
         return false;
     }
     m_open = true;
+    m_lastOpenProblem = PortProblem::None;
     m_lastError.clear();
     applyHandshake(m_handshake);
     applyModemLines(m_dtr, m_rts);
@@ -118,13 +122,13 @@ bool SerialControl::DSRHolding() const { return m_open && dsrLine(); }
 void SerialControl::bytesArrived()
 {
     if (receiveDue())
-        raiseEvent(comEvReceive);
+        raiseEvent(kComEvReceive);
 }
 
 void SerialControl::outputDrained()
 {
     if (m_open && m_sThreshold > 0)
-        raiseEvent(comEvSend);
+        raiseEvent(kComEvSend);
 }
 
 void SerialControl::checkLines()
@@ -133,11 +137,11 @@ void SerialControl::checkLines()
     const bool dsr = DSRHolding();
     if (cts != m_lastCts) {
         m_lastCts = cts;
-        raiseEvent(comEvCTS);
+        raiseEvent(kComEvCTS);
     }
     if (dsr != m_lastDsr) {
         m_lastDsr = dsr;
-        raiseEvent(comEvDSR);
+        raiseEvent(kComEvDSR);
     }
 }
 
@@ -151,8 +155,8 @@ void SerialControl::deviceLost()
     m_lastError = QStringLiteral("device gone");
     // Both line events, so that whoever paints the line lamps sees them drop.
     m_lastCts = m_lastDsr = false;
-    raiseEvent(comEvCTS);
-    raiseEvent(comEvDSR);
+    raiseEvent(kComEvCTS);
+    raiseEvent(kComEvDSR);
 }
 
 bool SerialControl::receiveDue() const
@@ -163,7 +167,7 @@ bool SerialControl::receiveDue() const
 void SerialControl::raiseEvent(int code)
 {
     // One pending receive event covers every byte that arrives before it is delivered.
-    if (code == comEvReceive && std::find(m_pending.begin(), m_pending.end(), code) != m_pending.end())
+    if (code == kComEvReceive && std::find(m_pending.begin(), m_pending.end(), code) != m_pending.end())
         return;
     m_pending.push_back(code);
     scheduleDelivery();
@@ -187,7 +191,7 @@ void SerialControl::deliverNext()
     const int code = m_pending.front();
     m_pending.pop_front();
     // A receive event whose bytes were taken meanwhile would find nothing to read.
-    if (code != comEvReceive || receiveDue()) {
+    if (code != kComEvReceive || receiveDue()) {
         m_commEvent = code;
         m_delivering = true;
         emit OnComm();

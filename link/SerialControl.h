@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/LineSettings.h"
+#include "link/PortProblem.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -19,13 +20,13 @@ class SerialControl : public QObject {
 
 public:
     // Event codes held by CommEvent().
-    static constexpr int comEvSend = 1;     // the transmit buffer has drained
-    static constexpr int comEvReceive = 2;  // at least RThreshold bytes are waiting
-    static constexpr int comEvCTS = 3;      // the CTS line changed
-    static constexpr int comEvDSR = 4;      // the DSR line changed
+    static constexpr int kComEvSend = 1;     // the transmit buffer has drained
+    static constexpr int kComEvReceive = 2;  // at least RThreshold bytes are waiting
+    static constexpr int kComEvCTS = 3;      // the CTS line changed
+    static constexpr int kComEvDSR = 4;      // the DSR line changed
 
-    static constexpr int MinPort = 1;
-    static constexpr int MaxPort = 16;
+    static constexpr int kMinPort = 1;
+    static constexpr int kMaxPort = 16;
 
     enum class Handshake { None, XonXoff, RtsCts, RtsCtsXonXoff };
     enum class InputMode { Text, Binary };
@@ -73,17 +74,20 @@ public:
 
     int CommEvent() const { return m_commEvent; }
 
-    // The device a port number stands for, and why the last refused open failed
-    // (for example "missing", "in use", "permission denied").
+    // The device a port number stands for.
     virtual QString deviceName(int port) const = 0;
+    // Why the last refused call failed, in words ("missing", "in use",
+    // "permission denied", "invalid settings", ...); empty after success.
     QString lastError() const { return m_lastError; }
+    // Why the last refused open failed; None once an open succeeds.
+    PortProblem lastOpenProblem() const { return m_lastOpenProblem; }
 
 signals:
     void OnComm();
 
 protected:
     // Device hooks. openDevice() fills *why when it fails.
-    virtual bool openDevice(int port, const LineSettings& settings, QString* why) = 0;
+    virtual bool openDevice(int port, const LineSettings& settings, PortProblem* why) = 0;
     virtual void closeDevice() = 0;
     virtual void applyLineSettings(const LineSettings& settings) = 0;  // only called while open
     virtual void applyHandshake(Handshake handshake) = 0;              // only called while open
@@ -119,6 +123,7 @@ private:
     bool m_lastCts = false;
     bool m_lastDsr = false;
     QString m_lastError;
+    PortProblem m_lastOpenProblem = PortProblem::None;
 
     std::deque<int> m_pending;
     bool m_deliveryScheduled = false;

@@ -13,14 +13,14 @@ SimSerialControl::SimSerialControl(ZoltWire::Timing timing, QObject* parent)
 
 QString SimSerialControl::deviceName(int port) const
 {
-    return port == ModulePort ? QStringLiteral("simulated 232ZOLT on COM%1").arg(port)
+    return port == kModulePort ? QStringLiteral("simulated 232ZOLT on COM%1").arg(port)
                               : QStringLiteral("COM%1").arg(port);
 }
 
-bool SimSerialControl::openDevice(int port, const LineSettings& settings, QString* why)
+bool SimSerialControl::openDevice(int port, const LineSettings& settings, PortProblem* why)
 {
-    if (port != ModulePort) {
-        *why = QStringLiteral("missing");
+    if (port != kModulePort) {
+        *why = PortProblem::Missing;
         return false;
     }
     m_wire.dropInFlight();

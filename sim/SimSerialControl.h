@@ -13,7 +13,7 @@ class SimSerialControl : public SerialControl {
     Q_OBJECT
 
 public:
-    static constexpr int ModulePort = 2;
+    static constexpr int kModulePort = 2;
 
     explicit SimSerialControl(ZoltWire::Timing timing = ZoltWire::Timing::Wire, QObject* parent = nullptr);
 
@@ -28,7 +28,7 @@ public:
     QString deviceName(int port) const override;
 
 protected:
-    bool openDevice(int port, const LineSettings& settings, QString* why) override;
+    bool openDevice(int port, const LineSettings& settings, PortProblem* why) override;
     void closeDevice() override;
     void applyLineSettings(const LineSettings& settings) override;
     void applyHandshake(Handshake) override {}

@@ -22,8 +22,8 @@ int dataBytesFor(char first, char second)
 }
 
 // DAC steps of the two output ranges, in millivolts a code.
-constexpr double LowRangeStep = 14.71;
-constexpr double HighRangeStep = 29.42;
+constexpr double kLowRangeStep = 14.71;
+constexpr double kHighRangeStep = 29.42;
 
 // Position within a period, 0 <= phase < 1, also for times before zero.
 double phaseOf(qint64 atUs, qint64 periodUs)
@@ -45,7 +45,7 @@ bool highInHalf(qint64 atUs, qint64 halfUs)
 
 int clampCount(double counts)
 {
-    return std::clamp(static_cast<int>(std::lround(counts)), 0, ZoltModel::FullScaleCounts);
+    return std::clamp(static_cast<int>(std::lround(counts)), 0, ZoltModel::kFullScaleCounts);
 }
 
 } // namespace
@@ -118,7 +118,7 @@ bool ZoltModel::parseOne(qint64 atUs, std::vector<Command>& done)
     const char code = m_buffer[3];
     if (code == 'A') {
         const int top = data(0);
-        if (top >= AnalogInputs) {
+        if (top >= kAnalogInputs) {
             // No such channel: the module takes it for noise and waits for the next "!0".
             discard(1);
             return true;
@@ -159,7 +159,7 @@ QByteArray ZoltModel::analogReply(int topChannel, qint64 atUs) const
 
 double ZoltModel::outputMillivolts(int output) const
 {
-    const double step = m_dacRange.at(output) ? HighRangeStep : LowRangeStep;
+    const double step = m_dacRange.at(output) ? kHighRangeStep : kLowRangeStep;
     return m_dacCode.at(output) * step;
 }
 
@@ -167,32 +167,32 @@ int ZoltModel::analogCount(int input, qint64 atUs) const
 {
     switch (input) {
     case 0: {
-        const double angle = 2.0 * std::numbers::pi * phaseOf(atUs, SinePeriodUs);
-        return clampCount(SineMidCounts + SineAmplitudeCounts * std::sin(angle));
+        const double angle = 2.0 * std::numbers::pi * phaseOf(atUs, kSinePeriodUs);
+        return clampCount(kSineMidCounts + kSineAmplitudeCounts * std::sin(angle));
     }
     case 1: {
-        const double phase = phaseOf(atUs, TrianglePeriodUs);
+        const double phase = phaseOf(atUs, kTrianglePeriodUs);
         const double level = phase < 0.5 ? 2.0 * phase : 2.0 - 2.0 * phase;
-        return clampCount(level * FullScaleCounts);
+        return clampCount(level * kFullScaleCounts);
     }
     case 2:
-        return FixedLevelCounts;
+        return kFixedLevelCounts;
     default:
         break;
     }
-    if (input >= FirstWiredInput && input < FirstWiredInput + AnalogOutputs) {
-        const double mv = outputMillivolts(input - FirstWiredInput);
-        return clampCount(mv * FullScaleCounts / FullScaleMillivolts);
+    if (input >= kFirstWiredInput && input < kFirstWiredInput + kAnalogOutputs) {
+        const double mv = outputMillivolts(input - kFirstWiredInput);
+        return clampCount(mv * kFullScaleCounts / kFullScaleMillivolts);
     }
     return 0;
 }
 
 std::uint8_t ZoltModel::digitalByte(qint64 atUs) const
 {
-    int byte = FloatingMask | (m_outputByte & OutputLineMask);
-    if (highInHalf(atUs, ToggleFastHalfUs))
-        byte |= ToggleFastMask;
-    if (highInHalf(atUs, ToggleSlowHalfUs))
-        byte |= ToggleSlowMask;
+    int byte = kFloatingMask | (m_outputByte & kOutputLineMask);
+    if (highInHalf(atUs, kToggleFastHalfUs))
+        byte |= kToggleFastMask;
+    if (highInHalf(atUs, kToggleSlowHalfUs))
+        byte |= kToggleSlowMask;
     return static_cast<std::uint8_t>(byte);
 }

@@ -23,28 +23,28 @@ public:
         qint64 atUs = 0;  // arrival of the command's last byte
     };
 
-    static constexpr int AnalogInputs = 7;
-    static constexpr int AnalogOutputs = 4;
-    static constexpr int FullScaleCounts = 4095;
-    static constexpr double FullScaleMillivolts = 5000.0;
+    static constexpr int kAnalogInputs = 7;
+    static constexpr int kAnalogOutputs = 4;
+    static constexpr int kFullScaleCounts = 4095;
+    static constexpr double kFullScaleMillivolts = 5000.0;
     // Analog output k drives analog input k + this.
-    static constexpr int FirstWiredInput = 3;
+    static constexpr int kFirstWiredInput = 3;
     // The output line is looped back to digital input 3, the same bit.
-    static constexpr int OutputLineMask = 0x08;
-    static constexpr int ToggleFastMask = 0x10;  // digital input 4, 2 s high, 2 s low
-    static constexpr int ToggleSlowMask = 0x20;  // digital input 5, 5 s high, 5 s low
-    static constexpr qint64 ToggleFastHalfUs = 2'000'000;
-    static constexpr qint64 ToggleSlowHalfUs = 5'000'000;
+    static constexpr int kOutputLineMask = 0x08;
+    static constexpr int kToggleFastMask = 0x10;  // digital input 4, 2 s high, 2 s low
+    static constexpr int kToggleSlowMask = 0x20;  // digital input 5, 5 s high, 5 s low
+    static constexpr qint64 kToggleFastHalfUs = 2'000'000;
+    static constexpr qint64 kToggleSlowHalfUs = 5'000'000;
     // Inputs 0, 1, 2, 6 and 7 are not connected and float high.
-    static constexpr int FloatingMask = 0xC7;
+    static constexpr int kFloatingMask = 0xC7;
 
     // Input 0: a sine around mid-scale; input 1: a triangle over the full
     // scale; input 2: a fixed level, handy for checking the readings.
-    static constexpr qint64 SinePeriodUs = 20'000'000;
-    static constexpr double SineMidCounts = 2048.0;
-    static constexpr double SineAmplitudeCounts = 1800.0;
-    static constexpr qint64 TrianglePeriodUs = 30'000'000;
-    static constexpr int FixedLevelCounts = 1234;
+    static constexpr qint64 kSinePeriodUs = 20'000'000;
+    static constexpr double kSineMidCounts = 2048.0;
+    static constexpr double kSineAmplitudeCounts = 1800.0;
+    static constexpr qint64 kTrianglePeriodUs = 30'000'000;
+    static constexpr int kFixedLevelCounts = 1234;
 
     // Bytes received at atUs (every byte of the chunk counts as arriving then).
     // Returns the commands these bytes completed, in order.
@@ -77,6 +77,6 @@ private:
     QByteArray m_buffer;
     qint64 m_discarded = 0;
     std::uint8_t m_outputByte = 0;
-    std::array<int, AnalogOutputs> m_dacRange{};
-    std::array<int, AnalogOutputs> m_dacCode{};
+    std::array<int, kAnalogOutputs> m_dacRange{};
+    std::array<int, kAnalogOutputs> m_dacCode{};
 };

@@ -4,9 +4,10 @@
 // four analog outputs fed back on 3 to 6, lines 4 and 5 toggling), so every
 // window has something to show without hardware.
 
-#include "sim/SimSerialControl.h"
-#include "platform/PreciseTimers.h"
 #include "app/ZoltProgram.h"
+#include "generated/ZoltVersion.h"
+#include "platform/PreciseTimers.h"
+#include "sim/SimSerialControl.h"
 
 #include <QApplication>
 
@@ -14,8 +15,8 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     requestPreciseTimers();
-    QApplication::setApplicationName(QStringLiteral("ZOLT Control"));
-    QApplication::setApplicationVersion(QStringLiteral("0.2.426"));
+    QApplication::setApplicationName(QLatin1String(zoltversion::kProgramTitle));
+    QApplication::setApplicationVersion(QLatin1String(zoltversion::kVersionText));
 
     auto comm = std::make_unique<SimSerialControl>(ZoltWire::Timing::Wire);
     // The demo may run for hours; keep the line's record from growing.

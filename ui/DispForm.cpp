@@ -1,8 +1,8 @@
 #include "ui/DispForm.h"
 
+#include "link/Module1.h"
 #include "widgets/ByteText.h"
 #include "widgets/Fonts.h"
-#include "link/Module1.h"
 #include "widgets/Twips.h"
 
 #include <QLabel>

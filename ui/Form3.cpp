@@ -1,8 +1,8 @@
 #include "ui/Form3.h"
 
-#include "widgets/Fonts.h"
 #include "link/Module1.h"
 #include "link/NumberText.h"
+#include "widgets/Fonts.h"
 #include "widgets/SliderControl.h"
 #include "widgets/Twips.h"
 

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "widgets/Fonts.h"
 #include "link/Module1.h"
 #include "link/SerialControl.h"
+#include "widgets/Fonts.h"
 #include "widgets/Twips.h"
 
 #include <QButtonGroup>
@@ -89,7 +89,7 @@ void SerialMenu::buildLayout()
 
     m_comGroup = new QButtonGroup(this);
     m_comGroup->setExclusive(true);
-    for (int n = SerialControl::MinPort; n <= SerialControl::MaxPort; ++n) {
+    for (int n = SerialControl::kMinPort; n <= SerialControl::kMaxPort; ++n) {
         auto* option = new QRadioButton(QStringLiteral("Com%1").arg(n), m_frame2);
         option->setObjectName(indexedName("ComSel", n));
         twips::place(option, {kComSelLeft, kComSelTop[n], kComSelWidth[n], kComSelHeight});
@@ -103,14 +103,14 @@ void SerialMenu::buildLayout()
     m_frame1 = new QGroupBox(QStringLiteral("Baud Rate"), this);
     m_frame1->setObjectName(QStringLiteral("Frame1"));
     twips::place(m_frame1, kFrame1);
-    m_option1 = makeOption(m_frame1, "Option1", QStringLiteral("2400"), kOption1);
-    m_option2 = makeOption(m_frame1, "Option2", QStringLiteral("4800"), kOption2);
-    m_option3 = makeOption(m_frame1, "Option3", QStringLiteral("9600"), kOption3);
+    m_option1 = makeOption(m_frame1, "Option1", QLatin1String(baudOption(1)->caption), kOption1);
+    m_option2 = makeOption(m_frame1, "Option2", QLatin1String(baudOption(2)->caption), kOption2);
+    m_option3 = makeOption(m_frame1, "Option3", QLatin1String(baudOption(3)->caption), kOption3);
     m_baudGroup = new QButtonGroup(this);
     m_baudGroup->setExclusive(true);
-    m_baudGroup->addButton(m_option1, 1);
-    m_baudGroup->addButton(m_option2, 2);
-    m_baudGroup->addButton(m_option3, 3);
+    const std::array<QRadioButton*, kBaudOptions.size()> baudButtons{m_option1, m_option2, m_option3};
+    for (const BaudOption& b : kBaudOptions)
+        m_baudGroup->addButton(baudButtons[static_cast<std::size_t>(b.option - 1)], b.option);
 
     m_label1 = new QLabel(QStringLiteral("Baud, 8, N, 1"), this);
     m_label1->setObjectName(QStringLiteral("Label1"));
@@ -123,7 +123,7 @@ void SerialMenu::buildLayout()
 void SerialMenu::wireHandlers()
 {
     // clicked, not toggled: selecting an option from code must not run these.
-    for (int n = SerialControl::MinPort; n <= SerialControl::MaxPort; ++n)
+    for (int n = SerialControl::kMinPort; n <= SerialControl::kMaxPort; ++n)
         connect(m_comSel[n], &QAbstractButton::clicked, this, [this, n] { ComSel_Click(n); });
     connect(m_option1, &QAbstractButton::clicked, this, &SerialMenu::Option1_Click);
     connect(m_option2, &QAbstractButton::clicked, this, &SerialMenu::Option2_Click);
@@ -145,7 +145,7 @@ void SerialMenu::showModal()
 
 QRadioButton* SerialMenu::comSel(int port) const
 {
-    if (port < SerialControl::MinPort || port > SerialControl::MaxPort)
+    if (port < SerialControl::kMinPort || port > SerialControl::kMaxPort)
         return nullptr;
     return m_comSel[port];
 }
@@ -165,10 +165,10 @@ void SerialMenu::setComSelEnabled(int port, bool enabled)
         option->setEnabled(enabled);
 }
 
-void SerialMenu::describeComSel(int port, const QString& device, const QString& problem)
+void SerialMenu::describeComSel(int port, const QString& device, PortProblem problem)
 {
     if (QRadioButton* option = comSel(port))
-        option->setToolTip(problem.isEmpty() ? device : QStringLiteral("%1 (%2)").arg(device, problem));
+        option->setToolTip(portTooltip(device, problem));
 }
 
 void SerialMenu::selectComSel(int port)
@@ -197,9 +197,15 @@ void SerialMenu::ComSel_Click(int index)
 
 // The baud options go to the control at once, open or closed, even though the
 // user may still cancel. The strings are well formed, so they are never refused.
-void SerialMenu::Option1_Click() { (void)m_module.comm().setSettings(QLatin1String(kSettings2400)); }
-void SerialMenu::Option2_Click() { (void)m_module.comm().setSettings(QLatin1String(kSettings4800)); }
-void SerialMenu::Option3_Click() { (void)m_module.comm().setSettings(QLatin1String(kSettings9600)); }
+void SerialMenu::takeBaudOption(int option)
+{
+    if (const BaudOption* b = baudOption(option))
+        (void)m_module.comm().setSettings(QLatin1String(b->settings));
+}
+
+void SerialMenu::Option1_Click() { takeBaudOption(1); }
+void SerialMenu::Option2_Click() { takeBaudOption(2); }
+void SerialMenu::Option3_Click() { takeBaudOption(3); }
 
 bool SerialMenu::endedForNoPort()
 {

@@ -30,7 +30,7 @@ public:
     // PortChooser. Selecting an option here runs none of the click handlers.
     // A port outside 1..16, or a baud option outside 1..3, clears that group.
     void setComSelEnabled(int port, bool enabled) override;
-    void describeComSel(int port, const QString& device, const QString& problem) override;
+    void describeComSel(int port, const QString& device, PortProblem problem) override;
     void selectComSel(int port) override;
     void selectBaudOption(int option) override;
 
@@ -56,6 +56,7 @@ private:
     void wireHandlers();
     QRadioButton* comSel(int port) const;
     static void clearGroup(QButtonGroup* group);
+    void takeBaudOption(int option);
     // True (and the program ended) when the start-up probe found no port.
     bool endedForNoPort();
 

@@ -1,5 +1,6 @@
 #include "ui/frmAbout.h"
 
+#include "generated/ZoltVersion.h"
 #include "widgets/Fonts.h"
 #include "widgets/MeterIcon.h"
 #include "widgets/Twips.h"
@@ -11,12 +12,6 @@
 #include <algorithm>
 
 namespace {
-
-// Program identity.
-constexpr char kProgramTitle[] = "ZOLT Control";
-constexpr int kVersionMajor = 0;
-constexpr int kVersionMinor = 2;
-constexpr int kVersionRevision = 426;
 
 // Client area and its place on the screen, twips.
 constexpr int kClientWidth = 5730;
@@ -172,12 +167,12 @@ void frmAbout::wireHandlers()
 
 void frmAbout::Form_Load()
 {
-    const QString title = QLatin1String(kProgramTitle);
+    const QString title = QLatin1String(zoltversion::kProgramTitle);
     setWindowTitle(QStringLiteral("About ") + title);
     m_lblVersion->setText(QStringLiteral("Version %1.%2.%3")
-                              .arg(kVersionMajor)
-                              .arg(kVersionMinor)
-                              .arg(kVersionRevision));
+                              .arg(zoltversion::kMajor)
+                              .arg(zoltversion::kMinor)
+                              .arg(zoltversion::kRevision));
     m_lblTitle->setText(title);
 }
 
@@ -217,7 +212,7 @@ void frmAbout::StartSysInfo()
     } catch (const RegistryValueError&) {
         // falls through to the message
     }
-    m_tools.showMessage(this, QLatin1String(kProgramTitle), QLatin1String(kUnavailable));
+    m_tools.showMessage(this, QLatin1String(zoltversion::kProgramTitle), QLatin1String(kUnavailable));
 }
 
 bool frmAbout::GetKeyValue(RegKey KeyRoot, const QString& KeyName, const QString& SubKeyRef,

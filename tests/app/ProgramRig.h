@@ -3,11 +3,11 @@
 // Starts the whole program exactly as ZOLTrc does, on the scripted serial
 // control, and reaches its windows' controls by name.
 
-#include "tests/support/FakeSerialControl.h"
 #include "app/Form1.h"
-#include "widgets/Lamp.h"
-#include "link/Module1.h"
 #include "app/ZoltProgram.h"
+#include "link/Module1.h"
+#include "tests/support/FakeSerialControl.h"
+#include "widgets/Lamp.h"
 
 #include <QAction>
 #include <QApplication>

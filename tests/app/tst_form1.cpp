@@ -99,7 +99,7 @@ private slots:
         QCOMPARE(rig.m().RxChan, 0);
         QVERIFY(rig.text("ADValTxt(2)").isEmpty());   // shown only when the scan is complete
         rig.reply(QByteArray("\x03", 1));
-        QCOMPARE(rig.m().RxMode, RxIdle);
+        QCOMPARE(rig.m().RxMode, kRxIdle);
         QCOMPARE(rig.m().RxChan, -1);
         QCOMPARE(rig.text("ADValTxt(2)"), QStringLiteral(" 1"));
         QCOMPARE(rig.text("ADValTxt(1)"), QStringLiteral(" 2"));
@@ -237,7 +237,7 @@ private slots:
         rig.click(QStringLiteral("ADCmdbut(0)"));   // re-arms for the new request
         rig.reply(QByteArray("\x00\x09", 2));
         QCOMPARE(rig.text("ADValTxt(0)"), QStringLiteral(" 9"));
-        QCOMPARE(rig.m().RxMode, RxIdle);
+        QCOMPARE(rig.m().RxMode, kRxIdle);
     }
 
     // ------------------------------------------------------------ digital controls

@@ -2,10 +2,10 @@
 
 #include "tests/app/ProgramRig.h"
 
+#include "platform/SystemTools.h"
 #include "ui/DispForm.h"
 #include "ui/Form3.h"
 #include "ui/SerialMenu.h"
-#include "platform/SystemTools.h"
 #include "ui/frmAbout.h"
 
 #include <QLabel>

@@ -3,12 +3,12 @@
 // commands itself, so these check the program's encoder and decoder against
 // an independent reading of the protocol.
 
-#include "sim/EventLoopWait.h"
 #include "app/Form1.h"
+#include "app/ZoltProgram.h"
+#include "sim/EventLoopWait.h"
+#include "sim/SimSerialControl.h"
 #include "ui/Form3.h"
 #include "ui/SerialMenu.h"
-#include "sim/SimSerialControl.h"
-#include "app/ZoltProgram.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -71,7 +71,7 @@ bool settled(Rig& rig)
 {
     const auto& ex = rig.wire().exchanges();
     return !ex.empty() && ex.back().deliveredUs >= 0 && rig.sim->InBufferCount() == 0
-        && rig.module().RxMode == RxIdle;
+        && rig.module().RxMode == kRxIdle;
 }
 
 } // namespace

@@ -1,8 +1,8 @@
 // The device-link routines on a scripted serial control: what each request
 // writes and how it arms reception, and the analog output value path.
 
-#include "tests/support/FakeSerialControl.h"
 #include "link/Module1.h"
+#include "tests/support/FakeSerialControl.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -27,7 +27,7 @@ public:
     void setVolValTxt(int ch, const QString& t) override { texts["VolValTxt" + std::to_string(ch)] = t; }
 
     void setComSelEnabled(int port, bool enabled) override { comSelEnabled[port] = enabled; }
-    void describeComSel(int, const QString&, const QString&) override {}
+    void describeComSel(int, const QString&, PortProblem) override {}
     void selectComSel(int port) override { selectedPort = port; }
     void selectBaudOption(int option) override { baudOption = option; }
 
@@ -172,14 +172,14 @@ private slots:
         QCOMPARE(comm->written(), QByteArray("!0RA\x06", 5));
         QCOMPARE(comm->RThreshold(), 2);
         QCOMPARE(m->RxChan, 6);
-        QCOMPARE(m->RxMode, RxAnalog);
+        QCOMPARE(m->RxMode, kRxAnalog);
 
         comm->clearWritten();
         m->RequestDigital();
         QCOMPARE(comm->written(), QByteArray("!0RD"));
         QCOMPARE(comm->RThreshold(), 1);
         QCOMPARE(m->RxChan, 0);
-        QCOMPARE(m->RxMode, RxDigital);
+        QCOMPARE(m->RxMode, kRxDigital);
     }
 
     void digitalRequestInsideSamplingMarksItIssued_data()
@@ -220,7 +220,7 @@ private slots:
         m->InitSerialLink();
         m->RequestDigital();
         QVERIFY(comm->written().isEmpty());
-        QCOMPARE(m->RxMode, RxDigital);
+        QCOMPARE(m->RxMode, kRxDigital);
     }
 
     void analogOutputValuePath_data()

@@ -285,7 +285,7 @@ private slots:
         EventLog log(control);
         QByteArray received;
         log.during = [&] {
-            if (control.CommEvent() == SerialControl::comEvReceive)
+            if (control.CommEvent() == SerialControl::kComEvReceive)
                 received += control.Input();
         };
 
@@ -326,10 +326,10 @@ private slots:
         pty.write(QByteArray("\x12", 1));
         QTRY_COMPARE(control.InBufferCount(), 1);
         QTest::qWait(kQuietMs);
-        QCOMPARE(log.count(SerialControl::comEvReceive), 0);
+        QCOMPARE(log.count(SerialControl::kComEvReceive), 0);
 
         pty.write(QByteArray("\x34", 1));
-        QTRY_COMPARE(log.count(SerialControl::comEvReceive), 1);
+        QTRY_COMPARE(log.count(SerialControl::kComEvReceive), 1);
         QCOMPARE(waitingAtEvent, 2);
         QCOMPARE(control.CommEvent(), 0);  // holds the code only while OnComm runs
         QCOMPARE(control.Input(), QByteArray("\x12\x34", 2));
@@ -339,7 +339,7 @@ private slots:
         pty.write(QByteArray("\x56\x78\x9A", 3));
         QTRY_COMPARE(control.InBufferCount(), 3);
         QTest::qWait(kQuietMs);
-        QCOMPARE(log.count(SerialControl::comEvReceive), 1);
+        QCOMPARE(log.count(SerialControl::kComEvReceive), 1);
     }
 
     void handlerIsNeverReentered()
@@ -380,14 +380,14 @@ private slots:
 
         control.setOutput(QByteArray("!0RD"));
         QCOMPARE(log.codes.size(), 0);  // never from inside the call
-        QTRY_COMPARE(log.count(SerialControl::comEvSend), 1);
+        QTRY_COMPARE(log.count(SerialControl::kComEvSend), 1);
         QCOMPARE(pty.read(4), QByteArray("!0RD"));
 
         control.setSThreshold(0);
         control.setOutput(QByteArray("!0RD"));
         QCOMPARE(pty.read(4), QByteArray("!0RD"));
         QTest::qWait(kQuietMs);
-        QCOMPARE(log.count(SerialControl::comEvSend), 1);
+        QCOMPARE(log.count(SerialControl::kComEvSend), 1);
     }
 
     void missingDeviceIsRefused()
@@ -442,7 +442,7 @@ private slots:
         // A pseudo-terminal has no modem lines: false, and the port stays usable.
         QVERIFY(!control.CTSHolding());
         QVERIFY(!control.DSRHolding());
-        QTest::qWait(3 * QtSerialControl::LinePollMs);
+        QTest::qWait(3 * QtSerialControl::kLinePollMs);
         QVERIFY(control.PortOpen());
         QVERIFY(log.codes.isEmpty());
         control.setOutput(QByteArray("!0RD"));
@@ -460,21 +460,21 @@ private slots:
         log.during = [&] { ctsInHandler = control.CTSHolding(); };
 
         control.cts = true;
-        QTRY_COMPARE(log.count(SerialControl::comEvCTS), 1);
+        QTRY_COMPARE(log.count(SerialControl::kComEvCTS), 1);
         QVERIFY(ctsInHandler);
         control.dsr = true;
-        QTRY_COMPARE(log.count(SerialControl::comEvDSR), 1);
+        QTRY_COMPARE(log.count(SerialControl::kComEvDSR), 1);
         QVERIFY(control.DSRHolding());
         control.cts = false;
         control.dsr = false;
         QTRY_COMPARE(log.codes.size(), 4);
-        QCOMPARE(log.codes.mid(2), (QList<int> {SerialControl::comEvCTS, SerialControl::comEvDSR}));
-        QTest::qWait(3 * QtSerialControl::LinePollMs);
+        QCOMPARE(log.codes.mid(2), (QList<int> {SerialControl::kComEvCTS, SerialControl::kComEvDSR}));
+        QTest::qWait(3 * QtSerialControl::kLinePollMs);
         QCOMPARE(log.codes.size(), 4);  // one event a change
 
         QVERIFY(control.setPortOpen(false));
         control.cts = true;
-        QTest::qWait(3 * QtSerialControl::LinePollMs);
+        QTest::qWait(3 * QtSerialControl::kLinePollMs);
         QCOMPARE(log.codes.size(), 4);  // not polled while closed
     }
 
@@ -510,8 +510,8 @@ private slots:
         pty->closeMaster();  // as an adapter pulled out
         QTRY_VERIFY(!control.PortOpen());
         QCOMPARE(control.lastError(), QStringLiteral("device gone"));
-        QTRY_COMPARE(log.count(SerialControl::comEvCTS), 1);
-        QTRY_COMPARE(log.count(SerialControl::comEvDSR), 1);
+        QTRY_COMPARE(log.count(SerialControl::kComEvCTS), 1);
+        QTRY_COMPARE(log.count(SerialControl::kComEvDSR), 1);
         QVERIFY(!control.CTSHolding());
         QVERIFY(!control.DSRHolding());
 

@@ -83,7 +83,7 @@ private slots:
         c.feed("b");
         QVERIFY(codes.isEmpty());   // never inside the call that caused it
         QCoreApplication::processEvents();
-        QCOMPARE(codes, QList<int>{SerialControl::comEvReceive});
+        QCOMPARE(codes, QList<int>{SerialControl::kComEvReceive});
         QCOMPARE(c.CommEvent(), 0);   // the code is held only while the handler runs
 
         c.setInputLen(3);
@@ -124,7 +124,7 @@ private slots:
             ++depth;
             maxDepth = std::max(maxDepth, depth);
             codes << c.CommEvent();
-            if (c.CommEvent() == SerialControl::comEvReceive) {
+            if (c.CommEvent() == SerialControl::kComEvReceive) {
                 c.setInputLen(0);
                 c.Input();
                 c.setOutput("!0RD");   // raises a send event, delivered later
@@ -133,7 +133,7 @@ private slots:
         });
         c.feed("1");
         QTRY_COMPARE(codes.size(), 2);
-        QCOMPARE(codes, (QList<int>{SerialControl::comEvReceive, SerialControl::comEvSend}));
+        QCOMPARE(codes, (QList<int>{SerialControl::kComEvReceive, SerialControl::kComEvSend}));
         QCOMPARE(maxDepth, 1);
     }
 
@@ -148,13 +148,13 @@ private slots:
         c.setLines(true, false);
         c.setLines(true, true);
         QTRY_COMPARE(codes.size(), 2);
-        QCOMPARE(codes, (QList<int>{SerialControl::comEvCTS, SerialControl::comEvDSR}));
+        QCOMPARE(codes, (QList<int>{SerialControl::kComEvCTS, SerialControl::kComEvDSR}));
 
         codes.clear();
         c.unplug();
         QVERIFY(!c.PortOpen());
         QTRY_COMPARE(codes.size(), 2);
-        QCOMPARE(codes, (QList<int>{SerialControl::comEvCTS, SerialControl::comEvDSR}));
+        QCOMPARE(codes, (QList<int>{SerialControl::kComEvCTS, SerialControl::kComEvDSR}));
         QVERIFY(!c.CTSHolding());
         c.setExistingPorts({1});
         QVERIFY(c.setPortOpen(true));   // and it can be opened again

@@ -3,12 +3,12 @@
 //
 //   shoot OUTPUT_DIR
 
-#include "ui/DispForm.h"
-#include "tests/support/FakeSerialControl.h"
 #include "app/Form1.h"
+#include "app/ZoltProgram.h"
+#include "tests/support/FakeSerialControl.h"
+#include "ui/DispForm.h"
 #include "ui/Form3.h"
 #include "ui/SerialMenu.h"
-#include "app/ZoltProgram.h"
 #include "ui/frmAbout.h"
 
 #include <QAction>

@@ -1,8 +1,8 @@
 // The simulated module behind a pseudo-terminal, reached through a real tty:
 // once with QSerialPort alone and once with the program's QSerialPort control.
 
-#include "sim/PtyModule.h"
 #include "link/QtSerialControl.h"
+#include "sim/PtyModule.h"
 
 #include <QElapsedTimer>
 #include <QSerialPort>
@@ -109,7 +109,7 @@ void TestPtyModule::throughTheProgramsControl()
     QByteArray data;
     int receiveEvents = 0;
     connect(&comm, &SerialControl::OnComm, this, [&] {
-        if (comm.CommEvent() != SerialControl::comEvReceive)
+        if (comm.CommEvent() != SerialControl::kComEvReceive)
             return;
         ++receiveEvents;
         while (comm.InBufferCount() >= comm.RThreshold())

@@ -14,7 +14,7 @@ struct Client {
     {
         QObject::connect(&comm, &SerialControl::OnComm, &comm, [this] {
             events.append(comm.CommEvent());
-            if (comm.CommEvent() != SerialControl::comEvReceive)
+            if (comm.CommEvent() != SerialControl::kComEvReceive)
                 return;
             ++receiveEvents;
             comm.setInputLen(comm.RThreshold());
@@ -30,7 +30,7 @@ struct Client {
 
 void setUpAsTheProgramDoes(SerialControl& comm, const QString& settings)
 {
-    comm.setCommPort(SimSerialControl::ModulePort);
+    comm.setCommPort(SimSerialControl::kModulePort);
     QVERIFY(comm.setSettings(settings));
     comm.setRTSEnable(true);
     comm.setDTREnable(true);
@@ -57,7 +57,7 @@ private slots:
 void TestSimSerialControl::onlyComTwoExists_data()
 {
     QTest::addColumn<int>("port");
-    for (int port = SerialControl::MinPort; port <= SerialControl::MaxPort; ++port)
+    for (int port = SerialControl::kMinPort; port <= SerialControl::kMaxPort; ++port)
         QTest::addRow("COM%d", port) << port;
 }
 
@@ -67,7 +67,7 @@ void TestSimSerialControl::onlyComTwoExists()
     SimSerialControl comm(ZoltWire::Timing::ZeroTime);
     QVERIFY(comm.setCommPort(port));
     const bool opened = comm.setPortOpen(true);
-    QCOMPARE(opened, port == SimSerialControl::ModulePort);
+    QCOMPARE(opened, port == SimSerialControl::kModulePort);
     QCOMPARE(comm.PortOpen(), opened);
     if (!opened)
         QCOMPARE(comm.lastError(), QStringLiteral("missing"));
@@ -93,12 +93,12 @@ void TestSimSerialControl::linesFollowTheModule()
     QVERIFY(!comm.DSRHolding());
     QVERIFY(!comm.CTSHolding());
     QTRY_COMPARE(client.events.size(), 2);
-    QVERIFY(client.events.contains(SerialControl::comEvCTS));
-    QVERIFY(client.events.contains(SerialControl::comEvDSR));
+    QVERIFY(client.events.contains(SerialControl::kComEvCTS));
+    QVERIFY(client.events.contains(SerialControl::kComEvDSR));
 
     client.events.clear();
     comm.setOutput(QByteArray("!0RD"));
-    QTRY_VERIFY(client.events.contains(SerialControl::comEvSend));
+    QTRY_VERIFY(client.events.contains(SerialControl::kComEvSend));
     QTest::qWait(20);
     QCOMPARE(comm.InBufferCount(), 0);
     QVERIFY(comm.wire().received().isEmpty());
@@ -133,7 +133,7 @@ void TestSimSerialControl::replyThroughReceiveEvents()
     comm.setRThreshold(2);
     comm.setOutput(QByteArray("!0RA\x06", 5));
     QTRY_COMPARE(client.data.size(), 14);
-    QCOMPARE(client.events.first(), SerialControl::comEvSend);
+    QCOMPARE(client.events.first(), SerialControl::kComEvSend);
     QCOMPARE(client.data, comm.wire().exchanges().back().command.reply);
     if (timing == ZoltWire::Timing::Wire)
         QVERIFY2(client.receiveEvents >= 2, qPrintable(QString::number(client.receiveEvents)));

@@ -140,7 +140,7 @@ void TestZoltModel::analogReplyShape()
     QFETCH(int, top);
     ZoltModel model;
     // Distinct levels on the wired inputs, so the order shows.
-    for (int out = 0; out < ZoltModel::AnalogOutputs; ++out)
+    for (int out = 0; out < ZoltModel::kAnalogOutputs; ++out)
         model.receive(setAnalog(out, 0, 40 + 50 * out), 0);
 
     // Times where the sine and triangle are far from clipping.
@@ -200,9 +200,9 @@ void TestZoltModel::analogOutputsWiredBack()
     QFETCH(int, count);
     ZoltModel model;
     // Something on every other output first, to see that only one moves.
-    for (int out = 0; out < ZoltModel::AnalogOutputs; ++out)
+    for (int out = 0; out < ZoltModel::kAnalogOutputs; ++out)
         model.receive(setAnalog(out, 0, 10), 0);
-    const int others = model.analogCount(ZoltModel::FirstWiredInput, 0);
+    const int others = model.analogCount(ZoltModel::kFirstWiredInput, 0);
 
     model.receive(setAnalog(output, range, code), 0);
     QCOMPARE(model.outputRange(output), range);
@@ -210,8 +210,8 @@ void TestZoltModel::analogOutputsWiredBack()
 
     const auto done = model.receive(QByteArray("!0RA") + bytes({6}), 0);
     const QByteArray reply = done.at(0).reply;
-    for (int out = 0; out < ZoltModel::AnalogOutputs; ++out) {
-        const int input = ZoltModel::FirstWiredInput + out;
+    for (int out = 0; out < ZoltModel::kAnalogOutputs; ++out) {
+        const int input = ZoltModel::kFirstWiredInput + out;
         QCOMPARE(countAt(reply, 6 - input), out == output ? count : others);
     }
 }
@@ -221,14 +221,14 @@ void TestZoltModel::inputsFollowTime()
     ZoltModel model;
     // The sine: mid-scale at 0, top a quarter period on, bottom three quarters on.
     QCOMPARE(model.analogCount(0, 0), 2048);
-    QCOMPARE(model.analogCount(0, ZoltModel::SinePeriodUs / 4), 3848);
-    QCOMPARE(model.analogCount(0, 3 * ZoltModel::SinePeriodUs / 4), 248);
-    QCOMPARE(model.analogCount(0, ZoltModel::SinePeriodUs), 2048);
+    QCOMPARE(model.analogCount(0, ZoltModel::kSinePeriodUs / 4), 3848);
+    QCOMPARE(model.analogCount(0, 3 * ZoltModel::kSinePeriodUs / 4), 248);
+    QCOMPARE(model.analogCount(0, ZoltModel::kSinePeriodUs), 2048);
     // The triangle: 0 at the start, full scale half way, linear between.
     QCOMPARE(model.analogCount(1, 0), 0);
-    QCOMPARE(model.analogCount(1, ZoltModel::TrianglePeriodUs / 2), 4095);
-    QCOMPARE(model.analogCount(1, ZoltModel::TrianglePeriodUs / 4), 2048);
-    QCOMPARE(model.analogCount(1, 3 * ZoltModel::TrianglePeriodUs / 4), 2048);
+    QCOMPARE(model.analogCount(1, ZoltModel::kTrianglePeriodUs / 2), 4095);
+    QCOMPARE(model.analogCount(1, ZoltModel::kTrianglePeriodUs / 4), 2048);
+    QCOMPARE(model.analogCount(1, 3 * ZoltModel::kTrianglePeriodUs / 4), 2048);
     // Slow: readings 10 ms apart differ by a few counts at most.
     for (qint64 at = 0; at < 30'000'000; at += 997'000) {
         for (int input = 0; input < 2; ++input)

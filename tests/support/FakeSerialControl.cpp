@@ -37,14 +37,14 @@ QString FakeSerialControl::deviceName(int port) const
     return QStringLiteral("fake%1").arg(port);
 }
 
-bool FakeSerialControl::openDevice(int port, const LineSettings& settings, QString* why)
+bool FakeSerialControl::openDevice(int port, const LineSettings& settings, PortProblem* why)
 {
     if (!m_existing.contains(port)) {
-        *why = QStringLiteral("missing");
+        *why = PortProblem::Missing;
         return false;
     }
     if (m_busy.contains(port)) {
-        *why = QStringLiteral("in use");
+        *why = PortProblem::InUse;
         return false;
     }
     ++m_openCount;

@@ -40,7 +40,7 @@ public:
     QString deviceName(int port) const override;
 
 protected:
-    bool openDevice(int port, const LineSettings& settings, QString* why) override;
+    bool openDevice(int port, const LineSettings& settings, PortProblem* why) override;
     void closeDevice() override;
     void applyLineSettings(const LineSettings& settings) override;
     void applyHandshake(Handshake) override {}

@@ -1,8 +1,8 @@
-#include "widgets/ByteText.h"
-#include "ui/DispForm.h"
-#include "tests/support/FakeSerialControl.h"
 #include "link/Module1.h"
 #include "link/Protocol.h"
+#include "tests/support/FakeSerialControl.h"
+#include "ui/DispForm.h"
+#include "widgets/ByteText.h"
 
 #include <QLabel>
 #include <QPointer>
@@ -24,7 +24,7 @@ public:
 class QuietChooser : public PortChooser {
 public:
     void setComSelEnabled(int, bool) override {}
-    void describeComSel(int, const QString&, const QString&) override {}
+    void describeComSel(int, const QString&, PortProblem) override {}
     void selectComSel(int) override {}
     void selectBaudOption(int) override {}
 };

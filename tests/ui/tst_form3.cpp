@@ -1,6 +1,6 @@
+#include "link/Module1.h"
 #include "tests/support/FakeSerialControl.h"
 #include "ui/Form3.h"
-#include "link/Module1.h"
 #include "widgets/SliderControl.h"
 
 #include <QApplication>
@@ -32,7 +32,7 @@ public:
     void setADValTxt(int, const QString&) override {}
     void setVolValTxt(int, const QString&) override {}
     void setComSelEnabled(int, bool) override {}
-    void describeComSel(int, const QString&, const QString&) override {}
+    void describeComSel(int, const QString&, PortProblem) override {}
     void selectComSel(int) override {}
     void selectBaudOption(int) override {}
     void setLabel1(const QByteArray&) override {}

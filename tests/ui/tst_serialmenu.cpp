@@ -1,5 +1,5 @@
-#include "tests/support/FakeSerialControl.h"
 #include "link/Module1.h"
+#include "tests/support/FakeSerialControl.h"
 #include "ui/SerialMenu.h"
 #include "widgets/Twips.h"
 
