@@ -74,6 +74,10 @@ public:
     void setDinTxt(int line, const QString& text) override;
     void setADValTxt(int channel, const QString& text) override;
     void setVolValTxt(int channel, const QString& text) override;
+    void paintLiteXfer(Colour colour) override;
+    void showMissedReplies(long long count) override;
+    void holdSampling() override;
+    void resumeSampling() override;
 
 signals:
     void exitRequested();

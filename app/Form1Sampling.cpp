@@ -74,10 +74,34 @@ void Form1::MSComm1_OnComm()
         LiteXfer->setColour(m.ColGreen);
     if (waiting == 0)
         LiteXfer->setColour(m.ColBlack);
+    if (m.ReplyOverdue)
+        LiteXfer->setColour(m.ColRed);   // until the next complete reply
 
+    // A lost port holds the cycle (its line events come here too) until it is back.
+    if (!MSComm1.PortOpen())
+        return;
     if (m.Sampling == 1 && m.RxChan < 0 && m.DinMode == 1)
         m.RequestDigital();
     if (m.Sampling == 1 && m.RxChan < 0)
+        enableTimer1();
+}
+
+// ---------------------------------------------------------------- replies that go wrong
+
+void Form1::paintLiteXfer(Colour colour) { LiteXfer->setColour(colour); }
+
+void Form1::showMissedReplies(long long count)
+{
+    const QString text = QStringLiteral("Replies missed: %1").arg(count);
+    LiteXfer->setToolTip(text);
+    LiteXfer->setAccessibleDescription(text);
+}
+
+void Form1::holdSampling() { m_timer1.stop(); }
+
+void Form1::resumeSampling()
+{
+    if (m_module.Sampling == 1 && MSComm1.PortOpen())
         enableTimer1();
 }
 

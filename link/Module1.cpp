@@ -3,6 +3,7 @@
 #include "link/NumberText.h"
 #include "link/PortNames.h"
 #include "link/Protocol.h"
+#include "link/ReplyDeadline.h"
 #include "link/SerialControl.h"
 
 namespace {
@@ -18,6 +19,11 @@ Module1::Module1(SerialControl& comm, LinkViews& views)
     : m_comm(comm)
     , m_views(views)
 {
+    m_replyDeadline.setSingleShot(true);
+    m_replyDeadline.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&m_replyDeadline, &QTimer::timeout, &m_replyDeadline, [this] { ReplyMissed(); });
+    QObject::connect(&m_comm, &SerialControl::portLost, &m_replyDeadline, [this] { PortLost(); });
+    QObject::connect(&m_comm, &SerialControl::portReturned, &m_replyDeadline, [this] { PortReturned(); });
 }
 
 // ---------------------------------------------------------------- set-up
@@ -117,14 +123,16 @@ void Module1::OpenPortAtStartup()
     ShowCtsLamp();
 }
 
+// Each lamp shows the line its row is labelled with: Lite1 stands in the "DSR"
+// row, Lite3 in the "CTS" row.
 void Module1::ShowDsrLamp()
 {
-    m_views.mainPanel().paintLite3(m_comm.DSRHolding() ? ColGreen : ColBlack);
+    m_views.mainPanel().paintLite1(m_comm.DSRHolding() ? ColGreen : ColBlack);
 }
 
 void Module1::ShowCtsLamp()
 {
-    m_views.mainPanel().paintLite1(m_comm.CTSHolding() ? ColGreen : ColBlack);
+    m_views.mainPanel().paintLite3(m_comm.CTSHolding() ? ColGreen : ColBlack);
 }
 
 // ---------------------------------------------------------------- commands
@@ -140,7 +148,22 @@ void Module1::RequestAnalog()
 {
     m_comm.setRThreshold(kAnalogThreshold);
     CmdStr = protocol::readAnalogCommand(TopChan);
+    if (dropStrayBytes() > 0 && Sampling == 1) {
+        // The line is still talking as a sampling cycle begins: noise, or
+        // replies the module still owes for earlier commands. A command now
+        // would get its reply mixed with those, and every cycle after it
+        // would read one reply's tail and the next one's head. This cycle
+        // sends nothing; the next one looks again once the line is quiet.
+        m_replyDeadline.stop();
+        RxMode = kRxIdle;
+        RxChan = -1;
+        if (DinMode > 0)
+            DinMode = 2;   // the digital read goes with this cycle
+        m_views.mainPanel().resumeSampling();
+        return;
+    }
     SendCommand();
+    armReplyDeadline(static_cast<int>(CmdStr.size()), protocol::kBytesPerReading * (TopChan + 1));
     RxChan = TopChan;
     RxMode = kRxAnalog;
 }
@@ -148,7 +171,9 @@ void Module1::RequestAnalog()
 void Module1::RequestDigital()
 {
     CmdStr = protocol::readDigitalCommand();
+    dropStrayBytes();
     SendCommand();
+    armReplyDeadline(static_cast<int>(CmdStr.size()), protocol::kDigitalReplyBytes);
     RxMode = kRxDigital;
     RxChan = 0;
     m_comm.setRThreshold(kDigitalThreshold);
@@ -190,6 +215,7 @@ void Module1::ReceiveReply()
         if (!bytes.isEmpty()) {
             DinByte = static_cast<std::uint8_t>(bytes[0]);
             ShowDigitalInputs();
+            replyComplete();
             RxMode = kRxIdle;
             if (Sampling > 0)
                 RxChan = -1;
@@ -208,6 +234,7 @@ void Module1::ReceiveReply()
             RxChan -= 1;
             if (RxChan < 0) {
                 ShowAnalogValues();
+                replyComplete();
                 RxMode = kRxIdle;
                 if (Sampling > 0 && DinMode > 0)
                     DinMode = 1;
@@ -219,6 +246,66 @@ void Module1::ReceiveReply()
             m_views.echoPanel().setLabel2(ValStr);
         }
     }
+}
+
+// ---------------------------------------------------------------- replies that go wrong
+
+qint64 Module1::dropStrayBytes()
+{
+    // Noise, or the rest of a reply given up on: decoded as the start of this
+    // reply they would shift every reading after it.
+    const qint64 dropped = m_comm.discardInput();
+    StrayBytes += dropped;
+    return dropped;
+}
+
+void Module1::armReplyDeadline(int commandBytes, int replyBytes)
+{
+    const auto line = LineSettings::parse(m_comm.Settings());
+    const int baud = line ? line->baud : LineSettings{}.baud;
+    m_replyDeadline.start(replydeadline::deadlineMs(commandBytes, replyBytes, baud));
+
+}
+
+void Module1::replyComplete()
+{
+    m_replyDeadline.stop();
+    ReplyOverdue = false;
+}
+
+void Module1::ReplyMissed()
+{
+    // The part that came is of no use; the next request starts clean.
+    (void)m_comm.discardInput();
+    RxMode = kRxIdle;
+    RxChan = -1;
+    // The digital read of this cycle is done with too: the next scan asks again.
+    if (Sampling > 0 && DinMode > 0)
+        DinMode = 2;
+    ++MissedReplies;
+    ReplyOverdue = true;
+    MainPanel& panel = m_views.mainPanel();
+    panel.paintLiteXfer(ColRed);
+    panel.showMissedReplies(MissedReplies);
+    panel.resumeSampling();
+}
+
+void Module1::PortLost()
+{
+    // No reply can come now; that is the lost port's doing, not a missed reply.
+    m_replyDeadline.stop();
+    RxMode = kRxIdle;
+    RxChan = -1;
+    if (Sampling > 0 && DinMode > 0)
+        DinMode = 2;
+    m_views.mainPanel().holdSampling();
+}
+
+void Module1::PortReturned()
+{
+    ShowDsrLamp();
+    ShowCtsLamp();
+    m_views.mainPanel().resumeSampling();
 }
 
 void Module1::ShowDigitalInputs()

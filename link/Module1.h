@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QTimer>
 #include <array>
 #include <cstdint>
 
@@ -67,6 +68,12 @@ public:
     int OldPort = 0;
     QString OldSettings;
 
+    // --- Replies that went wrong, since start.
+    long long MissedReplies = 0;  // not complete within their deadline
+    long long StrayBytes = 0;     // found waiting, and dropped, when a read was sent
+    // A reply was missed and no complete one has come since: LiteXfer stays red.
+    bool ReplyOverdue = false;
+
     // --- Arrays (bounds inclusive from 0).
     Int16Table<25, 3> AnaData{};   // (ch, 1) count, (ch, 2) millivolts
     Int16Table<9, 3> DigData{};    // (n, 0) line state, (n, 2) bit mask
@@ -97,10 +104,22 @@ public:
     void ShowDigitalInputs();
     void ShowAnalogValues();
 
+    // The deadline of the reply awaited, ms; 0 when none is.
+    int ReplyDeadlineMs() const { return m_replyDeadline.isActive() ? m_replyDeadline.interval() : 0; }
+
     SerialControl& comm() { return m_comm; }
     LinkViews& views() { return m_views; }
 
 private:
+    // Returns how many were dropped.
+    qint64 dropStrayBytes();
+    void armReplyDeadline(int commandBytes, int replyBytes);
+    void replyComplete();
+    void ReplyMissed();
+    void PortLost();
+    void PortReturned();
+
     SerialControl& m_comm;
     LinkViews& m_views;
+    QTimer m_replyDeadline;
 };

@@ -2,10 +2,12 @@
 
 #include <QFile>
 #include <QMetaObject>
+#include <QSerialPortInfo>
 #include <utility>
 
 #ifdef Q_OS_UNIX
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 #endif
 #ifdef Q_OS_LINUX
@@ -46,9 +48,10 @@ QtSerialControl::QtSerialControl(DeviceMap devices, QObject* parent)
     , m_devices(std::move(devices))
     , m_port(new QSerialPort(this))
 {
+    m_port->setReadBufferSize(kReadBufferBytes);
     m_linePoll.setInterval(kLinePollMs);
     connect(&m_linePoll, &QTimer::timeout, this, &QtSerialControl::pollLines);
-    connect(m_port, &QSerialPort::readyRead, this, [this] { bytesArrived(); });
+    connect(m_port, &QSerialPort::readyRead, this, &QtSerialControl::onReadyRead);
     connect(m_port, &QSerialPort::bytesWritten, this, &QtSerialControl::onBytesWritten);
     connect(m_port, &QSerialPort::errorOccurred, this, &QtSerialControl::onError);
 }
@@ -85,7 +88,7 @@ bool QtSerialControl::openDevice(int port, const LineSettings& settings, PortPro
     }
 #endif
     m_port->setPortName(device);
-    configure(settings);
+    (void)configure(settings);   // stored only while closed; open applies it
     // Qt opens exclusively: a lock file beside other programs' locks, and TIOCEXCL.
     if (!m_port->open(QIODevice::ReadWrite)) {
         switch (m_port->error()) {
@@ -103,6 +106,7 @@ bool QtSerialControl::openDevice(int port, const LineSettings& settings, PortPro
         m_port->clearError();
         return false;
     }
+    m_applied = settings;
     ++m_openSerial;
     m_lossReported = false;
     requestLowLatency();
@@ -122,18 +126,45 @@ void QtSerialControl::closeDevice()
     m_port->clearError();
 }
 
-void QtSerialControl::configure(const LineSettings& settings)
+bool QtSerialControl::configure(const LineSettings& settings, QString* why)
 {
-    m_port->setBaudRate(settings.baud);
+    const bool ok = m_port->setBaudRate(settings.baud);
+    if (!ok && why)
+        *why = m_port->errorString();
+    m_port->clearError();
+    // A device with a fixed frame (a pseudo-terminal: 8 bits, no parity)
+    // refuses the others; the frame is then the device's, as on the wire.
     m_port->setParity(parityOf(settings.parity));
     m_port->setDataBits(static_cast<QSerialPort::DataBits>(settings.dataBits));
     m_port->setStopBits(settings.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
     m_port->clearError();
+    return ok;
 }
 
 void QtSerialControl::applyLineSettings(const LineSettings& settings)
 {
-    configure(settings);
+    if (configure(settings))
+        m_applied = settings;
+}
+
+bool QtSerialControl::acceptLineSettings(const LineSettings& settings, QString* why)
+{
+    // Other rates would be approximated by the adapter's divisor, or refused
+    // only once the port opens.
+    if (!QSerialPortInfo::standardBaudRates().contains(settings.baud)) {
+        *why = QStringLiteral("baud rate %1 not supported").arg(settings.baud);
+        return false;
+    }
+    if (!PortOpen())
+        return true;
+    QString reason;
+    if (!configure(settings, &reason)) {
+        (void)configure(m_applied);   // back to what ran before
+        *why = QStringLiteral("settings %1 not taken by the port: %2").arg(settings.toString(), reason);
+        return false;
+    }
+    m_applied = settings;
+    return true;
 }
 
 void QtSerialControl::applyHandshake(Handshake handshake)
@@ -163,6 +194,53 @@ void QtSerialControl::requestLowLatency()
         ::ioctl(fd, TIOCSSERIAL, &serial);
     }
 #endif
+}
+
+bool QtSerialControl::devicePresent(int port) const
+{
+    const QString device = deviceName(port);
+    if (device.isEmpty())
+        return false;
+#ifdef Q_OS_UNIX
+    return ::access(QFile::encodeName(device).constData(), F_OK) == 0;
+#else
+    return true;   // an open attempt is the only test there is
+#endif
+}
+
+void QtSerialControl::onReadyRead()
+{
+    // A full buffer means nobody reads: the line is noise, throw it away.
+    if (m_port->bytesAvailable() >= kReadBufferBytes)
+        (void)discardWaiting();
+    bytesArrived();
+}
+
+qint64 QtSerialControl::heldByDevice() const
+{
+#ifdef Q_OS_UNIX
+    int held = 0;
+    if (::ioctl(static_cast<int>(m_port->handle()), FIONREAD, &held) == 0)
+        return held;
+#endif
+    return 0;
+}
+
+qint64 QtSerialControl::discardWaiting()
+{
+    const qint64 dropped = m_port->bytesAvailable() + heldByDevice();
+    // The driver's bytes too; otherwise Qt would read them in again at once.
+    m_port->clear(QSerialPort::Input);
+    m_port->clearError();
+    resumeReading();
+    return dropped;
+}
+
+void QtSerialControl::resumeReading()
+{
+    // Qt stops reading from the device while its buffer is full and starts
+    // again only when the program reads; a read of the now empty buffer does that.
+    (void)m_port->readAll();
 }
 
 qint64 QtSerialControl::bytesWaiting() const

@@ -16,6 +16,10 @@
 // the control polls them and raises line events when they change. A device
 // that goes away while open (an adapter unplugged, a pseudo-terminal whose
 // other end closed) closes the port and raises both line events.
+//
+// At most kReadBufferBytes wait for the program: when that many are waiting
+// and more come, the waiting bytes are thrown away, so that a noisy line costs
+// neither memory nor stale readings.
 class QtSerialControl : public SerialControl {
     Q_OBJECT
 
@@ -24,6 +28,8 @@ public:
 
     // How often the handshake lines are read while the port is open.
     static constexpr int kLinePollMs = 100;
+    // The most received bytes kept waiting; a reply is at most 14.
+    static constexpr qint64 kReadBufferBytes = 4096;
 
     explicit QtSerialControl(DeviceMap devices = deviceForComPort, QObject* parent = nullptr);
     ~QtSerialControl() override;
@@ -41,9 +47,16 @@ protected:
     void writeBytes(const QByteArray& bytes) override;
     bool ctsLine() const override;
     bool dsrLine() const override;
+    bool devicePresent(int port) const override;
+    bool acceptLineSettings(const LineSettings& settings, QString* why) override;
+    qint64 discardWaiting() override;
 
 private:
-    void configure(const LineSettings& settings);
+    // Qt's own setters, the first refusal's reason in *why.
+    bool configure(const LineSettings& settings, QString* why = nullptr);
+    void onReadyRead();
+    qint64 heldByDevice() const;
+    void resumeReading();
     void requestLowLatency();
     bool pinHigh(QSerialPort::PinoutSignal signal) const;
     void onError(QSerialPort::SerialPortError error);
@@ -58,4 +71,5 @@ private:
     // Counts opens, so that a loss noticed on one open never closes a later one.
     quint64 m_openSerial = 0;
     bool m_lossReported = false;
+    LineSettings m_applied;   // what the open port runs with
 };

@@ -6,6 +6,9 @@
 SerialControl::SerialControl(QObject* parent)
     : QObject(parent)
 {
+    m_returnWatch.setInterval(kReturnWatchMs);
+    m_returnWatch.setTimerType(Qt::PreciseTimer);   // never two looks within kReturnWatchMs
+    connect(&m_returnWatch, &QTimer::timeout, this, &SerialControl::lookForReturn);
 }
 
 SerialControl::~SerialControl() = default;
@@ -20,12 +23,14 @@ bool SerialControl::setCommPort(int port)
         m_lastError = QStringLiteral("invalid port number");
         return false;
     }
+    m_returnWatch.stop();
     m_commPort = port;
     return true;
 }
 
 bool SerialControl::setPortOpen(bool open)
 {
+    m_returnWatch.stop();
     if (open == m_open) {
         if (!open)
             return true;
@@ -39,6 +44,11 @@ bool SerialControl::setPortOpen(bool open)
         m_lastCts = m_lastDsr = false;
         return true;
     }
+    return openNow();
+}
+
+bool SerialControl::openNow()
+{
     PortProblem why = PortProblem::CannotOpen;
     if (!openDevice(m_commPort, m_settings, &why)) {
         if (why == PortProblem::None)
@@ -64,9 +74,25 @@ bool SerialControl::setSettings(const QString& settings)
         m_lastError = QStringLiteral("invalid settings");
         return false;
     }
+    QString why;
+    if (!acceptLineSettings(*parsed, &why)) {
+        m_lastError = why.isEmpty() ? QStringLiteral("settings not supported") : why;
+        return false;
+    }
     m_settings = *parsed;
+    m_lastError.clear();
+    return true;
+}
+
+bool SerialControl::acceptLineSettings(const LineSettings& settings, QString*)
+{
     if (m_open)
-        applyLineSettings(m_settings);
+        applyLineSettings(settings);
+    return true;
+}
+
+bool SerialControl::devicePresent(int) const
+{
     return true;
 }
 
@@ -108,6 +134,16 @@ QByteArray SerialControl::Input()
     const qint64 waiting = bytesWaiting();
     const qint64 wanted = m_inputLen == 0 ? waiting : std::min<qint64>(m_inputLen, waiting);
     return wanted > 0 ? readWaiting(wanted) : QByteArray();
+}
+
+qint64 SerialControl::discardInput()
+{
+    return m_open ? discardWaiting() : 0;
+}
+
+qint64 SerialControl::discardWaiting()
+{
+    return readWaiting(bytesWaiting()).size();
 }
 
 void SerialControl::setOutput(const QByteArray& bytes)
@@ -157,6 +193,18 @@ void SerialControl::deviceLost()
     m_lastCts = m_lastDsr = false;
     raiseEvent(kComEvCTS);
     raiseEvent(kComEvDSR);
+    m_returnWatch.start();
+    emit portLost();
+}
+
+void SerialControl::lookForReturn()
+{
+    if (m_open || !devicePresent(m_commPort))
+        return;
+    if (!openNow())
+        return;   // there, but not yet usable: look again next time
+    m_returnWatch.stop();
+    emit portReturned();
 }
 
 bool SerialControl::receiveDue() const

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <deque>
 
 // The program's one serial communications control. Callers see properties and
@@ -15,6 +16,11 @@
 // Events are queued and delivered from the event loop one at a time, never from
 // inside a call the program makes into the control, so a request made inside an
 // OnComm handler cannot re-enter it. CommEvent() holds the code while OnComm runs.
+//
+// A device that goes away while open closes the port and raises both line
+// events; the control then watches for the same device to come back, every
+// kReturnWatchMs, and reopens it with the same settings. An open, a close or a
+// port number set by the program ends the watch.
 class SerialControl : public QObject {
     Q_OBJECT
 
@@ -27,6 +33,9 @@ public:
 
     static constexpr int kMinPort = 1;
     static constexpr int kMaxPort = 16;
+
+    // How often a lost device is looked for, ms.
+    static constexpr int kReturnWatchMs = 500;
 
     enum class Handshake { None, XonXoff, RtsCts, RtsCtsXonXoff };
     enum class InputMode { Text, Binary };
@@ -44,7 +53,9 @@ public:
     bool setPortOpen(bool open);
 
     QString Settings() const { return m_settings.toString(); }
-    // A malformed string is refused (false) and leaves the settings as they were.
+    // A malformed string, or one the device cannot take (an odd baud rate), is
+    // refused (false, lastError() says why) and leaves the settings as they
+    // were. A string that is taken clears lastError().
     bool setSettings(const QString& settings);
 
     Handshake Handshaking() const { return m_handshake; }
@@ -65,6 +76,9 @@ public:
     int InBufferCount() const;
     // Removes and returns up to InputLen waiting bytes (never more than there are).
     QByteArray Input();
+    // Drops every byte waiting, also those the device still holds; returns how
+    // many there were.
+    qint64 discardInput();
     // Writes the bytes in order; on a closed port nothing is sent.
     void setOutput(const QByteArray& bytes);
 
@@ -82,8 +96,17 @@ public:
     // Why the last refused open failed; None once an open succeeds.
     PortProblem lastOpenProblem() const { return m_lastOpenProblem; }
 
+    // True from a loss of the device until it is back or the program gives up
+    // on it by opening, closing or choosing a port.
+    bool watchingForReturn() const { return m_returnWatch.isActive(); }
+
 signals:
     void OnComm();
+    // The device went away while open; the port is closed. Emitted once the
+    // control has closed it, before the queued line events are delivered.
+    void portLost();
+    // The lost device is back and the port open again with the same settings.
+    void portReturned();
 
 protected:
     // Device hooks. openDevice() fills *why when it fails.
@@ -97,6 +120,14 @@ protected:
     virtual void writeBytes(const QByteArray& bytes) = 0;
     virtual bool ctsLine() const = 0;
     virtual bool dsrLine() const = 0;
+    // Cheap test, before an open is tried, whether the device of a lost port
+    // may be back. Called at most once every kReturnWatchMs.
+    virtual bool devicePresent(int port) const;
+    // Whether the device can take these settings; applies them while open.
+    // Refusing (false, *why filled) keeps the settings in force as they were.
+    virtual bool acceptLineSettings(const LineSettings& settings, QString* why);
+    // Drops what waits (default: reads it); returns the count.
+    virtual qint64 discardWaiting();
 
     // For implementations: report what the device did.
     void bytesArrived();    // raises a receive event when enough bytes wait
@@ -109,6 +140,8 @@ private:
     void scheduleDelivery();
     void deliverNext();
     bool receiveDue() const;
+    bool openNow();
+    void lookForReturn();
 
     int m_commPort = 1;
     bool m_open = false;
@@ -129,4 +162,6 @@ private:
     bool m_deliveryScheduled = false;
     bool m_delivering = false;
     int m_commEvent = 0;
+
+    QTimer m_returnWatch;
 };

@@ -8,7 +8,8 @@
 #include <QTimer>
 
 // Runs the event loop until the condition holds or the time is up; returns
-// whether it holds.
+// whether it was seen to hold. (Events already due when the loop is told to
+// quit still run, so by the return it may hold no longer.)
 template <typename Condition>
 bool runUntil(Condition condition, int timeoutMs)
 {
@@ -17,14 +18,17 @@ bool runUntil(Condition condition, int timeoutMs)
     QEventLoop loop;
     QTimer poll;
     poll.setTimerType(Qt::PreciseTimer);
+    bool held = false;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (condition())
+        if (!held && condition()) {
+            held = true;
             loop.quit();
+        }
     });
     poll.start(1);
     QTimer::singleShot(timeoutMs, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
-    return condition();
+    return held || condition();
 }
 
 // Runs the event loop for the given time.

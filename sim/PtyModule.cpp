@@ -4,6 +4,7 @@
 
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -142,7 +143,15 @@ void PtyModule::readMaster()
 
 void PtyModule::writeMaster(const QByteArray& bytes)
 {
-    m_pending.append(bytes);
+    const qint64 dropped = std::min<qint64>(m_dropLeft, bytes.size());
+    m_dropLeft -= dropped;
+    m_pending.append(bytes.mid(static_cast<qsizetype>(dropped)));
+    flushPending();
+}
+
+void PtyModule::sendNoise(qint64 bytes)
+{
+    m_noiseLeft += bytes;
     flushPending();
 }
 
@@ -158,6 +167,23 @@ void PtyModule::flushPending()
             continue;
         break;
     }
+    // Noise a chunk at a time, each made only once the last one went.
+    constexpr qint64 kNoiseChunk = 4096;
+    while (m_pending.isEmpty() && m_noiseLeft > 0 && m_master >= 0) {
+        QByteArray chunk(static_cast<qsizetype>(std::min(kNoiseChunk, m_noiseLeft)), '\0');
+        for (char& byte : chunk) {
+            m_noiseState = m_noiseState * 1664525u + 1013904223u;   // any bytes will do
+            byte = static_cast<char>(m_noiseState >> 24);
+        }
+        const ssize_t n = ::write(m_master, chunk.constData(), static_cast<size_t>(chunk.size()));
+        if (n > 0) {
+            m_noiseLeft -= n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        break;
+    }
     if (m_writeNotifier)
-        m_writeNotifier->setEnabled(!m_pending.isEmpty());
+        m_writeNotifier->setEnabled(!m_pending.isEmpty() || m_noiseLeft > 0);
 }

@@ -29,6 +29,13 @@ public:
     ZoltWire& wire() { return m_wire; }
     ZoltModel& model() { return m_wire.model(); }
 
+    // A reply lost on the way: the next bytes the module sends are dropped.
+    void dropReplyBytes(qint64 bytes) { m_dropLeft += bytes; }
+    // A noisy line: this many bytes of noise follow whatever is on its way,
+    // made as the program's side takes them, so the module holds none in memory.
+    void sendNoise(qint64 bytes);
+    qint64 noiseLeft() const { return m_noiseLeft; }
+
 private:
     bool openPair();
     void closePair();
@@ -48,4 +55,7 @@ private:
     QSocketNotifier* m_writeNotifier = nullptr;
     QByteArray m_pending;  // reply bytes the master could not take yet
     int m_slaveBaud = 0;
+    qint64 m_dropLeft = 0;
+    qint64 m_noiseLeft = 0;
+    quint32 m_noiseState = 1;
 };

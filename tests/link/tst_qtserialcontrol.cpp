@@ -7,7 +7,9 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QHash>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <fcntl.h>
@@ -167,6 +169,33 @@ std::chrono::milliseconds idleFor(int ms)
     return cpuTime() - before;
 }
 
+// Resident memory of this process, KiB.
+long residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+// Counts the looks for a lost device; the looking is the real one.
+class CountingControl : public QtSerialControl {
+public:
+    using QtSerialControl::QtSerialControl;
+    mutable int looks = 0;
+
+protected:
+    bool devicePresent(int port) const override
+    {
+        ++looks;
+        return QtSerialControl::devicePresent(port);
+    }
+};
+
 // A control whose handshake lines the test sets; the polling is the real one.
 class ScriptedLinesControl : public QtSerialControl {
 public:
@@ -214,7 +243,8 @@ private slots:
     {
         PtyLink<> link;
         QVERIFY(link.pty.ok());
-        auto& [pty, control] = link;
+        auto& pty = link.pty;
+        auto& control = link.control;
         QVERIFY(control.setPortOpen(true));
         QVERIFY(control.PortOpen());
         QVERIFY(control.lastError().isEmpty());
@@ -237,7 +267,8 @@ private slots:
     {
         PtyLink<> link;
         QVERIFY(link.pty.ok());
-        auto& [pty, control] = link;
+        auto& pty = link.pty;
+        auto& control = link.control;
         QVERIFY(control.setPortOpen(true));
 
         // A pseudo-terminal keeps 8 data bits without parity whatever it is
@@ -265,7 +296,8 @@ private slots:
     {
         PtyLink<> link;
         QVERIFY(link.pty.ok());
-        auto& [pty, control] = link;
+        auto& pty = link.pty;
+        auto& control = link.control;
         QVERIFY(control.setPortOpen(true));
 
         control.setOutput(allByteValues());
@@ -280,7 +312,8 @@ private slots:
     {
         PtyLink<> link;
         QVERIFY(link.pty.ok());
-        auto& [pty, control] = link;
+        auto& pty = link.pty;
+        auto& control = link.control;
         QVERIFY(control.setPortOpen(true));
         EventLog log(control);
         QByteArray received;
@@ -299,7 +332,8 @@ private slots:
     {
         PtyLink<> link;
         QVERIFY(link.pty.ok());
-        auto& [pty, control] = link;
+        auto& pty = link.pty;
+        auto& control = link.control;
         QVERIFY(control.setPortOpen(true));
 
         pty.write(QByteArray("\x0A\xFF\x01\x02\x7F", 5));
@@ -316,7 +350,8 @@ private slots:
     {
         PtyLink<> link;
         QVERIFY(link.pty.ok());
-        auto& [pty, control] = link;
+        auto& pty = link.pty;
+        auto& control = link.control;
         control.setRThreshold(2);
         QVERIFY(control.setPortOpen(true));
         EventLog log(control);
@@ -346,7 +381,8 @@ private slots:
     {
         PtyLink<> link;
         QVERIFY(link.pty.ok());
-        auto& [pty, control] = link;
+        auto& pty = link.pty;
+        auto& control = link.control;
         control.setSThreshold(0);
         QVERIFY(control.setPortOpen(true));
         EventLog log(control);
@@ -374,7 +410,8 @@ private slots:
     {
         PtyLink<> link;
         QVERIFY(link.pty.ok());
-        auto& [pty, control] = link;
+        auto& pty = link.pty;
+        auto& control = link.control;
         QVERIFY(control.setPortOpen(true));
         EventLog log(control);
 
@@ -433,7 +470,8 @@ private slots:
     {
         PtyLink<> link;
         QVERIFY(link.pty.ok());
-        auto& [pty, control] = link;
+        auto& pty = link.pty;
+        auto& control = link.control;
         QVERIFY(!control.CTSHolding());  // closed
         QVERIFY(!control.DSRHolding());
         QVERIFY(control.setPortOpen(true));
@@ -453,7 +491,7 @@ private slots:
     {
         PtyLink<ScriptedLinesControl> link;
         QVERIFY(link.pty.ok());
-        auto& [pty, control] = link;
+        auto& control = link.control;
         QVERIFY(control.setPortOpen(true));
         EventLog log(control);
         bool ctsInHandler = false;
@@ -482,7 +520,8 @@ private slots:
     {
         PtyLink<> link;
         QVERIFY(link.pty.ok());
-        auto& [pty, control] = link;
+        auto& pty = link.pty;
+        auto& control = link.control;
         EventLog log(control);
 
         control.setOutput(QByteArray("!0RD"));  // never opened
@@ -529,6 +568,143 @@ private slots:
         pty->write(QByteArray("\x2A", 1));
         QTRY_COMPARE(control.InBufferCount(), 1);
         QCOMPARE(control.Input(), QByteArray("\x2A", 1));
+    }
+
+    void floodKeepsLittleWaitingAndNoMemory()
+    {
+        PtyLink<> link;
+        QVERIFY(link.pty.ok());
+        auto& pty = link.pty;
+        auto& control = link.control;
+        control.setRThreshold(2);
+        QVERIFY(control.setPortOpen(true));
+        qint64 mostWaiting = 0;
+        // Noise the program never reads; the test writes as fast as the
+        // terminal takes it, letting the control run whenever it is full.
+        const QByteArray chunk(64 * 1024, '\x5A');
+        const auto flood = [&](qint64 total) {
+            qint64 sent = 0;
+            QDeadlineTimer deadline(120'000);
+            while (sent < total && !deadline.hasExpired()) {
+                const ssize_t n = ::write(pty.master(), chunk.constData(), size_t(std::min<qint64>(chunk.size(), total - sent)));
+                if (n > 0)
+                    sent += n;
+                else
+                    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+                mostWaiting = std::max<qint64>(mostWaiting, control.InBufferCount());
+            }
+            return sent;
+        };
+        QCOMPARE(flood(256 * 1024), 256 * 1024);   // the buffers' first use is not the flood's doing
+        const long before = residentKiB();
+        QCOMPARE(flood(10 * 1024 * 1024), 10 * 1024 * 1024);
+        QTest::qWait(kQuietMs);
+        const long after = residentKiB();
+        QVERIFY2(after - before < 1024, qPrintable(QStringLiteral("%1 KiB more resident").arg(after - before)));
+        QVERIFY2(mostWaiting <= QtSerialControl::kReadBufferBytes, qPrintable(QString::number(mostWaiting)));
+        QVERIFY(control.InBufferCount() <= QtSerialControl::kReadBufferBytes);
+
+        // Once the noise stops and what is left is dropped, replies come clean.
+        QVERIFY(control.discardInput() <= QtSerialControl::kReadBufferBytes);
+        QCOMPARE(control.InBufferCount(), 0);
+        pty.write(QByteArray("\x01\x23", 2));
+        QTRY_COMPARE(control.InBufferCount(), 2);
+        QCOMPARE(control.Input(), QByteArray("\x01\x23", 2));
+        QVERIFY(control.PortOpen());
+    }
+
+    void lostDeviceReturnsUnderItsName()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString name = dir.filePath(QStringLiteral("ttyZOLT"));
+        auto pty = std::make_unique<PtyPair>();
+        QVERIFY(pty->ok());
+        QVERIFY(QFile::link(pty->slave(), name));
+        m_devices[kPort] = name;
+        CountingControl control(devices());
+        configureLikeProgram(control);
+        QVERIFY(control.setSettings(QStringLiteral("2400,N,8,1")));
+        QVERIFY(control.setPortOpen(true));
+        QSignalSpy lost(&control, &SerialControl::portLost);
+        QSignalSpy back(&control, &SerialControl::portReturned);
+
+        pty.reset();   // the adapter pulled out: its device goes
+        QVERIFY(QFile::remove(name));
+        QTRY_COMPARE(lost.size(), 1);
+        QVERIFY(!control.PortOpen());
+        QVERIFY(control.watchingForReturn());
+
+        // Waiting costs next to nothing: a look every 500 ms, sleeping between.
+        const int looksBefore = control.looks;
+        const auto cpu = idleFor(2000);
+        const int looks = control.looks - looksBefore;
+        QVERIFY2(looks >= 1 && looks <= 2000 / SerialControl::kReturnWatchMs + 1, qPrintable(QString::number(looks)));
+        QVERIFY2(cpu <= std::chrono::milliseconds(50), "the watch kept the processor busy");
+        QCOMPARE(back.size(), 0);
+
+        // The same name appears again, on another terminal.
+        pty = std::make_unique<PtyPair>();
+        QVERIFY(pty->ok());
+        QVERIFY(QFile::link(pty->slave(), name));
+        QTRY_COMPARE_WITH_TIMEOUT(back.size(), 1, 5000);
+        QVERIFY(control.PortOpen());
+        QVERIFY(!control.watchingForReturn());
+        QCOMPARE(control.Settings(), QStringLiteral("2400,N,8,1"));
+        const termios tio = pty->lineSettings();
+        QCOMPARE(cfgetospeed(&tio), speed_t(B2400));
+        control.setOutput(QByteArray("!0RD"));
+        QCOMPARE(pty->read(4), QByteArray("!0RD"));
+        QCOMPARE(lost.size(), 1);
+    }
+
+    void closingEndsTheWatch()
+    {
+        auto pty = std::make_unique<PtyPair>();
+        QVERIFY(pty->ok());
+        m_devices[kPort] = pty->slave();
+        CountingControl control(devices());
+        configureLikeProgram(control);
+        QVERIFY(control.setPortOpen(true));
+        pty->closeMaster();
+        QTRY_VERIFY(control.watchingForReturn());
+        QVERIFY(control.setPortOpen(false));   // the program gives up on it
+        QVERIFY(!control.watchingForReturn());
+        const int looks = control.looks;
+        QTest::qWait(2 * SerialControl::kReturnWatchMs + 100);
+        QCOMPARE(control.looks, looks);
+    }
+
+    void oddBaudRatesAreRefused_data()
+    {
+        QTest::addColumn<bool>("open");
+        QTest::newRow("closed") << false;
+        QTest::newRow("open") << true;
+    }
+    void oddBaudRatesAreRefused()
+    {
+        QFETCH(bool, open);
+        PtyLink<> link;
+        QVERIFY(link.pty.ok());
+        auto& pty = link.pty;
+        auto& control = link.control;
+        if (open)
+            QVERIFY(control.setPortOpen(true));
+        QVERIFY(!control.setSettings(QStringLiteral("1234,N,8,1")));
+        QVERIFY2(control.lastError().contains(QStringLiteral("1234")), qPrintable(control.lastError()));
+        QCOMPARE(control.Settings(), QStringLiteral("9600,N,8,1"));
+        if (!open)
+            QVERIFY(control.setPortOpen(true));
+        termios tio = pty.lineSettings();
+        QCOMPARE(cfgetospeed(&tio), speed_t(B9600));
+
+        // A string that is taken clears the error.
+        QVERIFY(control.setSettings(QStringLiteral("4800,N,8,1")));
+        QVERIFY(control.lastError().isEmpty());
+        tio = pty.lineSettings();
+        QCOMPARE(cfgetospeed(&tio), speed_t(B4800));
+        control.setOutput(QByteArray("!0RD"));
+        QCOMPARE(pty.read(4), QByteArray("!0RD"));
     }
 };
 

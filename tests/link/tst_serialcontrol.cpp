@@ -54,6 +54,43 @@ private slots:
         QCOMPARE(c.appliedSettings().last(), QStringLiteral("4800,N,8,1"));
     }
 
+    void takenSettingsClearTheError()
+    {
+        FakeSerialControl c;
+        c.setCommPort(3);
+        QVERIFY(!c.setPortOpen(true));
+        QVERIFY(!c.setSettings(QStringLiteral("9600,X,8,1")));
+        QCOMPARE(c.lastError(), QStringLiteral("invalid settings"));
+        QVERIFY(c.setSettings(QStringLiteral("9600,N,8,1")));
+        QVERIFY(c.lastError().isEmpty());
+    }
+
+    void lostDeviceIsWatchedForUntilBack()
+    {
+        FakeSerialControl c;
+        c.setExistingPorts({2});
+        c.setCommPort(2);
+        QVERIFY(c.setSettings(QStringLiteral("4800,N,8,1")));
+        QVERIFY(c.setPortOpen(true));
+        QSignalSpy lost(&c, &SerialControl::portLost);
+        QSignalSpy back(&c, &SerialControl::portReturned);
+        c.unplug();
+        QCOMPARE(lost.size(), 1);
+        QVERIFY(c.watchingForReturn());
+        QTest::qWait(SerialControl::kReturnWatchMs + 200);
+        QVERIFY(!c.PortOpen());   // still gone: looked for, not found
+        c.setExistingPorts({2});
+        QTRY_COMPARE_WITH_TIMEOUT(back.size(), 1, 5000);
+        QVERIFY(c.PortOpen());
+        QCOMPARE(c.appliedSettings().last(), QStringLiteral("4800,N,8,1"));
+        QVERIFY(!c.watchingForReturn());
+
+        // Choosing a port number ends the watch as well.
+        c.unplug();
+        QVERIFY(c.setCommPort(3));
+        QVERIFY(!c.watchingForReturn());
+    }
+
     void closedPortReadsNothing()
     {
         FakeSerialControl c;

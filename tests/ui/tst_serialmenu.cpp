@@ -473,10 +473,10 @@ void TestSerialMenu::lampRefreshOrder_data()
     QTest::addColumn<int>("second");
     QTest::addColumn<bool>("dialogShown");
 
-    // Lite1 shows CTS, Lite3 DSR.
-    QTest::newRow("OK: CTS, DSR, after hiding") << "OK" << 1 << 3 << false;
-    QTest::newRow("Cancel: DSR, CTS, before hiding") << "Cancel" << 3 << 1 << true;
-    QTest::newRow("close box as Cancel") << "close box" << 3 << 1 << true;
+    // Lite3 (the "CTS" row) shows CTS, Lite1 (the "DSR" row) DSR.
+    QTest::newRow("OK: CTS, DSR, after hiding") << "OK" << 3 << 1 << false;
+    QTest::newRow("Cancel: DSR, CTS, before hiding") << "Cancel" << 1 << 3 << true;
+    QTest::newRow("close box as Cancel") << "close box" << 1 << 3 << true;
 }
 
 void TestSerialMenu::lampRefreshOrder()

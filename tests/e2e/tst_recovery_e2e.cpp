@@ -1,0 +1,200 @@
+// The whole program on the real port control, with the simulated module on a
+// pseudo-terminal that the port's device name points at through a link the
+// test controls: a flood of noise while sampling, and the module's device
+// going away and coming back under the same name.
+
+#include "app/Form1.h"
+#include "app/ZoltProgram.h"
+#include "link/QtSerialControl.h"
+#include "sim/EventLoopWait.h"
+#include "sim/PtyModule.h"
+#include "widgets/Lamp.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/resource.h>
+
+#include <chrono>
+#include <memory>
+
+namespace {
+
+constexpr int kModulePort = 2;
+constexpr int kWaitMs = 10000;
+// Input 2 of the simulated module holds a fixed level.
+const QString kFixedLevel = QStringLiteral(" %1").arg(ZoltModel::FixedLevelCounts);
+
+long residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+std::chrono::milliseconds cpuTime()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    const auto ms = [](const timeval& t) { return t.tv_sec * 1000LL + t.tv_usec / 1000; };
+    return std::chrono::milliseconds(ms(usage.ru_utime) + ms(usage.ru_stime));
+}
+
+// A pseudo-terminal has no modem lines; the module's would be high whenever
+// its device is there. Counts the looks for a lost device.
+class ModuleLinesControl : public QtSerialControl {
+public:
+    using QtSerialControl::QtSerialControl;
+    mutable int looks = 0;
+
+protected:
+    bool ctsLine() const override { return PortOpen(); }
+    bool dsrLine() const override { return PortOpen(); }
+    bool devicePresent(int port) const override
+    {
+        ++looks;
+        return QtSerialControl::devicePresent(port);
+    }
+};
+
+struct Rig {
+    Rig()
+    {
+        link = dir.filePath(QStringLiteral("ttyZOLT"));
+        plugIn();
+        const QString device = link;
+        auto control = std::make_unique<ModuleLinesControl>([device](int port) {
+            return port == kModulePort ? device : QString();
+        });
+        comm = control.get();
+        program = std::make_unique<ZoltProgram>(std::move(control), [] {});
+        program->start();
+    }
+
+    // The module's device appears under the link's name.
+    void plugIn()
+    {
+        module = std::make_unique<PtyModule>(ZoltWire::Timing::Wire);
+        QFile::remove(link);
+        QFile::link(module->devicePath(), link);
+    }
+    // It goes away, as an adapter pulled out.
+    void pullOut()
+    {
+        module.reset();
+        QFile::remove(link);
+    }
+
+    template <typename T>
+    T* find(const QString& name)
+    {
+        T* child = program->form1().findChild<T*>(name);
+        if (!child)
+            qFatal("no control %s", qPrintable(name));
+        return child;
+    }
+    void click(const QString& name) { find<QPushButton>(name)->click(); }
+    QString text(const QString& name) { return find<QLineEdit>(name)->text(); }
+    Module1& m() { return program->module(); }
+
+    // Channels 0 to 2 at "Max Speed", the first reading in.
+    bool startSampling()
+    {
+        click(QStringLiteral("ADCmdbut(2)"));
+        find<QAction>(QStringLiteral("MaxSamp"))->trigger();
+        if (!runUntil([&] { return text(QStringLiteral("ADValTxt(2)")) == kFixedLevel; }, kWaitMs))
+            return false;
+        click(QStringLiteral("Command12"));
+        const long long ticks = m().SampCount;
+        return runUntil([&] { return m().SampCount > ticks + 2; }, kWaitMs);
+    }
+
+    QTemporaryDir dir;
+    QString link;
+    std::unique_ptr<PtyModule> module;
+    ModuleLinesControl* comm = nullptr;
+    std::unique_ptr<ZoltProgram> program;
+};
+
+} // namespace
+
+class TestRecoveryE2E : public QObject {
+    Q_OBJECT
+
+private slots:
+    void floodWhileSampling()
+    {
+        Rig rig;
+        QVERIFY(rig.comm->PortOpen());
+        QVERIFY(rig.startSampling());
+        rig.module->sendNoise(256 * 1024);   // first use of every buffer on the way
+        QVERIFY(runUntil([&] { return rig.module->noiseLeft() == 0; }, 60000));
+        runFor(200);
+        const long before = residentKiB();
+
+        rig.module->sendNoise(10 * 1024 * 1024);
+        QVERIFY(runUntil([&] { return rig.module->noiseLeft() == 0; }, 120000));
+        QVERIFY(rig.comm->PortOpen());
+        // The noise is still on its way for a moment; every cycle that starts
+        // after its last byte reads right.
+        runFor(100);
+        const long long ticks = rig.m().SampCount;
+        QVERIFY(runUntil([&] { return rig.m().SampCount >= ticks + 2; }, kWaitMs));
+        for (int cycle = 0; cycle < 5; ++cycle) {
+            const long long now = rig.m().SampCount;
+            QVERIFY(runUntil([&] { return rig.m().SampCount > now; }, kWaitMs));
+            QCOMPARE(rig.text(QStringLiteral("ADValTxt(2)")), kFixedLevel);
+        }
+        const long after = residentKiB();
+        QVERIFY2(after - before < 1024, qPrintable(QStringLiteral("%1 KiB more resident").arg(after - before)));
+        QVERIFY(rig.m().StrayBytes > 0);
+        rig.click(QStringLiteral("Command6"));
+    }
+
+    void deviceGoneAndBackWhileSampling()
+    {
+        Rig rig;
+        QVERIFY(rig.comm->PortOpen());
+        QVERIFY(rig.startSampling());
+
+        rig.pullOut();
+        QVERIFY(runUntil([&] { return !rig.comm->PortOpen(); }, kWaitMs));
+        QVERIFY(runUntil([&] { return rig.find<Lamp>(QStringLiteral("Lite1"))->colour() == kColBlack; }, kWaitMs));
+        QCOMPARE(rig.find<Lamp>(QStringLiteral("Lite3"))->colour(), kColBlack);
+        QCOMPARE(rig.m().Sampling, 1);
+
+        // Waiting: a look every 500 ms and the event loop asleep in between.
+        const int looks = rig.comm->looks;
+        const long long ticks = rig.m().SampCount;
+        const auto cpu0 = cpuTime();
+        runFor(2000);
+        const auto cpu = cpuTime() - cpu0;
+        QVERIFY2(cpu <= std::chrono::milliseconds(50), qPrintable(QStringLiteral("%1 ms").arg(cpu.count())));
+        const int looked = rig.comm->looks - looks;
+        QVERIFY2(looked >= 1 && looked <= 5, qPrintable(QString::number(looked)));
+        QCOMPARE(rig.m().SampCount, ticks);   // no cycle while it is gone
+
+        rig.plugIn();
+        QVERIFY(runUntil([&] { return rig.comm->PortOpen(); }, kWaitMs));
+        QCOMPARE(rig.find<Lamp>(QStringLiteral("Lite1"))->colour(), kColGreen);
+        QCOMPARE(rig.find<Lamp>(QStringLiteral("Lite3"))->colour(), kColGreen);
+        // Sampling goes on by itself, on the new device, with right readings.
+        QVERIFY(runUntil([&] { return rig.module->wire().exchanges().size() >= 3; }, kWaitMs));
+        const long long resumed = rig.m().SampCount;
+        QVERIFY(runUntil([&] { return rig.m().SampCount > resumed + 1; }, kWaitMs));
+        QCOMPARE(rig.text(QStringLiteral("ADValTxt(2)")), kFixedLevel);
+        rig.click(QStringLiteral("Command6"));
+    }
+};
+
+QTEST_MAIN(TestRecoveryE2E)
+#include "tst_recovery_e2e.moc"
