@@ -40,13 +40,6 @@ void SimSerialControl::applyLineSettings(const LineSettings& settings)
     m_wire.setLine(settings);
 }
 
-QByteArray SimSerialControl::readWaiting(qint64 maxBytes)
-{
-    const QByteArray out = m_rx.left(maxBytes);
-    m_rx.remove(0, out.size());
-    return out;
-}
-
 void SimSerialControl::writeBytes(const QByteArray& bytes)
 {
     if (m_connected) {

@@ -4,6 +4,7 @@
 // a 232ZOLT on it, and no other port. Events reach the program the same
 // queued way as from a real port.
 
+#include "link/ReceiveBuffer.h"
 #include "link/SerialControl.h"
 #include "sim/ZoltWire.h"
 
@@ -33,8 +34,8 @@ protected:
     void applyLineSettings(const LineSettings& settings) override;
     void applyHandshake(Handshake) override {}
     void applyModemLines(bool, bool) override {}
-    qint64 bytesWaiting() const override { return m_rx.size(); }
-    QByteArray readWaiting(qint64 maxBytes) override;
+    qint64 bytesWaiting() const override { return m_rx.waiting(); }
+    QByteArray readWaiting(qint64 maxBytes) override { return m_rx.read(maxBytes); }
     void writeBytes(const QByteArray& bytes) override;
     bool ctsLine() const override { return m_connected; }
     bool dsrLine() const override { return m_connected; }
@@ -43,6 +44,6 @@ private:
     void onBytes(const QByteArray& bytes);
 
     ZoltWire m_wire;
-    QByteArray m_rx;
+    ReceiveBuffer m_rx;
     bool m_connected = true;
 };

@@ -71,13 +71,6 @@ void FakeSerialControl::applyModemLines(bool dtr, bool rts)
     m_rtsOut = rts;
 }
 
-QByteArray FakeSerialControl::readWaiting(qint64 maxBytes)
-{
-    const QByteArray out = m_rx.left(maxBytes);
-    m_rx.remove(0, out.size());
-    return out;
-}
-
 void FakeSerialControl::writeBytes(const QByteArray& bytes)
 {
     m_written.append(bytes);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/ReceiveBuffer.h"
 #include "link/SerialControl.h"
 
 #include <QByteArray>
@@ -45,8 +46,8 @@ protected:
     void applyLineSettings(const LineSettings& settings) override;
     void applyHandshake(Handshake) override {}
     void applyModemLines(bool dtr, bool rts) override;
-    qint64 bytesWaiting() const override { return m_rx.size(); }
-    QByteArray readWaiting(qint64 maxBytes) override;
+    qint64 bytesWaiting() const override { return m_rx.waiting(); }
+    QByteArray readWaiting(qint64 maxBytes) override { return m_rx.read(maxBytes); }
     void writeBytes(const QByteArray& bytes) override;
     bool ctsLine() const override { return m_cts; }
     bool dsrLine() const override { return m_dsr; }
@@ -58,7 +59,7 @@ private:
     bool m_dsr = false;
     bool m_dtrOut = false;
     bool m_rtsOut = false;
-    QByteArray m_rx;
+    ReceiveBuffer m_rx;
     QByteArray m_written;
     QList<QByteArray> m_writes;
     int m_openCount = 0;

@@ -1,5 +1,6 @@
 #include "link/Module1.h"
 #include "tests/support/FakeSerialControl.h"
+#include "tests/support/RecordingViews.h"
 #include "ui/Form3.h"
 #include "widgets/SliderControl.h"
 
@@ -15,29 +16,6 @@
 #include <memory>
 
 namespace {
-
-// The link's view of the other windows; this window reaches none of them.
-class NoPanels : public LinkViews, MainPanel, PortChooser, EchoPanel {
-public:
-    MainPanel& mainPanel() override { return *this; }
-    PortChooser& portChooser() override { return *this; }
-    EchoPanel& echoPanel() override { return *this; }
-    void showSettingsModal() override {}
-    bool programEnded() const override { return false; }
-
-    void paintLite1(Colour) override {}
-    void paintLite3(Colour) override {}
-    void paintDLite(int, Colour) override {}
-    void setDinTxt(int, const QString&) override {}
-    void setADValTxt(int, const QString&) override {}
-    void setVolValTxt(int, const QString&) override {}
-    void setComSelEnabled(int, bool) override {}
-    void describeComSel(int, const QString&, PortProblem) override {}
-    void selectComSel(int) override {}
-    void selectBaudOption(int) override {}
-    void setLabel1(const QByteArray&) override {}
-    void setLabel2(const QString&) override {}
-};
 
 QByteArray setCommand(int high, int low)
 {
@@ -91,7 +69,7 @@ private:
     void showForm();
 
     std::unique_ptr<FakeSerialControl> m_comm;
-    std::unique_ptr<NoPanels> m_views;
+    std::unique_ptr<RecordingViews> m_views;
     std::unique_ptr<Module1> m_module;
     QPointer<Form3> m_form;
 };
@@ -102,7 +80,7 @@ void TestForm3::init()
     m_comm->setExistingPorts({1});
     QVERIFY(m_comm->setCommPort(1));
     QVERIFY(m_comm->setPortOpen(true));
-    m_views = std::make_unique<NoPanels>();
+    m_views = std::make_unique<RecordingViews>();
     m_module = std::make_unique<Module1>(*m_comm, *m_views);
     m_form = new Form3(*m_module);
 }

@@ -1,5 +1,7 @@
+#include "link/BaudOptions.h"
 #include "link/Module1.h"
 #include "tests/support/FakeSerialControl.h"
+#include "tests/support/RecordingViews.h"
 #include "ui/SerialMenu.h"
 #include "widgets/Twips.h"
 
@@ -18,53 +20,24 @@ namespace {
 
 using Ports = QSet<int>;
 
-struct Paint {
-    int lamp;            // 1 or 3
-    Colour colour;
-    bool dialogShown;    // whether the dialog was still up when it was painted
-};
-
-class RecordingPanel : public MainPanel {
-public:
-    std::function<bool()> dialogShown = [] { return false; };
-    QList<Paint> paints;
-
-    void paintLite1(Colour colour) override { paints.append({1, colour, dialogShown()}); }
-    void paintLite3(Colour colour) override { paints.append({3, colour, dialogShown()}); }
-    void paintDLite(int, Colour) override {}
-    void setDinTxt(int, const QString&) override {}
-    void setADValTxt(int, const QString&) override {}
-    void setVolValTxt(int, const QString&) override {}
-};
-
-class SilentEcho : public EchoPanel {
-public:
-    void setLabel1(const QByteArray&) override {}
-    void setLabel2(const QString&) override {}
-};
-
 // The program around the dialog: the serial control, the shared state and a
 // main window that records its lamps.
-class Rig : public LinkViews {
+class Rig {
 public:
     explicit Rig(QWidget* owner = nullptr)
         : menu(module, [this] { ++endCalls; }, owner)
     {
-        panel.dialogShown = [this] { return menu.isVisible(); };
+        views.chooser = &menu;
+        views.onSettingsModal = [this] { menu.showModal(); };
+        views.ended = [this] { return endCalls > 0; };
+        views.dialogShown = [this] { return menu.isVisible(); };
     }
 
     FakeSerialControl comm;
-    RecordingPanel panel;
-    SilentEcho echo;
-    Module1 module{comm, *this};
+    RecordingViews views;
+    Module1 module{comm, views};
     int endCalls = 0;
     SerialMenu menu;
-
-    MainPanel& mainPanel() override { return panel; }
-    PortChooser& portChooser() override { return menu; }
-    EchoPanel& echoPanel() override { return echo; }
-    void showSettingsModal() override { menu.showModal(); }
-    bool programEnded() const override { return endCalls > 0; }
 
     void start(const Ports& existing, const Ports& busy = {}, bool linesHeld = true)
     {
@@ -111,8 +84,8 @@ public:
             module.OldPort = module.SelPort;
             module.OldSettings = comm.Settings();
             menu.selectComSel(module.SelPort);
-            const QString baud = comm.Settings().left(4);
-            menu.selectBaudOption(baud == "2400" ? 1 : baud == "4800" ? 2 : baud == "9600" ? 3 : 0);
+            if (const int option = baudOptionForSettings(comm.Settings()))
+                menu.selectBaudOption(option);
             menu.showModal();
         });
     }
@@ -374,7 +347,7 @@ void TestSerialMenu::noPortEndsProgram()
     QVERIFY(ran);
     QCOMPARE(rig.endCalls, 1);
     QCOMPARE(rig.comm.openCount(), 0);
-    QVERIFY(rig.panel.paints.isEmpty());
+    QVERIFY(rig.views.paints.isEmpty());
 }
 
 void TestSerialMenu::cancelRestoresSavedPort_data()
@@ -461,9 +434,9 @@ void TestSerialMenu::okOnPortInUseLeavesItClosed()
     QCOMPARE(rig.comm.CommPort(), 3);
     QCOMPARE(rig.comm.openCount(), opens);
     QVERIFY(!QApplication::activeModalWidget());  // no message box
-    QCOMPARE(rig.panel.paints.size(), 4);
-    QCOMPARE(rig.panel.paints[2].colour, kColBlack);
-    QCOMPARE(rig.panel.paints[3].colour, kColBlack);
+    QCOMPARE(rig.views.paints.size(), 4);
+    QCOMPARE(rig.views.paints[2].colour, kColBlack);
+    QCOMPARE(rig.views.paints[3].colour, kColBlack);
 }
 
 void TestSerialMenu::lampRefreshOrder_data()
@@ -489,15 +462,15 @@ void TestSerialMenu::lampRefreshOrder()
     Rig rig;
     rig.start({2});
     rig.module.OpenPortAtStartup();
-    rig.panel.paints.clear();
+    rig.views.paints.clear();
 
     QVERIFY(rig.openFromMenu([&] { rig.dismiss(how); }));
     QVERIFY(rig.comm.PortOpen());
-    const QList<Paint> paints = rig.panel.paints;
+    const QList<RecordingViews::Paint> paints = rig.views.paints;
     QCOMPARE(paints.size(), 2);
     QCOMPARE(paints[0].lamp, first);
     QCOMPARE(paints[1].lamp, second);
-    for (const Paint& paint : paints) {
+    for (const RecordingViews::Paint& paint : paints) {
         QCOMPARE(paint.colour, kColGreen);
         QCOMPARE(paint.dialogShown, dialogShown);
     }
@@ -529,7 +502,7 @@ void TestSerialMenu::silentModuleAtStartup()
     QVERIFY(rig.startUp([&] {
         QVERIFY(!rig.comm.PortOpen());
         QVERIFY(rig.com(2)->isChecked());
-        QVERIFY(rig.panel.paints.isEmpty());
+        QVERIFY(rig.views.paints.isEmpty());
         Rig::click(rig.control("Option1"));
         if (clickPort)
             Rig::click(rig.com(clickPort));
@@ -564,7 +537,7 @@ void TestSerialMenu::enterAndEscPressNothing()
     Rig rig;
     rig.start({2});
     rig.module.OpenPortAtStartup();
-    rig.panel.paints.clear();
+    rig.views.paints.clear();
 
     QVERIFY(rig.openFromMenu([&] {
         QWidget* target = rig.control<QWidget>(focus);
@@ -573,11 +546,11 @@ void TestSerialMenu::enterAndEscPressNothing()
         QCoreApplication::processEvents();
         QVERIFY(rig.menu.isVisible());
         QVERIFY(!rig.comm.PortOpen());
-        QVERIFY(rig.panel.paints.isEmpty());
+        QVERIFY(rig.views.paints.isEmpty());
         Rig::click(rig.control("Command2"));
     }));
     QCOMPARE(rig.endCalls, 0);
-    QCOMPARE(rig.panel.paints.size(), 2);  // from Cancel alone
+    QCOMPARE(rig.views.paints.size(), 2);  // from Cancel alone
 }
 
 void TestSerialMenu::centredOnOwner()
