@@ -12,6 +12,7 @@
 #include "sim/EventLoopWait.h"
 #include "sim/PtyModule.h"
 #include "sim/SimSerialControl.h"
+#include "widgets/IndexedName.h"
 
 #include <QAction>
 #include <QApplication>
@@ -104,7 +105,7 @@ struct Program {
     // cycles a second and the mean cycle in microseconds.
     std::pair<double, double> sample(ZoltWire& wire, int top, bool digital, int ms)
     {
-        button(QStringLiteral("ADCmdbut(%1)").arg(top))->click();
+        button(indexedName("ADCmdbut", top))->click();
         runUntil([&] { return idle(); }, 2000);
         const bool dinOn = program.module().DinMode > 0;
         if (dinOn != digital)

@@ -7,6 +7,7 @@
 #include "app/ZoltProgram.h"
 #include "link/Module1.h"
 #include "tests/support/FakeSerialControl.h"
+#include "widgets/IndexedName.h"
 #include "widgets/Lamp.h"
 
 #include <QAction>
@@ -77,8 +78,3 @@ public:
     std::unique_ptr<ZoltProgram> program;
     int ended = 0;
 };
-
-inline QString indexed(const char* name, int i)
-{
-    return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i);
-}

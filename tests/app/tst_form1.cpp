@@ -143,7 +143,7 @@ private slots:
             reply += QByteArray::fromHex(QByteArray::number(0x100 * (6 - k) + 10, 16).rightJustified(4, '0'));
         rig.reply(reply);
         for (int ch = 0; ch <= 6; ++ch)
-            QCOMPARE(rig.text(indexed("ADValTxt", ch)), QStringLiteral(" %1").arg(256 * ch + 10));
+            QCOMPARE(rig.text(indexedName("ADValTxt", ch)), QStringLiteral(" %1").arg(256 * ch + 10));
     }
 
     void digitalReplyPaintsTheLines()
@@ -207,7 +207,7 @@ private slots:
         rig.click(QStringLiteral("ADCmdbut(6)"));
         rig.click(QStringLiteral("ADCmdbut(2)"));
         for (int i = 0; i <= 6; ++i)
-            QCOMPARE(rig.lamp(indexed("ChLite", i))->colour(), i <= 2 ? kColGreen : kColBlack);
+            QCOMPARE(rig.lamp(indexedName("ChLite", i))->colour(), i <= 2 ? kColGreen : kColBlack);
         QCOMPARE(rig.comm->writes().last(), QByteArray("!0RA\x02", 5));
         QCOMPARE(rig.m().TopChan, 2);
     }

@@ -133,7 +133,7 @@ private slots:
         rig.click(QStringLiteral("Command12"));
         QCOMPARE(rig.m().Sampling, 1);
         for (int i = 0; i <= 3; ++i)
-            QCOMPARE(rig.lamp(indexed("ChLite", i))->colour(), kColGreen);
+            QCOMPARE(rig.lamp(indexedName("ChLite", i))->colour(), kColGreen);
         QCOMPARE(rig.lamp("ChLite(5)")->colour(), kColRed);   // above TopChan: kept
         QCOMPARE(rig.lamp("SamLite(1)")->colour(), kColGreen);
         QCOMPARE(rig.lamp("SamLite(0)")->colour(), kColBlack);

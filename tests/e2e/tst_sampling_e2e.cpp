@@ -9,6 +9,7 @@
 #include "sim/SimSerialControl.h"
 #include "ui/Form3.h"
 #include "ui/SerialMenu.h"
+#include "widgets/IndexedName.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -116,7 +117,7 @@ void TestSamplingE2E::channelButtonShowsModuleValues()
     rig.module().SetAnalogOutput();
     QTRY_COMPARE(rig.wire().exchanges().size(), std::size_t(1));
 
-    rig.button(QStringLiteral("ADCmdbut(%1)").arg(top))->click();
+    rig.button(indexedName("ADCmdbut", top))->click();
     QTRY_VERIFY(settled(rig));
     QCOMPARE(rig.wire().exchanges().size(), std::size_t(2));
     const ZoltWire::Exchange& ex = rig.wire().exchanges().back();
@@ -125,7 +126,7 @@ void TestSamplingE2E::channelButtonShowsModuleValues()
     for (int ch = 0; ch <= top; ++ch) {
         const int count = rig.sim->model().analogCount(ch, ex.command.atUs);
         QCOMPARE(countAt(ex.command.reply, top - ch), count);
-        QCOMPARE(rig.text(QStringLiteral("ADValTxt(%1)").arg(ch))->text(), shown(count));
+        QCOMPARE(rig.text(indexedName("ADValTxt", ch))->text(), shown(count));
     }
     if (top == 6) {
         // Fixed level 1234 counts is 1507 mV; 2942 mV fed back is 2409 counts, 2941 mV.
@@ -153,7 +154,7 @@ void TestSamplingE2E::maxSpeedCycles()
     QFETCH(bool, digital);
     constexpr int cycles = 40;
     Rig rig(ZoltWire::Timing::Wire);
-    rig.button(QStringLiteral("ADCmdbut(%1)").arg(top))->click();
+    rig.button(indexedName("ADCmdbut", top))->click();
     QTRY_VERIFY(settled(rig));
     if (digital)
         rig.button(QStringLiteral("Command7"))->click();
@@ -195,7 +196,7 @@ void TestSamplingE2E::maxSpeedCycles()
     // The windows show the last cycle.
     const std::size_t lastScan = static_cast<std::size_t>(scans - 1) * perCycle;
     for (int ch = 0; ch <= top; ++ch)
-        QCOMPARE(rig.text(QStringLiteral("ADValTxt(%1)").arg(ch))->text(),
+        QCOMPARE(rig.text(indexedName("ADValTxt", ch))->text(),
                  shown(countAt(ex[lastScan].command.reply, top - ch)));
     if (digital) {
         const std::size_t lastRead = ex.size() % 2 == 0 ? ex.size() - 1 : ex.size() - 2;

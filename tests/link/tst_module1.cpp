@@ -1,6 +1,7 @@
 // The device-link routines on a scripted serial control: what each request
 // writes and how it arms reception, and the analog output value path.
 
+#include "link/BaudOptions.h"
 #include "link/Module1.h"
 #include "tests/support/FakeSerialControl.h"
 #include "tests/support/RecordingViews.h"
@@ -55,8 +56,8 @@ private slots:
         QCOMPARE(m->ColGreen, 65280);
         QCOMPARE(m->ColYellow, 65535);
         QCOMPARE(m->ColBlack, 0);
-        QCOMPARE(comm->Settings(), QStringLiteral("9600,N,8,1"));
-        QCOMPARE(m->OldSettings, QStringLiteral("9600,N,8,1"));
+        QCOMPARE(comm->Settings(), QString::fromLatin1(kDefaultBaud.settings));
+        QCOMPARE(m->OldSettings, QString::fromLatin1(kDefaultBaud.settings));
         QCOMPARE(views->baudOption, 3);
         QVERIFY(comm->RTSEnable() && comm->DTREnable());
         QCOMPARE(comm->Handshaking(), SerialControl::Handshake::None);

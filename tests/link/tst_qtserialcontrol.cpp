@@ -2,6 +2,7 @@
 // opens the terminal side, the test plays the module on the other (master) side.
 // Nothing here opens the machine's own serial ports.
 
+#include "link/BaudOptions.h"
 #include "link/PortNames.h"
 #include "link/QtSerialControl.h"
 
@@ -135,7 +136,7 @@ void configureLikeProgram(SerialControl& control, int port = kPort)
     control.setSThreshold(1);
     control.setRThreshold(1);
     control.setInputLen(0);
-    QVERIFY(control.setSettings(QStringLiteral("9600,N,8,1")));
+    QVERIFY(control.setSettings(QString::fromLatin1(kDefaultBaud.settings)));
     control.setHandshaking(SerialControl::Handshake::None);
     control.setInputMode(SerialControl::InputMode::Binary);
 }

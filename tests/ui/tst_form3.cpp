@@ -2,6 +2,7 @@
 #include "tests/support/FakeSerialControl.h"
 #include "tests/support/RecordingViews.h"
 #include "ui/Form3.h"
+#include "widgets/IndexedName.h"
 #include "widgets/SliderControl.h"
 
 #include <QApplication>
@@ -63,7 +64,7 @@ private:
     }
     QLineEdit* text1() const { return child<QLineEdit>(QStringLiteral("Text1")); }
     SliderControl* slider(int n) const { return child<SliderControl>(QStringLiteral("Slider%1").arg(n)); }
-    QLabel* anaOut(int i) const { return child<QLabel>(QStringLiteral("AnaOut(%1)").arg(i)); }
+    QLabel* anaOut(int i) const { return child<QLabel>(indexedName("AnaOut", i)); }
     QPushButton* button(const QString& name) const { return child<QPushButton>(name); }
     void typeAndSet(const QString& typed);
     void showForm();
@@ -129,7 +130,7 @@ void TestForm3::creation()
     const QStringList captions{QStringLiteral("Ch0"), QStringLiteral("Ch1"), QStringLiteral("Ch2"),
                                QStringLiteral("Ch3")};
     for (int i = 0; i < 4; ++i)
-        QCOMPARE(button(QStringLiteral("ChCmd(%1)").arg(i))->text(), captions[i]);
+        QCOMPARE(button(indexedName("ChCmd", i))->text(), captions[i]);
     QCOMPARE(button(QStringLiteral("Command1"))->text(), QStringLiteral("Done"));
     QCOMPARE(button(QStringLiteral("Command2"))->text(), QStringLiteral("Set"));
 
@@ -199,7 +200,7 @@ void TestForm3::set()
 
     showForm();
     if (channel >= 0)
-        QTest::mouseClick(button(QStringLiteral("ChCmd(%1)").arg(channel)), Qt::LeftButton);
+        QTest::mouseClick(button(indexedName("ChCmd", channel)), Qt::LeftButton);
     QVERIFY(m_comm->written().isEmpty());
     typeAndSet(typed);
 

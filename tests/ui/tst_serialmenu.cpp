@@ -3,6 +3,7 @@
 #include "tests/support/FakeSerialControl.h"
 #include "tests/support/RecordingViews.h"
 #include "ui/SerialMenu.h"
+#include "widgets/IndexedName.h"
 #include "widgets/Twips.h"
 
 #include <QApplication>
@@ -49,7 +50,7 @@ public:
 
     template <typename T = QAbstractButton>
     T* control(const QString& name) const { return menu.findChild<T*>(name); }
-    QRadioButton* com(int port) const { return control<QRadioButton>(QStringLiteral("ComSel(%1)").arg(port)); }
+    QRadioButton* com(int port) const { return control<QRadioButton>(indexedName("ComSel", port)); }
 
     // Runs `open` (which shows the dialog modally) and `whileShown` once it is
     // up. False if the dialog never came up or had to be taken down by force.
@@ -155,7 +156,7 @@ void TestSerialMenu::controls_data()
 
     QTest::newRow("Frame2") << "Frame2" << "RS232 Serial Port " << "SerialMenu";
     for (int n = 1; n <= 16; ++n) {
-        const QString name = QStringLiteral("ComSel(%1)").arg(n);
+        const QString name = indexedName("ComSel", n);
         QTest::newRow(qPrintable(name)) << name << QStringLiteral("Com%1").arg(n) << "Frame2";
     }
     QTest::newRow("Frame1") << "Frame1" << "Baud Rate" << "SerialMenu";
@@ -226,7 +227,7 @@ void TestSerialMenu::optionGroups()
     QCOMPARE(rig.comm.Settings(), QStringLiteral("4800,N,8,1"));
     QVERIFY(!rig.control("Option1")->isChecked());
     Rig::click(rig.control("Option3"));
-    QCOMPARE(rig.comm.Settings(), QStringLiteral("9600,N,8,1"));
+    QCOMPARE(rig.comm.Settings(), QString::fromLatin1(kDefaultBaud.settings));
     QVERIFY(!rig.comm.PortOpen());
 
     // The option already chosen stores its number again.
@@ -253,7 +254,7 @@ void TestSerialMenu::selectingFromCodeRunsNoHandler()
     QVERIFY(rig.com(7)->isChecked());
     QVERIFY(rig.control("Option1")->isChecked());
     QCOMPARE(rig.module.SelPort, 2);
-    QCOMPARE(rig.comm.Settings(), QStringLiteral("9600,N,8,1"));
+    QCOMPARE(rig.comm.Settings(), QString::fromLatin1(kDefaultBaud.settings));
     QCOMPARE(rig.comm.appliedSettings(), applied);
 
     rig.menu.selectComSel(0);
@@ -377,9 +378,9 @@ void TestSerialMenu::cancelRestoresSavedPort()
     }));
     QVERIFY(rig.comm.PortOpen());
     QCOMPARE(rig.comm.CommPort(), 1);
-    QCOMPARE(rig.comm.Settings(), QStringLiteral("9600,N,8,1"));
+    QCOMPARE(rig.comm.Settings(), QString::fromLatin1(kDefaultBaud.settings));
     QCOMPARE(rig.comm.openedPorts().last(), 1);
-    QCOMPARE(rig.comm.appliedSettings().last(), QStringLiteral("9600,N,8,1"));
+    QCOMPARE(rig.comm.appliedSettings().last(), QString::fromLatin1(kDefaultBaud.settings));
     // Only the control is put back, not the choice or the options.
     QCOMPARE(rig.module.SelPort, 5);
     QVERIFY(rig.com(5)->isChecked());
@@ -484,8 +485,8 @@ void TestSerialMenu::silentModuleAtStartup_data()
     QTest::addColumn<QString>("settings");
 
     // OldPort is still 0: Cancel's port number is refused and the chosen port stays.
-    QTest::newRow("Cancel") << "Cancel" << 0 << 2 << "9600,N,8,1";
-    QTest::newRow("Cancel after Com4") << "Cancel" << 4 << 2 << "9600,N,8,1";
+    QTest::newRow("Cancel") << "Cancel" << 0 << 2 << kDefaultBaud.settings;
+    QTest::newRow("Cancel after Com4") << "Cancel" << 4 << 2 << kDefaultBaud.settings;
     QTest::newRow("OK") << "OK" << 0 << 2 << "2400,N,8,1";
     QTest::newRow("OK after Com4") << "OK" << 4 << 4 << "2400,N,8,1";
 }
