@@ -67,12 +67,13 @@ public:
         comm->feed(bytes);
         settle();
     }
-    // Runs queued events (each serial event is delivered in its own round).
-    static void settle()
+    // Waits until every serial event the last action raised has been handled
+    // (the control delivers them one per pass of the event loop).
+    void settle() const
     {
-        for (int i = 0; i < 20; ++i)
-            QCoreApplication::processEvents();
+        QVERIFY(QTest::qWaitFor([this] { return !comm->eventsPending(); }, kSettleMs));
     }
+    static constexpr int kSettleMs = 2000;
 
     FakeSerialControl* comm = nullptr;
     std::unique_ptr<ZoltProgram> program;

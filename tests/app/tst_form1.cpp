@@ -18,7 +18,7 @@ private slots:
     {
         ProgramRig rig;
         rig.program->start();
-        ProgramRig::settle();
+        rig.settle();
         QVERIFY(rig.comm->written().isEmpty());
         QVERIFY(rig.comm->PortOpen());
         QCOMPARE(rig.comm->CommPort(), 2);
@@ -58,15 +58,15 @@ private slots:
         ProgramRig rig;
         rig.start();
         rig.comm->setLines(false, true);
-        ProgramRig::settle();
+        rig.settle();
         QCOMPARE(rig.lamp("Lite1")->colour(), kColBlack);
         QCOMPARE(rig.lamp("Lite3")->colour(), kColGreen);
         rig.comm->setLines(true, false);
-        ProgramRig::settle();
+        rig.settle();
         QCOMPARE(rig.lamp("Lite1")->colour(), kColGreen);
         QCOMPARE(rig.lamp("Lite3")->colour(), kColBlack);
         rig.comm->unplug();
-        ProgramRig::settle();
+        rig.settle();
         QCOMPARE(rig.lamp("Lite1")->colour(), kColBlack);
         QCOMPARE(rig.lamp("Lite3")->colour(), kColBlack);
     }

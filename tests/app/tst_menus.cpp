@@ -31,7 +31,7 @@ void whileSettingsShown(ProgramRig& rig, const QString& item, const std::functio
             QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
     });
     rig.action(item)->trigger();
-    ProgramRig::settle();
+    rig.settle();
     QVERIFY(ran);
 }
 

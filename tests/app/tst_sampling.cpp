@@ -5,7 +5,6 @@
 
 #include "ui/DispForm.h"
 
-#include <QElapsedTimer>
 #include <QLabel>
 
 namespace {
@@ -23,11 +22,7 @@ public:
     explicit Commands(ProgramRig& rig) : m_rig(rig) {}
     bool next(const QByteArray& expected, int timeoutMs = 2000)
     {
-        QElapsedTimer t;
-        t.start();
-        while (m_rig.comm->writes().size() <= m_seen && t.elapsed() < timeoutMs)
-            QTest::qWait(1);
-        if (m_rig.comm->writes().size() <= m_seen)
+        if (!QTest::qWaitFor([this] { return m_rig.comm->writes().size() > m_seen; }, timeoutMs))
             return false;
         return m_rig.comm->writes().at(m_seen++) == expected;
     }
