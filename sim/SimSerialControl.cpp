@@ -1,7 +1,7 @@
 #include "sim/SimSerialControl.h"
 
 SimSerialControl::SimSerialControl(ZoltWire::Timing timing, QObject* parent)
-    : SerialControl(parent)
+    : MemorySerialControl(parent)
     , m_wire(timing)
 {
     connect(&m_wire, &ZoltWire::bytesToHost, this, &SimSerialControl::onBytes);
@@ -25,14 +25,14 @@ bool SimSerialControl::openDevice(int port, const LineSettings& settings, PortPr
     }
     m_wire.dropInFlight();
     m_wire.setLine(settings);
-    m_rx.clear();
+    dropReceived();
     return true;
 }
 
 void SimSerialControl::closeDevice()
 {
     m_wire.dropInFlight();
-    m_rx.clear();
+    dropReceived();
 }
 
 void SimSerialControl::applyLineSettings(const LineSettings& settings)
@@ -52,10 +52,8 @@ void SimSerialControl::writeBytes(const QByteArray& bytes)
 
 void SimSerialControl::onBytes(const QByteArray& bytes)
 {
-    if (!PortOpen() || !m_connected)
-        return;
-    m_rx.append(bytes);
-    bytesArrived();
+    if (m_connected)
+        receive(bytes);
 }
 
 void SimSerialControl::setModuleConnected(bool connected)

@@ -34,6 +34,14 @@ private:
     int m_seen = 0;
 };
 
+// "Max Speed", then Start: true once the first read has gone out.
+bool startAtMaxSpeed(ProgramRig& rig, Commands& sent)
+{
+    rig.choose(QStringLiteral("MaxSamp"));
+    rig.click(QStringLiteral("Command12"));
+    return sent.next(kReadCh0);
+}
+
 } // namespace
 
 class TestSampling : public QObject {
@@ -87,10 +95,8 @@ private slots:
         ProgramRig rig;
         rig.start();
         rig.click(QStringLiteral("Command7"));
-        rig.choose(QStringLiteral("MaxSamp"));
         Commands sent(rig);
-        rig.click(QStringLiteral("Command12"));
-        QVERIFY(sent.next(kReadCh0));
+        QVERIFY(startAtMaxSpeed(rig, sent));
         rig.click(QStringLiteral("Command6"));
         rig.reply(kReading);   // still decoded and shown
         QCOMPARE(rig.text("ADValTxt(0)"), QStringLiteral(" 291"));
@@ -106,10 +112,8 @@ private slots:
     {
         ProgramRig rig;
         rig.start();
-        rig.choose(QStringLiteral("MaxSamp"));
         Commands sent(rig);
-        rig.click(QStringLiteral("Command12"));
-        QVERIFY(sent.next(kReadCh0));
+        QVERIFY(startAtMaxSpeed(rig, sent));
         rig.reply(QByteArray("\x01", 1));   // half a reading, then nothing
         QTest::qWait(20);
         QVERIFY(sent.none());
@@ -221,10 +225,8 @@ private slots:
     {
         ProgramRig rig;
         rig.start();
-        rig.choose(QStringLiteral("MaxSamp"));
         Commands sent(rig);
-        rig.click(QStringLiteral("Command12"));
-        QVERIFY(sent.next(kReadCh0));
+        QVERIFY(startAtMaxSpeed(rig, sent));
         rig.choose(QStringLiteral("tensec"));   // the exchange in progress is not affected
         rig.reply(kReading);
         QVERIFY(rig.form().Timer1().isActive());

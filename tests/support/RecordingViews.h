@@ -49,12 +49,12 @@ public:
     QString label2 = QStringLiteral("untouched");
 
 private:
-    void paintLite1(Colour colour) override;
-    void paintLite3(Colour colour) override;
-    void paintDLite(int line, Colour colour) override;
-    void setDinTxt(int line, const QString& text) override;
-    void setADValTxt(int channel, const QString& text) override;
-    void setVolValTxt(int channel, const QString& text) override;
+    void paintLite1(Colour c) override { paintLineLamp(1, c); }
+    void paintLite3(Colour c) override { paintLineLamp(3, c); }
+    void paintDLite(int line, Colour c) override { lamps["DLite" + std::to_string(line)] = c; }
+    void setDinTxt(int line, const QString& t) override { texts["DinTxt" + std::to_string(line)] = t; }
+    void setADValTxt(int ch, const QString& t) override { texts["ADValTxt" + std::to_string(ch)] = t; }
+    void setVolValTxt(int ch, const QString& t) override { texts["VolValTxt" + std::to_string(ch)] = t; }
 
     void setComSelEnabled(int port, bool enabled) override { comSelEnabled[port] = enabled; }
     void describeComSel(int, const QString&, PortProblem) override {}
