@@ -4,6 +4,7 @@
 #include "link/Module1.h"
 #include "link/SerialControl.h"
 #include "widgets/Fonts.h"
+#include "widgets/IndexedName.h"
 #include "widgets/Lamp.h"
 #include "widgets/Pictures.h"
 
@@ -23,11 +24,6 @@
 using namespace form1layout;
 
 namespace {
-
-QString indexed(const char* name, int index)
-{
-    return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
-}
 
 template <typename Widget>
 Widget* placed(Widget* widget, const QString& name, const TwipsRect& rect)
@@ -110,12 +106,12 @@ void Form1::buildControls()
     line->setPalette(lineGrey);
 
     for (int i = 0; i < kChannels; ++i) {
-        ADCmdbut[i] = placed(button(client, QString::number(i)), indexed("ADCmdbut", i),
+        ADCmdbut[i] = placed(button(client, QString::number(i)), indexedName("ADCmdbut", i),
                              gridCell(i, kButtonTop, kButtonHeight));
-        ChLite[i] = placed(new Lamp(client), indexed("ChLite", i), gridCell(i, kChLiteTop, kChLiteHeight));
-        ADValTxt[i] = placed(new QLineEdit(client), indexed("ADValTxt", i),
+        ChLite[i] = placed(new Lamp(client), indexedName("ChLite", i), gridCell(i, kChLiteTop, kChLiteHeight));
+        ADValTxt[i] = placed(new QLineEdit(client), indexedName("ADValTxt", i),
                              gridCell(i, kCountTop, i == 3 ? kCountHeight3 : kCountHeight));
-        VolValTxt[i] = placed(new QLineEdit(client), indexed("VolValTxt", i),
+        VolValTxt[i] = placed(new QLineEdit(client), indexedName("VolValTxt", i),
                               gridCell(i, kMillivoltTop, kMillivoltHeight));
     }
 
@@ -123,16 +119,16 @@ void Form1::buildControls()
                          QStringLiteral("Frame1"), kFrame1);
     Command1 = placed(button(frame, QStringLiteral("On/Off")), QStringLiteral("Command1"), inFrame(kCommand1));
     for (int line3 = kFirstLine; line3 <= kLastLine; ++line3) {
-        DLite[line3] = placed(new Lamp(frame), indexed("DLite", line3), inFrame(kDLite[line3 - kFirstLine]));
-        DinTxt[line3] = placed(new QLineEdit(frame), indexed("DinTxt", line3), inFrame(kDinTxt[line3 - kFirstLine]));
+        DLite[line3] = placed(new Lamp(frame), indexedName("DLite", line3), inFrame(kDLite[line3 - kFirstLine]));
+        DinTxt[line3] = placed(new QLineEdit(frame), indexedName("DinTxt", line3), inFrame(kDinTxt[line3 - kFirstLine]));
         DinTxt[line3]->setAlignment(Qt::AlignCenter);
     }
     DLite[3]->setColour(kDLite3Grey | kDLite3Grey << 8 | kDLite3Grey << 16);
 
     Command7 = placed(button(client, QStringLiteral("D-On")), QStringLiteral("Command7"), kCommand7);
 
-    SamLite[0] = placed(new Lamp(client), indexed("SamLite", 0), kSamLite0);
-    SamLite[1] = placed(new Lamp(client), indexed("SamLite", 1), kSamLite1);
+    SamLite[0] = placed(new Lamp(client), indexedName("SamLite", 0), kSamLite0);
+    SamLite[1] = placed(new Lamp(client), indexedName("SamLite", 1), kSamLite1);
     Command13 = placed(button(client, QStringLiteral("D-in")), QStringLiteral("Command13"), kCommand13);
     Command3 = placed(button(client, QStringLiteral("A/D-in")), QStringLiteral("Command3"), kCommand3);
 

@@ -12,6 +12,7 @@
 #include "sim/EventLoopWait.h"
 #include "sim/PtyModule.h"
 #include "sim/SimSerialControl.h"
+#include "widgets/IndexedName.h"
 
 #include <QAction>
 #include <QApplication>
@@ -35,6 +36,18 @@ double cpuSeconds()
     getrusage(RUSAGE_SELF, &use);
     return static_cast<double>(use.ru_utime.tv_sec + use.ru_stime.tv_sec)
         + static_cast<double>(use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
+}
+
+// The share of one core the process takes while its event loop runs idle for
+// the time, after 200 ms for the start-up to settle.
+double idleCpuShare(int idleMs)
+{
+    runFor(200);
+    const double cpu0 = cpuSeconds();
+    QElapsedTimer clock;
+    clock.start();
+    runFor(idleMs);
+    return (cpuSeconds() - cpu0) / (static_cast<double>(clock.nsecsElapsed()) / 1e9);
 }
 
 long statusKiB(const char* field)
@@ -104,7 +117,7 @@ struct Program {
     // cycles a second and the mean cycle in microseconds.
     std::pair<double, double> sample(ZoltWire& wire, int top, bool digital, int ms)
     {
-        button(QStringLiteral("ADCmdbut(%1)").arg(top))->click();
+        button(indexedName("ADCmdbut", top))->click();
         runUntil([&] { return idle(); }, 2000);
         const bool dinOn = program.module().DinMode > 0;
         if (dinOn != digital)
@@ -243,12 +256,7 @@ int main(int argc, char* argv[])
     std::printf("\nCPU while idle with the port open, %d s\n", idleMs / 1000);
     {
         Program p(std::make_unique<SimSerialControl>(ZoltWire::Timing::Wire));
-        runFor(200);
-        const double cpu0 = cpuSeconds();
-        QElapsedTimer clock;
-        clock.start();
-        runFor(idleMs);
-        const double share = (cpuSeconds() - cpu0) / (static_cast<double>(clock.nsecsElapsed()) / 1e9);
+        const double share = idleCpuShare(idleMs);
         std::printf("  simulated control      %6.2f %% of one core\n", 100 * share);
     }
     {
@@ -257,12 +265,7 @@ int main(int argc, char* argv[])
         Program p(std::make_unique<PtyLinesControl>([device](int port) {
             return port == SimSerialControl::kModulePort ? device : QStringLiteral("/nonexistent/ttyZOLT%1").arg(port);
         }));
-        runFor(200);
-        const double cpu0 = cpuSeconds();
-        QElapsedTimer clock;
-        clock.start();
-        runFor(idleMs);
-        const double share = (cpuSeconds() - cpu0) / (static_cast<double>(clock.nsecsElapsed()) / 1e9);
+        const double share = idleCpuShare(idleMs);
         std::printf("  QSerialPort on a pty   %6.2f %% of one core (port %s; module and program in one process)\n",
                     100 * share, p.program.comm().PortOpen() ? "open" : "CLOSED");
     }

@@ -4,7 +4,7 @@
 #include <optional>
 
 // Line parameters in the comma-separated form the program stores and compares,
-// for example "9600,N,8,1": baud rate, parity letter, data bits, stop bits.
+// for example "2400,N,8,1": baud rate, parity letter, data bits, stop bits.
 struct LineSettings {
     int baud = 9600;
     char parity = 'N';     // N, E, O, M or S
@@ -13,9 +13,9 @@ struct LineSettings {
 
     friend bool operator==(const LineSettings&, const LineSettings&) = default;
 
-    // Reads "9600,N,8,1" (blanks around fields allowed, parity in either case).
+    // Reads "2400,N,8,1" (blanks around fields allowed, parity in either case).
     // Anything malformed gives no value.
     static std::optional<LineSettings> parse(const QString& text);
-    // The canonical form, "9600,N,8,1".
+    // The canonical form, "2400,N,8,1".
     QString toString() const;
 };

@@ -87,6 +87,8 @@ public:
     bool DSRHolding() const;
 
     int CommEvent() const { return m_commEvent; }
+    // True while raised events wait for the event loop to deliver them.
+    bool eventsPending() const { return !m_pending.empty(); }
 
     // The device a port number stands for.
     virtual QString deviceName(int port) const = 0;

@@ -1,7 +1,7 @@
 #include "sim/SimSerialControl.h"
 
 SimSerialControl::SimSerialControl(ZoltWire::Timing timing, QObject* parent)
-    : SerialControl(parent)
+    : MemorySerialControl(parent)
     , m_wire(timing)
 {
     connect(&m_wire, &ZoltWire::bytesToHost, this, &SimSerialControl::onBytes);
@@ -25,26 +25,19 @@ bool SimSerialControl::openDevice(int port, const LineSettings& settings, PortPr
     }
     m_wire.dropInFlight();
     m_wire.setLine(settings);
-    m_rx.clear();
+    dropReceived();
     return true;
 }
 
 void SimSerialControl::closeDevice()
 {
     m_wire.dropInFlight();
-    m_rx.clear();
+    dropReceived();
 }
 
 void SimSerialControl::applyLineSettings(const LineSettings& settings)
 {
     m_wire.setLine(settings);
-}
-
-QByteArray SimSerialControl::readWaiting(qint64 maxBytes)
-{
-    const QByteArray out = m_rx.left(maxBytes);
-    m_rx.remove(0, out.size());
-    return out;
 }
 
 void SimSerialControl::writeBytes(const QByteArray& bytes)
@@ -59,10 +52,8 @@ void SimSerialControl::writeBytes(const QByteArray& bytes)
 
 void SimSerialControl::onBytes(const QByteArray& bytes)
 {
-    if (!PortOpen() || !m_connected)
-        return;
-    m_rx.append(bytes);
-    bytesArrived();
+    if (m_connected)
+        receive(bytes);
 }
 
 void SimSerialControl::setModuleConnected(bool connected)

@@ -4,12 +4,12 @@
 // a 232ZOLT on it, and no other port. Events reach the program the same
 // queued way as from a real port.
 
-#include "link/SerialControl.h"
+#include "link/MemorySerialControl.h"
 #include "sim/ZoltWire.h"
 
 #include <QByteArray>
 
-class SimSerialControl : public SerialControl {
+class SimSerialControl : public MemorySerialControl {
     Q_OBJECT
 
 public:
@@ -31,10 +31,7 @@ protected:
     bool openDevice(int port, const LineSettings& settings, PortProblem* why) override;
     void closeDevice() override;
     void applyLineSettings(const LineSettings& settings) override;
-    void applyHandshake(Handshake) override {}
     void applyModemLines(bool, bool) override {}
-    qint64 bytesWaiting() const override { return m_rx.size(); }
-    QByteArray readWaiting(qint64 maxBytes) override;
     void writeBytes(const QByteArray& bytes) override;
     bool ctsLine() const override { return m_connected; }
     bool dsrLine() const override { return m_connected; }
@@ -43,6 +40,5 @@ private:
     void onBytes(const QByteArray& bytes);
 
     ZoltWire m_wire;
-    QByteArray m_rx;
     bool m_connected = true;
 };

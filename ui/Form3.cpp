@@ -3,6 +3,7 @@
 #include "link/Module1.h"
 #include "link/NumberText.h"
 #include "widgets/Fonts.h"
+#include "widgets/IndexedName.h"
 #include "widgets/SliderControl.h"
 #include "widgets/Twips.h"
 
@@ -63,11 +64,6 @@ constexpr std::array<const char*, 3> kAnaOutAtCreation{"0", "000", "0000"};
 
 constexpr int kBackspace = 8;
 
-QString indexed(const char* name, int index)
-{
-    return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
-}
-
 QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption,
                   const TwipsRect& rect)
 {
@@ -106,7 +102,7 @@ void Form3::buildLayout()
 {
     m_label5 = makeLabel(this, QStringLiteral("Label5"), QStringLiteral("Mval   Dval    Vval"), kLabel5);
     for (int i = 0; i < 3; ++i)
-        m_anaOut[i] = makeLabel(this, indexed("AnaOut", i), QLatin1String(kAnaOutAtCreation[i]), kAnaOut[i]);
+        m_anaOut[i] = makeLabel(this, indexedName("AnaOut", i), QLatin1String(kAnaOutAtCreation[i]), kAnaOut[i]);
 
     m_text1 = new QLineEdit(this);
     m_text1->setObjectName(QStringLiteral("Text1"));
@@ -132,7 +128,7 @@ void Form3::buildLayout()
 
     for (int i = 0; i < 4; ++i) {
         m_chCmd[i] = new QPushButton(QStringLiteral("Ch%1").arg(i), this);
-        m_chCmd[i]->setObjectName(indexed("ChCmd", i));
+        m_chCmd[i]->setObjectName(indexedName("ChCmd", i));
         m_chCmd[i]->setAutoDefault(false);
         twips::place(m_chCmd[i], kChCmd[i]);
     }

@@ -5,6 +5,7 @@
 #include "link/Module1.h"
 #include "link/SerialControl.h"
 #include "widgets/Fonts.h"
+#include "widgets/IndexedName.h"
 #include "widgets/Twips.h"
 
 #include <QButtonGroup>
@@ -39,11 +40,6 @@ constexpr std::array<int, 17> kComSelTop{0,    300,  540,  780,  1020, 1260, 150
                                          2200, 2440, 2680, 2920, 3140, 3360, 3600, 3840};
 constexpr std::array<int, 17> kComSelWidth{0,   975, 975, 975, 975, 975, 975, 855, 735,
                                            1215, 855, 855, 975, 975, 975, 975, 975};
-
-QString indexedName(const char* name, int index)
-{
-    return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
-}
 
 QRadioButton* makeOption(QWidget* parent, const char* name, const QString& caption, const TwipsRect& at)
 {

@@ -7,6 +7,7 @@
 #include "app/ZoltProgram.h"
 #include "link/Module1.h"
 #include "tests/support/FakeSerialControl.h"
+#include "widgets/IndexedName.h"
 #include "widgets/Lamp.h"
 
 #include <QAction>
@@ -66,19 +67,15 @@ public:
         comm->feed(bytes);
         settle();
     }
-    // Runs queued events (each serial event is delivered in its own round).
-    static void settle()
+    // Waits until every serial event the last action raised has been handled
+    // (the control delivers them one per pass of the event loop).
+    void settle() const
     {
-        for (int i = 0; i < 20; ++i)
-            QCoreApplication::processEvents();
+        QVERIFY(QTest::qWaitFor([this] { return !comm->eventsPending(); }, kSettleMs));
     }
+    static constexpr int kSettleMs = 2000;
 
     FakeSerialControl* comm = nullptr;
     std::unique_ptr<ZoltProgram> program;
     int ended = 0;
 };
-
-inline QString indexed(const char* name, int i)
-{
-    return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i);
-}

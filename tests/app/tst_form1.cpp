@@ -18,7 +18,7 @@ private slots:
     {
         ProgramRig rig;
         rig.program->start();
-        ProgramRig::settle();
+        rig.settle();
         QVERIFY(rig.comm->written().isEmpty());
         QVERIFY(rig.comm->PortOpen());
         QCOMPARE(rig.comm->CommPort(), 2);
@@ -58,15 +58,15 @@ private slots:
         ProgramRig rig;
         rig.start();
         rig.comm->setLines(false, true);
-        ProgramRig::settle();
+        rig.settle();
         QCOMPARE(rig.lamp("Lite1")->colour(), kColGreen);
         QCOMPARE(rig.lamp("Lite3")->colour(), kColBlack);
         rig.comm->setLines(true, false);
-        ProgramRig::settle();
+        rig.settle();
         QCOMPARE(rig.lamp("Lite1")->colour(), kColBlack);
         QCOMPARE(rig.lamp("Lite3")->colour(), kColGreen);
         rig.comm->unplug();
-        ProgramRig::settle();
+        rig.settle();
         QCOMPARE(rig.lamp("Lite1")->colour(), kColBlack);
         QCOMPARE(rig.lamp("Lite3")->colour(), kColBlack);
     }
@@ -143,7 +143,7 @@ private slots:
             reply += QByteArray::fromHex(QByteArray::number(0x100 * (6 - k) + 10, 16).rightJustified(4, '0'));
         rig.reply(reply);
         for (int ch = 0; ch <= 6; ++ch)
-            QCOMPARE(rig.text(indexed("ADValTxt", ch)), QStringLiteral(" %1").arg(256 * ch + 10));
+            QCOMPARE(rig.text(indexedName("ADValTxt", ch)), QStringLiteral(" %1").arg(256 * ch + 10));
     }
 
     void digitalReplyPaintsTheLines()
@@ -210,7 +210,7 @@ private slots:
         rig.click(QStringLiteral("ADCmdbut(6)"));
         rig.click(QStringLiteral("ADCmdbut(2)"));
         for (int i = 0; i <= 6; ++i)
-            QCOMPARE(rig.lamp(indexed("ChLite", i))->colour(), i <= 2 ? kColGreen : kColBlack);
+            QCOMPARE(rig.lamp(indexedName("ChLite", i))->colour(), i <= 2 ? kColGreen : kColBlack);
         QCOMPARE(rig.comm->writes().last(), QByteArray("!0RA\x02", 5));
         QCOMPARE(rig.m().TopChan, 2);
     }

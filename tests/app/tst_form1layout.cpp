@@ -122,10 +122,10 @@ private slots:
                              "Command12", "Command13", "ADCmdbut(1)", "ADCmdbut(5)", "ADCmdbut(2)", "ADCmdbut(6)",
                              "ADCmdbut(3)"};
         for (int i = 0; i <= 6; ++i)
-            expected << indexed("ADValTxt", i);
+            expected << indexedName("ADValTxt", i);
         expected << "DinTxt(3)" << "DinTxt(5)" << "DinTxt(4)";
         for (int i = 0; i <= 6; ++i)
-            expected << indexed("VolValTxt", i);
+            expected << indexedName("VolValTxt", i);
         expected << "Command7";
         QStringList actual;
         QWidget* w = rig.button("Command4");

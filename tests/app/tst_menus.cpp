@@ -2,6 +2,7 @@
 
 #include "tests/app/ProgramRig.h"
 
+#include "generated/ZoltVersion.h"
 #include "platform/SystemTools.h"
 #include "ui/DispForm.h"
 #include "ui/Form3.h"
@@ -30,7 +31,7 @@ void whileSettingsShown(ProgramRig& rig, const QString& item, const std::functio
             QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
     });
     rig.action(item)->trigger();
-    ProgramRig::settle();
+    rig.settle();
     QVERIFY(ran);
 }
 
@@ -288,7 +289,7 @@ private slots:
         rig.choose(QStringLiteral("showabout"));
         QVERIFY(rig.program->hasAbout());
         QCOMPARE(rig.program->about().findChild<QLabel*>(QStringLiteral("lblVersion"))->text(),
-                 QStringLiteral("Version 0.2.426"));
+                 QStringLiteral("Version ") + QLatin1String(zoltversion::kVersionText));
     }
 
     // ------------------------------------------------------------ ending

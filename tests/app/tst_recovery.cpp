@@ -70,7 +70,7 @@ private slots:
 
         QElapsedTimer sinceRequest;
         sinceRequest.start();
-        QTest::mouseClick(rig.button(indexed("ADCmdbut", top)), Qt::LeftButton);
+        QTest::mouseClick(rig.button(indexedName("ADCmdbut", top)), Qt::LeftButton);
         QCOMPARE(rig.m().ReplyDeadlineMs(), deadlineMs);
         rig.reply(partial);
         QTRY_COMPARE_WITH_TIMEOUT(rig.m().MissedReplies, 1LL, kMissWaitMs);
@@ -79,7 +79,7 @@ private slots:
         QCOMPARE(rig.m().RxMode, kRxIdle);
         QCOMPARE(rig.m().RxChan, -1);
         QCOMPARE(rig.comm->InBufferCount(), 0);   // the partial reply is dropped
-        QVERIFY(rig.text(indexed("ADValTxt", top)).isEmpty());
+        QVERIFY(rig.text(indexedName("ADValTxt", top)).isEmpty());
         QCOMPARE(xfer->colour(), kColRed);
         QCOMPARE(xfer->toolTip(), QStringLiteral("Replies missed: 1"));
         QCOMPARE(xfer->accessibleDescription(), QStringLiteral("Replies missed: 1"));
@@ -101,7 +101,7 @@ private slots:
         for (int ch = top; ch >= 0; --ch)
             whole += kReading;
         rig.reply(whole);
-        QCOMPARE(rig.text(indexed("ADValTxt", top)), QStringLiteral(" 291"));
+        QCOMPARE(rig.text(indexedName("ADValTxt", top)), QStringLiteral(" 291"));
         QCOMPARE(xfer->colour(), kColBlack);
         QVERIFY(!rig.m().ReplyOverdue);
         rig.click(QStringLiteral("Command6"));
@@ -205,7 +205,7 @@ private slots:
         const int opens = rig.comm->openCount();
 
         rig.comm->unplug();
-        ProgramRig::settle();
+        rig.settle();
         QVERIFY(!rig.comm->PortOpen());
         QVERIFY(rig.comm->watchingForReturn());
         QCOMPARE(rig.lamp("Lite1")->colour(), kColBlack);
@@ -241,7 +241,7 @@ private slots:
         int seen = 0;
         QVERIFY(nextWrite(rig, seen, kReadCh0));
         rig.comm->unplug();
-        ProgramRig::settle();
+        rig.settle();
         rig.click(QStringLiteral("Command6"));
         QCOMPARE(rig.m().Sampling, 0);
         QVERIFY(rig.button("Command12")->isEnabled());
@@ -259,7 +259,7 @@ private slots:
         ProgramRig rig({2, 4});
         rig.start();
         rig.comm->unplug();
-        ProgramRig::settle();
+        rig.settle();
         QVERIFY(rig.comm->watchingForReturn());
         bool ran = false;
         QTimer::singleShot(0, [&] {
@@ -287,7 +287,7 @@ private slots:
         rig.start();
         startSampling(rig);
         rig.comm->unplug();
-        ProgramRig::settle();
+        rig.settle();
         rig.click(QStringLiteral("Command4"));
         QCOMPARE(rig.ended, 1);
         QVERIFY(!rig.comm->watchingForReturn());

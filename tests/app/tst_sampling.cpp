@@ -5,7 +5,6 @@
 
 #include "ui/DispForm.h"
 
-#include <QElapsedTimer>
 #include <QLabel>
 
 namespace {
@@ -23,11 +22,7 @@ public:
     explicit Commands(ProgramRig& rig) : m_rig(rig) {}
     bool next(const QByteArray& expected, int timeoutMs = 2000)
     {
-        QElapsedTimer t;
-        t.start();
-        while (m_rig.comm->writes().size() <= m_seen && t.elapsed() < timeoutMs)
-            QTest::qWait(1);
-        if (m_rig.comm->writes().size() <= m_seen)
+        if (!QTest::qWaitFor([this] { return m_rig.comm->writes().size() > m_seen; }, timeoutMs))
             return false;
         return m_rig.comm->writes().at(m_seen++) == expected;
     }
@@ -38,6 +33,14 @@ private:
     ProgramRig& m_rig;
     int m_seen = 0;
 };
+
+// "Max Speed", then Start: true once the first read has gone out.
+bool startAtMaxSpeed(ProgramRig& rig, Commands& sent)
+{
+    rig.choose(QStringLiteral("MaxSamp"));
+    rig.click(QStringLiteral("Command12"));
+    return sent.next(kReadCh0);
+}
 
 } // namespace
 
@@ -92,10 +95,8 @@ private slots:
         ProgramRig rig;
         rig.start();
         rig.click(QStringLiteral("Command7"));
-        rig.choose(QStringLiteral("MaxSamp"));
         Commands sent(rig);
-        rig.click(QStringLiteral("Command12"));
-        QVERIFY(sent.next(kReadCh0));
+        QVERIFY(startAtMaxSpeed(rig, sent));
         rig.click(QStringLiteral("Command6"));
         rig.reply(kReading);   // still decoded and shown
         QCOMPARE(rig.text("ADValTxt(0)"), QStringLiteral(" 291"));
@@ -111,10 +112,8 @@ private slots:
     {
         ProgramRig rig;
         rig.start();
-        rig.choose(QStringLiteral("MaxSamp"));
         Commands sent(rig);
-        rig.click(QStringLiteral("Command12"));
-        QVERIFY(sent.next(kReadCh0));
+        QVERIFY(startAtMaxSpeed(rig, sent));
         rig.reply(QByteArray("\x01", 1));   // half a reading, then nothing
         if (rig.m().MissedReplies == 0) {    // the deadline (116 ms) not yet passed
             QVERIFY(sent.none());
@@ -140,7 +139,7 @@ private slots:
         rig.click(QStringLiteral("Command12"));
         QCOMPARE(rig.m().Sampling, 1);
         for (int i = 0; i <= 3; ++i)
-            QCOMPARE(rig.lamp(indexed("ChLite", i))->colour(), kColGreen);
+            QCOMPARE(rig.lamp(indexedName("ChLite", i))->colour(), kColGreen);
         QCOMPARE(rig.lamp("ChLite(5)")->colour(), kColRed);   // above TopChan: kept
         QCOMPARE(rig.lamp("SamLite(1)")->colour(), kColGreen);
         QCOMPARE(rig.lamp("SamLite(0)")->colour(), kColBlack);
@@ -233,10 +232,8 @@ private slots:
     {
         ProgramRig rig;
         rig.start();
-        rig.choose(QStringLiteral("MaxSamp"));
         Commands sent(rig);
-        rig.click(QStringLiteral("Command12"));
-        QVERIFY(sent.next(kReadCh0));
+        QVERIFY(startAtMaxSpeed(rig, sent));
         rig.choose(QStringLiteral("tensec"));   // the exchange in progress is not affected
         rig.reply(kReading);
         QVERIFY(rig.form().Timer1().isActive());

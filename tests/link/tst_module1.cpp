@@ -1,52 +1,13 @@
 // The device-link routines on a scripted serial control: what each request
 // writes and how it arms reception, and the analog output value path.
 
+#include "link/BaudOptions.h"
 #include "link/Module1.h"
 #include "tests/support/FakeSerialControl.h"
+#include "tests/support/RecordingViews.h"
 
 #include <QSignalSpy>
 #include <QTest>
-#include <map>
-
-namespace {
-
-// Records what the link writes into the windows.
-class RecordingViews final : public LinkViews, MainPanel, PortChooser, EchoPanel {
-public:
-    MainPanel& mainPanel() override { return *this; }
-    PortChooser& portChooser() override { return *this; }
-    EchoPanel& echoPanel() override { ++echoTouched; return *this; }
-    void showSettingsModal() override { ++modalShown; lampsAtModal = lamps; }
-    bool programEnded() const override { return false; }
-
-    void paintLite1(Colour c) override { lamps["Lite1"] = c; }
-    void paintLite3(Colour c) override { lamps["Lite3"] = c; }
-    void paintDLite(int line, Colour c) override { lamps["DLite" + std::to_string(line)] = c; }
-    void setDinTxt(int line, const QString& t) override { texts["DinTxt" + std::to_string(line)] = t; }
-    void setADValTxt(int ch, const QString& t) override { texts["ADValTxt" + std::to_string(ch)] = t; }
-    void setVolValTxt(int ch, const QString& t) override { texts["VolValTxt" + std::to_string(ch)] = t; }
-
-    void setComSelEnabled(int port, bool enabled) override { comSelEnabled[port] = enabled; }
-    void describeComSel(int, const QString&, PortProblem) override {}
-    void selectComSel(int port) override { selectedPort = port; }
-    void selectBaudOption(int option) override { baudOption = option; }
-
-    void setLabel1(const QByteArray& c) override { label1 = c; }
-    void setLabel2(const QString& t) override { label2 = t; }
-
-    std::map<std::string, Colour> lamps;
-    std::map<std::string, Colour> lampsAtModal;
-    std::map<std::string, QString> texts;
-    std::map<int, bool> comSelEnabled;
-    int selectedPort = 0;
-    int baudOption = 0;
-    int modalShown = 0;
-    int echoTouched = 0;
-    QByteArray label1;
-    QString label2 = QStringLiteral("untouched");
-};
-
-} // namespace
 
 class TestModule1 : public QObject {
     Q_OBJECT
@@ -95,8 +56,8 @@ private slots:
         QCOMPARE(m->ColGreen, 65280);
         QCOMPARE(m->ColYellow, 65535);
         QCOMPARE(m->ColBlack, 0);
-        QCOMPARE(comm->Settings(), QStringLiteral("9600,N,8,1"));
-        QCOMPARE(m->OldSettings, QStringLiteral("9600,N,8,1"));
+        QCOMPARE(comm->Settings(), QString::fromLatin1(kDefaultBaud.settings));
+        QCOMPARE(m->OldSettings, QString::fromLatin1(kDefaultBaud.settings));
         QCOMPARE(views->baudOption, 3);
         QVERIFY(comm->RTSEnable() && comm->DTREnable());
         QCOMPARE(comm->Handshaking(), SerialControl::Handshake::None);

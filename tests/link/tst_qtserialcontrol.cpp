@@ -2,6 +2,7 @@
 // opens the terminal side, the test plays the module on the other (master) side.
 // Nothing here opens the machine's own serial ports.
 
+#include "link/BaudOptions.h"
 #include "link/PortNames.h"
 #include "link/QtSerialControl.h"
 
@@ -13,7 +14,6 @@
 #include <QtTest>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <termios.h>
@@ -27,6 +27,7 @@ namespace {
 
 constexpr int kPort = 3;
 constexpr int kQuietMs = 150;  // long enough for an event that should not come
+constexpr int kWriteMs = 2000;
 
 // One pseudo-terminal pair; the test holds the master end.
 class PtyPair {
@@ -50,16 +51,17 @@ public:
     QString slave() const { return m_slave; }
     int master() const { return m_master; }
 
+    // A full terminal buffer drains as the control reads, from the event
+    // loop, which runs while this waits.
     void write(const QByteArray& bytes)
     {
         qsizetype done = 0;
-        while (done < bytes.size()) {
+        QVERIFY(QTest::qWaitFor([&] {
             const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
             if (n > 0)
                 done += n;
-            else
-                QCoreApplication::processEvents();
-        }
+            return done == bytes.size();
+        }, kWriteMs));
     }
 
     // What reaches the module side within the time, letting the control's
@@ -67,18 +69,13 @@ public:
     QByteArray read(qsizetype count, int timeoutMs = 2000)
     {
         QByteArray got;
-        QDeadlineTimer deadline(timeoutMs);
-        while (got.size() < count && !deadline.hasExpired()) {
-            QCoreApplication::processEvents();
+        static_cast<void>(QTest::qWaitFor([&] {
             char buffer[512];
             const ssize_t n = ::read(m_master, buffer, sizeof buffer);
-            if (n > 0) {
+            if (n > 0)
                 got.append(buffer, n);
-                continue;
-            }
-            pollfd entry {m_master, POLLIN, 0};
-            ::poll(&entry, 1, 5);
-        }
+            return got.size() >= count;
+        }, timeoutMs));
         return got;
     }
 
@@ -137,7 +134,7 @@ void configureLikeProgram(SerialControl& control, int port = kPort)
     control.setSThreshold(1);
     control.setRThreshold(1);
     control.setInputLen(0);
-    QVERIFY(control.setSettings(QStringLiteral("9600,N,8,1")));
+    QVERIFY(control.setSettings(QString::fromLatin1(kDefaultBaud.settings)));
     control.setHandshaking(SerialControl::Handshake::None);
     control.setInputMode(SerialControl::InputMode::Binary);
 }
@@ -395,9 +392,7 @@ private slots:
             // meanwhile (as the analog output window's tracking tick does).
             control.setOutput(QByteArray("!0RD"));
             pty.write(QByteArray("\x05", 1));
-            QDeadlineTimer deadline(100);
-            while (!deadline.hasExpired())
-                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            QTest::qWait(100);
         };
 
         pty.write(QByteArray("\x01", 1));

@@ -12,14 +12,12 @@ namespace {
 
 QByteArray readAtLeast(QSerialPort& port, int count, int timeoutMs = 3000)
 {
+    // The module answers from the event loop, which runs while this waits.
     QByteArray got;
-    QElapsedTimer clock;
-    clock.start();
-    while (got.size() < count && clock.elapsed() < timeoutMs) {
-        // The module answers from the event loop, so spin it while waiting.
-        QTest::qWait(2);
+    static_cast<void>(QTest::qWaitFor([&] {
         got.append(port.readAll());
-    }
+        return got.size() >= count;
+    }, timeoutMs));
     return got;
 }
 

@@ -1,5 +1,6 @@
 // The serial control on the simulated module, as the program drives it.
 
+#include "link/BaudOptions.h"
 #include "sim/SimSerialControl.h"
 
 #include <QTest>
@@ -83,7 +84,7 @@ void TestSimSerialControl::onlyComTwoExists()
 void TestSimSerialControl::linesFollowTheModule()
 {
     SimSerialControl comm(ZoltWire::Timing::ZeroTime);
-    setUpAsTheProgramDoes(comm, QStringLiteral("9600,N,8,1"));
+    setUpAsTheProgramDoes(comm, QString::fromLatin1(kDefaultBaud.settings));
     Client client(comm);
     QVERIFY(comm.setPortOpen(true));
     QTest::qWait(10);
@@ -113,8 +114,8 @@ void TestSimSerialControl::replyThroughReceiveEvents_data()
 {
     QTest::addColumn<ZoltWire::Timing>("timing");
     QTest::addColumn<QString>("settings");
-    QTest::newRow("zero time") << ZoltWire::Timing::ZeroTime << "9600,N,8,1";
-    QTest::newRow("9600") << ZoltWire::Timing::Wire << "9600,N,8,1";
+    QTest::newRow("zero time") << ZoltWire::Timing::ZeroTime << kDefaultBaud.settings;
+    QTest::newRow("9600") << ZoltWire::Timing::Wire << kDefaultBaud.settings;
     QTest::newRow("2400") << ZoltWire::Timing::Wire << "2400,N,8,1";
 }
 
@@ -149,7 +150,7 @@ void TestSimSerialControl::replyThroughReceiveEvents()
 void TestSimSerialControl::baudChangeWhileOpen()
 {
     SimSerialControl comm(ZoltWire::Timing::Wire);
-    setUpAsTheProgramDoes(comm, QStringLiteral("9600,N,8,1"));
+    setUpAsTheProgramDoes(comm, QString::fromLatin1(kDefaultBaud.settings));
     QVERIFY(comm.setPortOpen(true));
     QCOMPARE(comm.wire().baud(), 9600);
     QVERIFY(comm.setSettings(QStringLiteral("2400,N,8,1")));

@@ -1,5 +1,6 @@
 // The serial line's timing between the program and the simulated module.
 
+#include "link/BaudOptions.h"
 #include "link/LineSettings.h"
 #include "sim/ZoltWire.h"
 
@@ -55,8 +56,8 @@ void TestZoltWire::replyTiming_data()
     QTest::newRow("2400 one channel") << "2400,N,8,1" << 0 << 1e7 / 2400;
     QTest::newRow("2400 seven channels") << "2400,N,8,1" << 6 << 1e7 / 2400;
     QTest::newRow("4800 seven channels") << "4800,N,8,1" << 6 << 1e7 / 4800;
-    QTest::newRow("9600 one channel") << "9600,N,8,1" << 0 << 1e7 / 9600;
-    QTest::newRow("9600 seven channels") << "9600,N,8,1" << 6 << 1e7 / 9600;
+    QTest::newRow("9600 one channel") << kDefaultBaud.settings << 0 << 1e7 / 9600;
+    QTest::newRow("9600 seven channels") << kDefaultBaud.settings << 6 << 1e7 / 9600;
     // 11 bits a frame: start, 7 data, parity, 2 stop.
     QTest::newRow("2400 7E2") << "2400,E,7,2" << 6 << 1.1e7 / 2400;
 }
@@ -105,7 +106,7 @@ void TestZoltWire::replyTiming()
 void TestZoltWire::commandsQueueOnTheLine()
 {
     ZoltWire wire(ZoltWire::Timing::Wire);
-    wire.setLine(line("9600,N,8,1"));
+    wire.setLine(line(QString::fromLatin1(kDefaultBaud.settings)));
     Receiver rx(wire);
     const double byteUs = wire.byteTimeUs();
 

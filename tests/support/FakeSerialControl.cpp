@@ -1,7 +1,7 @@
 #include "tests/support/FakeSerialControl.h"
 
 FakeSerialControl::FakeSerialControl(QObject* parent)
-    : SerialControl(parent)
+    : MemorySerialControl(parent)
 {
 }
 
@@ -14,10 +14,7 @@ void FakeSerialControl::setLines(bool cts, bool dsr)
 
 void FakeSerialControl::feed(const QByteArray& bytes)
 {
-    if (!PortOpen())
-        return;
-    m_rx.append(bytes);
-    bytesArrived();
+    receive(bytes);
 }
 
 void FakeSerialControl::unplug()
@@ -50,13 +47,13 @@ bool FakeSerialControl::openDevice(int port, const LineSettings& settings, PortP
     ++m_openCount;
     m_openedPorts.append(port);
     m_applied.append(settings.toString());
-    m_rx.clear();
+    dropReceived();
     return true;
 }
 
 void FakeSerialControl::closeDevice()
 {
-    m_rx.clear();
+    dropReceived();
     m_dtrOut = m_rtsOut = false;
 }
 
@@ -69,13 +66,6 @@ void FakeSerialControl::applyModemLines(bool dtr, bool rts)
 {
     m_dtrOut = dtr;
     m_rtsOut = rts;
-}
-
-QByteArray FakeSerialControl::readWaiting(qint64 maxBytes)
-{
-    const QByteArray out = m_rx.left(maxBytes);
-    m_rx.remove(0, out.size());
-    return out;
 }
 
 void FakeSerialControl::writeBytes(const QByteArray& bytes)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/SerialControl.h"
+#include "link/MemorySerialControl.h"
 
 #include <QByteArray>
 #include <QList>
@@ -11,7 +11,7 @@
 // which are in use, how the handshake lines stand, and feeds reply bytes; every
 // byte written is recorded. Events are delivered the same queued way as by the
 // real control.
-class FakeSerialControl : public SerialControl {
+class FakeSerialControl : public MemorySerialControl {
     Q_OBJECT
 
 public:
@@ -43,10 +43,7 @@ protected:
     bool openDevice(int port, const LineSettings& settings, PortProblem* why) override;
     void closeDevice() override;
     void applyLineSettings(const LineSettings& settings) override;
-    void applyHandshake(Handshake) override {}
     void applyModemLines(bool dtr, bool rts) override;
-    qint64 bytesWaiting() const override { return m_rx.size(); }
-    QByteArray readWaiting(qint64 maxBytes) override;
     void writeBytes(const QByteArray& bytes) override;
     bool ctsLine() const override { return m_cts; }
     bool dsrLine() const override { return m_dsr; }
@@ -58,7 +55,6 @@ private:
     bool m_dsr = false;
     bool m_dtrOut = false;
     bool m_rtsOut = false;
-    QByteArray m_rx;
     QByteArray m_written;
     QList<QByteArray> m_writes;
     int m_openCount = 0;

@@ -1,6 +1,7 @@
 #include "link/Module1.h"
 #include "link/Protocol.h"
 #include "tests/support/FakeSerialControl.h"
+#include "tests/support/RecordingViews.h"
 #include "ui/DispForm.h"
 #include "widgets/ByteText.h"
 
@@ -11,47 +12,23 @@
 
 namespace {
 
-class QuietPanel : public MainPanel {
-public:
-    void paintLite1(Colour) override {}
-    void paintLite3(Colour) override {}
-    void paintDLite(int, Colour) override {}
-    void setDinTxt(int, const QString&) override {}
-    void setADValTxt(int, const QString&) override {}
-    void setVolValTxt(int, const QString&) override {}
-};
-
-class QuietChooser : public PortChooser {
-public:
-    void setComSelEnabled(int, bool) override {}
-    void describeComSel(int, const QString&, PortProblem) override {}
-    void selectComSel(int) override {}
-    void selectBaudOption(int) override {}
-};
-
 // The program around the echo window, which is made (hidden) by the first
 // write that finds none, as the program's own windows are.
-class Rig : public LinkViews {
+class Rig {
 public:
     Rig()
     {
         comm.setExistingPorts({2});
         comm.setCommPort(2);
         comm.setPortOpen(true);
+        views.echo = [this]() -> EchoPanel& { return dispForm(); };
     }
-    ~Rig() override { delete form; }
+    ~Rig() { delete form; }
 
     FakeSerialControl comm;
-    QuietPanel panel;
-    QuietChooser chooser;
-    Module1 module{comm, *this};
+    RecordingViews views;
+    Module1 module{comm, views};
     QPointer<DispForm> form;
-
-    MainPanel& mainPanel() override { return panel; }
-    PortChooser& portChooser() override { return chooser; }
-    EchoPanel& echoPanel() override { return dispForm(); }
-    void showSettingsModal() override {}
-    bool programEnded() const override { return false; }
 
     DispForm& dispForm()
     {

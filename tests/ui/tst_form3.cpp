@@ -1,6 +1,8 @@
 #include "link/Module1.h"
 #include "tests/support/FakeSerialControl.h"
+#include "tests/support/RecordingViews.h"
 #include "ui/Form3.h"
+#include "widgets/IndexedName.h"
 #include "widgets/SliderControl.h"
 
 #include <QApplication>
@@ -15,29 +17,6 @@
 #include <memory>
 
 namespace {
-
-// The link's view of the other windows; this window reaches none of them.
-class NoPanels : public LinkViews, MainPanel, PortChooser, EchoPanel {
-public:
-    MainPanel& mainPanel() override { return *this; }
-    PortChooser& portChooser() override { return *this; }
-    EchoPanel& echoPanel() override { return *this; }
-    void showSettingsModal() override {}
-    bool programEnded() const override { return false; }
-
-    void paintLite1(Colour) override {}
-    void paintLite3(Colour) override {}
-    void paintDLite(int, Colour) override {}
-    void setDinTxt(int, const QString&) override {}
-    void setADValTxt(int, const QString&) override {}
-    void setVolValTxt(int, const QString&) override {}
-    void setComSelEnabled(int, bool) override {}
-    void describeComSel(int, const QString&, PortProblem) override {}
-    void selectComSel(int) override {}
-    void selectBaudOption(int) override {}
-    void setLabel1(const QByteArray&) override {}
-    void setLabel2(const QString&) override {}
-};
 
 QByteArray setCommand(int high, int low)
 {
@@ -85,13 +64,13 @@ private:
     }
     QLineEdit* text1() const { return child<QLineEdit>(QStringLiteral("Text1")); }
     SliderControl* slider(int n) const { return child<SliderControl>(QStringLiteral("Slider%1").arg(n)); }
-    QLabel* anaOut(int i) const { return child<QLabel>(QStringLiteral("AnaOut(%1)").arg(i)); }
+    QLabel* anaOut(int i) const { return child<QLabel>(indexedName("AnaOut", i)); }
     QPushButton* button(const QString& name) const { return child<QPushButton>(name); }
     void typeAndSet(const QString& typed);
     void showForm();
 
     std::unique_ptr<FakeSerialControl> m_comm;
-    std::unique_ptr<NoPanels> m_views;
+    std::unique_ptr<RecordingViews> m_views;
     std::unique_ptr<Module1> m_module;
     QPointer<Form3> m_form;
 };
@@ -102,7 +81,7 @@ void TestForm3::init()
     m_comm->setExistingPorts({1});
     QVERIFY(m_comm->setCommPort(1));
     QVERIFY(m_comm->setPortOpen(true));
-    m_views = std::make_unique<NoPanels>();
+    m_views = std::make_unique<RecordingViews>();
     m_module = std::make_unique<Module1>(*m_comm, *m_views);
     m_form = new Form3(*m_module);
 }
@@ -151,7 +130,7 @@ void TestForm3::creation()
     const QStringList captions{QStringLiteral("Ch0"), QStringLiteral("Ch1"), QStringLiteral("Ch2"),
                                QStringLiteral("Ch3")};
     for (int i = 0; i < 4; ++i)
-        QCOMPARE(button(QStringLiteral("ChCmd(%1)").arg(i))->text(), captions[i]);
+        QCOMPARE(button(indexedName("ChCmd", i))->text(), captions[i]);
     QCOMPARE(button(QStringLiteral("Command1"))->text(), QStringLiteral("Done"));
     QCOMPARE(button(QStringLiteral("Command2"))->text(), QStringLiteral("Set"));
 
@@ -221,7 +200,7 @@ void TestForm3::set()
 
     showForm();
     if (channel >= 0)
-        QTest::mouseClick(button(QStringLiteral("ChCmd(%1)").arg(channel)), Qt::LeftButton);
+        QTest::mouseClick(button(indexedName("ChCmd", channel)), Qt::LeftButton);
     QVERIFY(m_comm->written().isEmpty());
     typeAndSet(typed);
 

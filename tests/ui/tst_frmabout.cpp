@@ -1,5 +1,7 @@
 #include "ui/frmAbout.h"
 
+#include "generated/ZoltVersion.h"
+
 #include <QLabel>
 #include <QMap>
 #include <QPointer>
@@ -171,7 +173,7 @@ void TestFrmAbout::creation()
         return label ? label->text() : QStringLiteral("<missing>");
     };
     QCOMPARE(text("lblTitle"), QStringLiteral("ZOLT Control"));
-    QCOMPARE(text("lblVersion"), QStringLiteral("Version 0.2.426"));
+    QCOMPARE(text("lblVersion"), QStringLiteral("Version ") + QLatin1String(zoltversion::kVersionText));
     QVERIFY(text("lblDescription").contains(QStringLiteral("232ZOLT")));
     QCOMPARE(text("lblDisclaimer"),
              QStringLiteral("Warning:  This software is provided as demonstation sofware without "

@@ -1,6 +1,9 @@
+#include "link/BaudOptions.h"
 #include "link/Module1.h"
 #include "tests/support/FakeSerialControl.h"
+#include "tests/support/RecordingViews.h"
 #include "ui/SerialMenu.h"
+#include "widgets/IndexedName.h"
 #include "widgets/Twips.h"
 
 #include <QApplication>
@@ -18,53 +21,24 @@ namespace {
 
 using Ports = QSet<int>;
 
-struct Paint {
-    int lamp;            // 1 or 3
-    Colour colour;
-    bool dialogShown;    // whether the dialog was still up when it was painted
-};
-
-class RecordingPanel : public MainPanel {
-public:
-    std::function<bool()> dialogShown = [] { return false; };
-    QList<Paint> paints;
-
-    void paintLite1(Colour colour) override { paints.append({1, colour, dialogShown()}); }
-    void paintLite3(Colour colour) override { paints.append({3, colour, dialogShown()}); }
-    void paintDLite(int, Colour) override {}
-    void setDinTxt(int, const QString&) override {}
-    void setADValTxt(int, const QString&) override {}
-    void setVolValTxt(int, const QString&) override {}
-};
-
-class SilentEcho : public EchoPanel {
-public:
-    void setLabel1(const QByteArray&) override {}
-    void setLabel2(const QString&) override {}
-};
-
 // The program around the dialog: the serial control, the shared state and a
 // main window that records its lamps.
-class Rig : public LinkViews {
+class Rig {
 public:
     explicit Rig(QWidget* owner = nullptr)
         : menu(module, [this] { ++endCalls; }, owner)
     {
-        panel.dialogShown = [this] { return menu.isVisible(); };
+        views.chooser = &menu;
+        views.onSettingsModal = [this] { menu.showModal(); };
+        views.ended = [this] { return endCalls > 0; };
+        views.dialogShown = [this] { return menu.isVisible(); };
     }
 
     FakeSerialControl comm;
-    RecordingPanel panel;
-    SilentEcho echo;
-    Module1 module{comm, *this};
+    RecordingViews views;
+    Module1 module{comm, views};
     int endCalls = 0;
     SerialMenu menu;
-
-    MainPanel& mainPanel() override { return panel; }
-    PortChooser& portChooser() override { return menu; }
-    EchoPanel& echoPanel() override { return echo; }
-    void showSettingsModal() override { menu.showModal(); }
-    bool programEnded() const override { return endCalls > 0; }
 
     void start(const Ports& existing, const Ports& busy = {}, bool linesHeld = true)
     {
@@ -76,7 +50,7 @@ public:
 
     template <typename T = QAbstractButton>
     T* control(const QString& name) const { return menu.findChild<T*>(name); }
-    QRadioButton* com(int port) const { return control<QRadioButton>(QStringLiteral("ComSel(%1)").arg(port)); }
+    QRadioButton* com(int port) const { return control<QRadioButton>(indexedName("ComSel", port)); }
 
     // Runs `open` (which shows the dialog modally) and `whileShown` once it is
     // up. False if the dialog never came up or had to be taken down by force.
@@ -111,8 +85,8 @@ public:
             module.OldPort = module.SelPort;
             module.OldSettings = comm.Settings();
             menu.selectComSel(module.SelPort);
-            const QString baud = comm.Settings().left(4);
-            menu.selectBaudOption(baud == "2400" ? 1 : baud == "4800" ? 2 : baud == "9600" ? 3 : 0);
+            if (const int option = baudOptionForSettings(comm.Settings()))
+                menu.selectBaudOption(option);
             menu.showModal();
         });
     }
@@ -182,7 +156,7 @@ void TestSerialMenu::controls_data()
 
     QTest::newRow("Frame2") << "Frame2" << "RS232 Serial Port " << "SerialMenu";
     for (int n = 1; n <= 16; ++n) {
-        const QString name = QStringLiteral("ComSel(%1)").arg(n);
+        const QString name = indexedName("ComSel", n);
         QTest::newRow(qPrintable(name)) << name << QStringLiteral("Com%1").arg(n) << "Frame2";
     }
     QTest::newRow("Frame1") << "Frame1" << "Baud Rate" << "SerialMenu";
@@ -253,7 +227,7 @@ void TestSerialMenu::optionGroups()
     QCOMPARE(rig.comm.Settings(), QStringLiteral("4800,N,8,1"));
     QVERIFY(!rig.control("Option1")->isChecked());
     Rig::click(rig.control("Option3"));
-    QCOMPARE(rig.comm.Settings(), QStringLiteral("9600,N,8,1"));
+    QCOMPARE(rig.comm.Settings(), QString::fromLatin1(kDefaultBaud.settings));
     QVERIFY(!rig.comm.PortOpen());
 
     // The option already chosen stores its number again.
@@ -280,7 +254,7 @@ void TestSerialMenu::selectingFromCodeRunsNoHandler()
     QVERIFY(rig.com(7)->isChecked());
     QVERIFY(rig.control("Option1")->isChecked());
     QCOMPARE(rig.module.SelPort, 2);
-    QCOMPARE(rig.comm.Settings(), QStringLiteral("9600,N,8,1"));
+    QCOMPARE(rig.comm.Settings(), QString::fromLatin1(kDefaultBaud.settings));
     QCOMPARE(rig.comm.appliedSettings(), applied);
 
     rig.menu.selectComSel(0);
@@ -374,7 +348,7 @@ void TestSerialMenu::noPortEndsProgram()
     QVERIFY(ran);
     QCOMPARE(rig.endCalls, 1);
     QCOMPARE(rig.comm.openCount(), 0);
-    QVERIFY(rig.panel.paints.isEmpty());
+    QVERIFY(rig.views.paints.isEmpty());
 }
 
 void TestSerialMenu::cancelRestoresSavedPort_data()
@@ -404,9 +378,9 @@ void TestSerialMenu::cancelRestoresSavedPort()
     }));
     QVERIFY(rig.comm.PortOpen());
     QCOMPARE(rig.comm.CommPort(), 1);
-    QCOMPARE(rig.comm.Settings(), QStringLiteral("9600,N,8,1"));
+    QCOMPARE(rig.comm.Settings(), QString::fromLatin1(kDefaultBaud.settings));
     QCOMPARE(rig.comm.openedPorts().last(), 1);
-    QCOMPARE(rig.comm.appliedSettings().last(), QStringLiteral("9600,N,8,1"));
+    QCOMPARE(rig.comm.appliedSettings().last(), QString::fromLatin1(kDefaultBaud.settings));
     // Only the control is put back, not the choice or the options.
     QCOMPARE(rig.module.SelPort, 5);
     QVERIFY(rig.com(5)->isChecked());
@@ -461,9 +435,9 @@ void TestSerialMenu::okOnPortInUseLeavesItClosed()
     QCOMPARE(rig.comm.CommPort(), 3);
     QCOMPARE(rig.comm.openCount(), opens);
     QVERIFY(!QApplication::activeModalWidget());  // no message box
-    QCOMPARE(rig.panel.paints.size(), 4);
-    QCOMPARE(rig.panel.paints[2].colour, kColBlack);
-    QCOMPARE(rig.panel.paints[3].colour, kColBlack);
+    QCOMPARE(rig.views.paints.size(), 4);
+    QCOMPARE(rig.views.paints[2].colour, kColBlack);
+    QCOMPARE(rig.views.paints[3].colour, kColBlack);
 }
 
 void TestSerialMenu::lampRefreshOrder_data()
@@ -489,15 +463,15 @@ void TestSerialMenu::lampRefreshOrder()
     Rig rig;
     rig.start({2});
     rig.module.OpenPortAtStartup();
-    rig.panel.paints.clear();
+    rig.views.paints.clear();
 
     QVERIFY(rig.openFromMenu([&] { rig.dismiss(how); }));
     QVERIFY(rig.comm.PortOpen());
-    const QList<Paint> paints = rig.panel.paints;
+    const QList<RecordingViews::Paint> paints = rig.views.paints;
     QCOMPARE(paints.size(), 2);
     QCOMPARE(paints[0].lamp, first);
     QCOMPARE(paints[1].lamp, second);
-    for (const Paint& paint : paints) {
+    for (const RecordingViews::Paint& paint : paints) {
         QCOMPARE(paint.colour, kColGreen);
         QCOMPARE(paint.dialogShown, dialogShown);
     }
@@ -511,8 +485,8 @@ void TestSerialMenu::silentModuleAtStartup_data()
     QTest::addColumn<QString>("settings");
 
     // OldPort is still 0: Cancel's port number is refused and the chosen port stays.
-    QTest::newRow("Cancel") << "Cancel" << 0 << 2 << "9600,N,8,1";
-    QTest::newRow("Cancel after Com4") << "Cancel" << 4 << 2 << "9600,N,8,1";
+    QTest::newRow("Cancel") << "Cancel" << 0 << 2 << kDefaultBaud.settings;
+    QTest::newRow("Cancel after Com4") << "Cancel" << 4 << 2 << kDefaultBaud.settings;
     QTest::newRow("OK") << "OK" << 0 << 2 << "2400,N,8,1";
     QTest::newRow("OK after Com4") << "OK" << 4 << 4 << "2400,N,8,1";
 }
@@ -529,7 +503,7 @@ void TestSerialMenu::silentModuleAtStartup()
     QVERIFY(rig.startUp([&] {
         QVERIFY(!rig.comm.PortOpen());
         QVERIFY(rig.com(2)->isChecked());
-        QVERIFY(rig.panel.paints.isEmpty());
+        QVERIFY(rig.views.paints.isEmpty());
         Rig::click(rig.control("Option1"));
         if (clickPort)
             Rig::click(rig.com(clickPort));
@@ -564,7 +538,7 @@ void TestSerialMenu::enterAndEscPressNothing()
     Rig rig;
     rig.start({2});
     rig.module.OpenPortAtStartup();
-    rig.panel.paints.clear();
+    rig.views.paints.clear();
 
     QVERIFY(rig.openFromMenu([&] {
         QWidget* target = rig.control<QWidget>(focus);
@@ -573,11 +547,11 @@ void TestSerialMenu::enterAndEscPressNothing()
         QCoreApplication::processEvents();
         QVERIFY(rig.menu.isVisible());
         QVERIFY(!rig.comm.PortOpen());
-        QVERIFY(rig.panel.paints.isEmpty());
+        QVERIFY(rig.views.paints.isEmpty());
         Rig::click(rig.control("Command2"));
     }));
     QCOMPARE(rig.endCalls, 0);
-    QCOMPARE(rig.panel.paints.size(), 2);  // from Cancel alone
+    QCOMPARE(rig.views.paints.size(), 2);  // from Cancel alone
 }
 
 void TestSerialMenu::centredOnOwner()
