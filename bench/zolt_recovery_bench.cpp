@@ -269,7 +269,7 @@ int main(int argc, char* argv[])
             runUntil([&] { return b.m().SampCount > ticks + 1; }, kWaitMs);
         }
         const bool right = b.find<QLineEdit>(QStringLiteral("ADValTxt(2)"))->text()
-            == QStringLiteral(" %1").arg(ZoltModel::FixedLevelCounts);
+            == QStringLiteral(" %1").arg(ZoltModel::kFixedLevelCounts);
         if (sampling)
             b.stopSampling();
         std::printf("  %-8s  %7ld   %7ld   %7ld   %8ld  %7.1f%s  %s\n", sampling ? "sampling" : "idle", before, after,

@@ -27,7 +27,7 @@ namespace {
 constexpr int kModulePort = 2;
 constexpr int kWaitMs = 10000;
 // Input 2 of the simulated module holds a fixed level.
-const QString kFixedLevel = QStringLiteral(" %1").arg(ZoltModel::FixedLevelCounts);
+const QString kFixedLevel = QStringLiteral(" %1").arg(ZoltModel::kFixedLevelCounts);
 
 long residentKiB()
 {
