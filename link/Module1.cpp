@@ -264,7 +264,6 @@ void Module1::armReplyDeadline(int commandBytes, int replyBytes)
     const auto line = LineSettings::parse(m_comm.Settings());
     const int baud = line ? line->baud : LineSettings{}.baud;
     m_replyDeadline.start(replydeadline::deadlineMs(commandBytes, replyBytes, baud));
-
 }
 
 void Module1::replyComplete()
