@@ -1,0 +1,267 @@
+#include "ctl/CtlLink.h"
+
+#include "link/PortNames.h"
+#include "link/Protocol.h"
+#include "link/ReplyDeadline.h"
+#include "link/SerialControl.h"
+#include "sim/SimSerialControl.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QMap>
+#include <QStringList>
+#include <array>
+
+namespace zoltctl {
+
+namespace {
+
+struct BaudSettings {
+    int baud;
+    const char* settings;
+};
+constexpr std::array kBaudSettings{
+    BaudSettings{2400, kSettings2400},
+    BaudSettings{4800, kSettings4800},
+    BaudSettings{9600, kSettings9600},
+};
+
+QString settingsFor(int baud)
+{
+    for (const BaudSettings& b : kBaudSettings) {
+        if (b.baud == baud)
+            return QLatin1String(b.settings);
+    }
+    return QLatin1String(kDefaultSettings);
+}
+
+} // namespace
+
+QtSerialControl::DeviceMap comPortDevices()
+{
+    const QByteArray folder = qgetenv("ZOLTCTL_DEVICE_DIR");
+    if (folder.isEmpty())
+        return deviceForComPort;
+    const QString base = QFile::decodeName(folder);
+    return [base](int port) {
+        if (port < SerialControl::MinPort || port > SerialControl::MaxPort)
+            return QString();
+        return QStringLiteral("%1/COM%2").arg(base).arg(port);
+    };
+}
+
+std::unique_ptr<SerialControl> CtlLink::controlFor(const Options& options)
+{
+    if (options.simulate) {
+        auto sim = std::make_unique<SimSerialControl>(ZoltWire::Timing::Wire);
+        // A long run must not keep the line's whole record.
+        sim->wire().setRecording(false);
+        sim->wire().setExchangeLimit(1000);
+        return sim;
+    }
+    // Only the port asked for can be reached, so the probe touches no other.
+    if (!options.device.isEmpty()) {
+        const QString path = options.device;
+        return std::make_unique<QtSerialControl>([path](int port) { return port == kDevicePort ? path : QString(); });
+    }
+    QtSerialControl::DeviceMap devices = comPortDevices();
+    if (options.port != 0) {
+        const int only = options.port;
+        return std::make_unique<QtSerialControl>(
+            [devices, only](int port) { return port == only ? devices(port) : QString(); });
+    }
+    return std::make_unique<QtSerialControl>(devices);
+}
+
+CtlLink::CtlLink(std::unique_ptr<SerialControl> comm, QObject* parent)
+    : QObject(parent)
+    , m_comm(std::move(comm))
+    , m_module(*m_comm, m_views)
+{
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, &CtlLink::onDeadline);
+    connect(m_comm.get(), &SerialControl::OnComm, this, &CtlLink::onComm);
+}
+
+CtlLink::~CtlLink() = default;
+
+QString CtlLink::portLabel(int port) const
+{
+    if (m_byDevice)
+        return m_comm->deviceName(port);
+    const QString name = QStringLiteral("COM%1").arg(port);
+    const QString device = m_comm->deviceName(port);
+    return device.isEmpty() || device == name ? name : QStringLiteral("%1 (%2)").arg(name, device);
+}
+
+std::optional<LinkFailure> CtlLink::open(const Options& options)
+{
+    m_byDevice = !options.device.isEmpty();
+    m_baud = options.baud;
+    m_module.InitSerialLink();
+
+    int port = m_module.SelPort;
+    if (m_byDevice)
+        port = kDevicePort;
+    else if (options.port != 0)
+        port = options.port;
+
+    if (port == 0) {
+        // Nothing opened: say how the ports failed, most common reason first.
+        QMap<QString, int> reasons;
+        for (int n = SerialControl::MinPort; n <= SerialControl::MaxPort; ++n)
+            reasons[m_module.PortProblem[n]] += 1;
+        QStringList parts;
+        for (auto it = reasons.cbegin(); it != reasons.cend(); ++it)
+            parts << QStringLiteral("%1 %2").arg(it.value()).arg(it.key());
+        return LinkFailure{ExitStatus::Port,
+                           QStringLiteral("no COM port can be opened (%1); 'zoltctl ports' lists them")
+                               .arg(parts.join(QLatin1String(", ")))};
+    }
+    if (m_module.PortExists[port] != True)
+        return LinkFailure{ExitStatus::Port, QStringLiteral("%1: %2").arg(portLabel(port), m_module.PortProblem[port])};
+
+    m_module.SelPort = port;
+    (void)m_comm->setCommPort(port);   // the port is closed after the probe
+    (void)m_comm->setSettings(settingsFor(m_baud));
+    if (!m_comm->setPortOpen(true))
+        return LinkFailure{ExitStatus::Port, QStringLiteral("%1: %2").arg(portLabel(port), m_comm->lastError())};
+
+    if (options.presenceCheck && !(m_comm->DSRHolding() && m_comm->CTSHolding())) {
+        const QString lines = QStringLiteral("DSR %1, CTS %2")
+                                  .arg(QLatin1String(m_comm->DSRHolding() ? "held" : "not held"),
+                                       QLatin1String(m_comm->CTSHolding() ? "held" : "not held"));
+        (void)m_comm->setPortOpen(false);
+        return LinkFailure{ExitStatus::NoModule,
+                           QStringLiteral("no module on %1: %2 (--no-presence-check skips this check)")
+                               .arg(portLabel(port), lines)};
+    }
+    return std::nullopt;
+}
+
+void CtlLink::dropWaiting()
+{
+    // Bytes waiting before a request belong to no reply; decoded, they would
+    // shift every reading after them.
+    if (m_comm->InBufferCount() > 0) {
+        m_comm->setInputLen(0);
+        m_stray += m_comm->Input().size();
+    }
+}
+
+void CtlLink::arm(int replyBytes)
+{
+    m_awaiting = true;
+    m_deadline.start(replydeadline::deadlineMs(static_cast<int>(m_module.CmdStr.size()), replyBytes, m_baud));
+}
+
+void CtlLink::requestAnalog(int topChannel)
+{
+    dropWaiting();
+    m_module.TopChan = topChannel;
+    m_module.RequestAnalog();
+    arm(protocol::analogReplyLength(topChannel));
+}
+
+void CtlLink::requestDigital()
+{
+    dropWaiting();
+    m_module.RequestDigital();
+    arm(protocol::kDigitalReplyBytes);
+}
+
+void CtlLink::setOutputLine(bool high)
+{
+    m_module.DoutLevel = high ? 1 : 0;
+    m_module.OutByte = protocol::kOutputLineMask * m_module.DoutLevel;
+    m_module.CmdStr = protocol::setOutputsCommand(m_module.OutByte);
+    m_module.SendCommand();
+    requestDigital();
+}
+
+void CtlLink::setAnalogOutput(int channel, int millivolts)
+{
+    m_module.DacChan = channel;
+    m_module.ValStr = QString::number(millivolts);
+    m_module.NormalizeDacText();
+    m_module.SetAnalogOutput();
+}
+
+CtlLink::Outcome CtlLink::awaitReply()
+{
+    if (!m_awaiting)
+        return m_lostReported ? Outcome::Lost : Outcome::Replied;
+    QEventLoop loop;
+    Outcome outcome = Outcome::Missed;
+    const auto ends = [&](Outcome o) {
+        outcome = o;
+        loop.quit();
+    };
+    const QMetaObject::Connection a = connect(this, &CtlLink::replied, &loop, [&] { ends(Outcome::Replied); });
+    const QMetaObject::Connection b = connect(this, &CtlLink::missed, &loop, [&] { ends(Outcome::Missed); });
+    const QMetaObject::Connection c = connect(this, &CtlLink::lost, &loop, [&] { ends(Outcome::Lost); });
+    loop.exec();
+    disconnect(a);
+    disconnect(b);
+    disconnect(c);
+    return outcome;
+}
+
+bool CtlLink::awaitSent()
+{
+    QEventLoop loop;
+    bool done = false;
+    const QMetaObject::Connection a = connect(this, &CtlLink::sent, &loop, [&] {
+        done = true;
+        loop.quit();
+    });
+    QTimer::singleShot(replydeadline::deadlineMs(static_cast<int>(m_module.CmdStr.size()), 0, m_baud), &loop,
+                       &QEventLoop::quit);
+    loop.exec();
+    disconnect(a);
+    return done;
+}
+
+void CtlLink::onComm()
+{
+    switch (m_comm->CommEvent()) {
+    case SerialControl::comEvReceive:
+        m_module.ReceiveReply();
+        break;
+    case SerialControl::comEvSend:
+        emit sent();
+        break;
+    case SerialControl::comEvCTS:
+    case SerialControl::comEvDSR:
+        if (!m_comm->PortOpen() && !m_lostReported) {
+            m_lostReported = true;
+            m_awaiting = false;
+            m_deadline.stop();
+            emit lost();
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    if (m_awaiting && m_module.RxMode == RxIdle) {
+        m_awaiting = false;
+        m_deadline.stop();
+        emit replied();
+    }
+}
+
+void CtlLink::onDeadline()
+{
+    if (!m_awaiting)
+        return;
+    m_awaiting = false;
+    // What came of the reply is dropped with it.
+    dropWaiting();
+    m_module.RxMode = RxIdle;
+    m_module.RxChan = -1;
+    ++m_missed;
+    emit missed();
+}
+
+} // namespace zoltctl

@@ -1,0 +1,142 @@
+#include "ctl/RowFormat.h"
+
+#include <charconv>
+
+namespace zoltctl {
+
+namespace {
+
+// Column names, so that a row needs no text built for it.
+constexpr std::array<std::string_view, protocol::kMaxAnalogChannel + 1> kCountNames{
+    "ch0_count", "ch1_count", "ch2_count", "ch3_count", "ch4_count", "ch5_count", "ch6_count"};
+constexpr std::array<std::string_view, protocol::kMaxAnalogChannel + 1> kMillivoltNames{
+    "ch0_mv", "ch1_mv", "ch2_mv", "ch3_mv", "ch4_mv", "ch5_mv", "ch6_mv"};
+constexpr std::array<std::string_view, kLines> kLineNames{"din3", "din4", "din5"};
+
+constexpr long long kUsPerSecond = 1'000'000;
+constexpr long long kUsPerMs = 1'000;
+
+} // namespace
+
+void LineBuffer::put(std::string_view text)
+{
+    const std::size_t room = m_data.size() - m_size;
+    const std::size_t n = text.size() <= room ? text.size() : room;
+    if (n < text.size())
+        m_overflow = true;
+    text.copy(m_data.data() + m_size, n);
+    m_size += n;
+}
+
+void LineBuffer::put(char c)
+{
+    put(std::string_view(&c, 1));
+}
+
+void LineBuffer::putNumber(long long value, int minDigits)
+{
+    std::array<char, 24> digits{};
+    const auto [end, error] = std::to_chars(digits.data(), digits.data() + digits.size(), value);
+    if (error != std::errc()) {
+        m_overflow = true;
+        return;
+    }
+    const std::ptrdiff_t length = end - digits.data();
+    for (std::ptrdiff_t pad = minDigits - length; pad > 0; --pad)
+        put('0');
+    put(std::string_view(digits.data(), static_cast<std::size_t>(length)));
+}
+
+RowFormat::RowFormat(Format format, int topChannel, bool digital)
+    : m_format(format)
+    , m_topChannel(topChannel)
+    , m_digital(digital)
+{
+}
+
+QByteArray RowFormat::header() const
+{
+    if (m_format != Format::Csv)
+        return {};
+    QByteArray line("time,seconds");
+    for (int ch = 0; ch <= m_topChannel; ++ch) {
+        line += ',';
+        line += QByteArray(kCountNames[ch].data(), static_cast<qsizetype>(kCountNames[ch].size()));
+        line += ',';
+        line += QByteArray(kMillivoltNames[ch].data(), static_cast<qsizetype>(kMillivoltNames[ch].size()));
+    }
+    if (m_digital) {
+        for (std::string_view name : kLineNames) {
+            line += ',';
+            line += QByteArray(name.data(), static_cast<qsizetype>(name.size()));
+        }
+    }
+    line += '\n';
+    return line;
+}
+
+void RowFormat::putTime(LineBuffer& out, std::chrono::system_clock::time_point wall)
+{
+    using namespace std::chrono;
+    const auto ms = floor<milliseconds>(wall);
+    const auto day = floor<days>(ms);
+    const year_month_day date{day};
+    const hh_mm_ss time{ms - day};
+    out.putNumber(static_cast<int>(date.year()), 4);
+    out.put('-');
+    out.putNumber(static_cast<unsigned>(date.month()), 2);
+    out.put('-');
+    out.putNumber(static_cast<unsigned>(date.day()), 2);
+    out.put('T');
+    out.putNumber(time.hours().count(), 2);
+    out.put(':');
+    out.putNumber(time.minutes().count(), 2);
+    out.put(':');
+    out.putNumber(time.seconds().count(), 2);
+    out.put('.');
+    out.putNumber(time.subseconds().count(), 3);
+    out.put('Z');
+}
+
+void RowFormat::putSeconds(LineBuffer& out, long long elapsedUs)
+{
+    const long long us = elapsedUs < 0 ? 0 : elapsedUs;
+    out.putNumber(us / kUsPerSecond);
+    out.put('.');
+    out.putNumber((us % kUsPerSecond) / kUsPerMs, 3);
+}
+
+void RowFormat::field(std::string_view name, long long value)
+{
+    if (m_format == Format::Csv) {
+        m_out.put(',');
+    } else {
+        m_out.put(",\"");
+        m_out.put(name);
+        m_out.put("\":");
+    }
+    m_out.putNumber(value);
+}
+
+std::string_view RowFormat::row(const Reading& reading, std::chrono::system_clock::time_point wall,
+                                long long elapsedUs)
+{
+    m_out.clear();
+    const bool csv = m_format == Format::Csv;
+    m_out.put(csv ? "" : "{\"time\":\"");
+    putTime(m_out, wall);
+    m_out.put(csv ? "," : "\",\"seconds\":");
+    putSeconds(m_out, elapsedUs);
+    for (int ch = 0; ch <= m_topChannel; ++ch) {
+        field(kCountNames[ch], reading.counts[ch]);
+        field(kMillivoltNames[ch], reading.millivolts[ch]);
+    }
+    if (m_digital) {
+        for (int i = 0; i < kLines; ++i)
+            field(kLineNames[i], reading.lines[i]);
+    }
+    m_out.put(csv ? "\n" : "}\n");
+    return m_out.view();
+}
+
+} // namespace zoltctl
