@@ -34,7 +34,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 case "$mode" in
   run)
     cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
-    cmake --build "$build_dir" -j"$jobs" --target ZOLTrc ZOLTrc-demo
+    cmake --build "$build_dir" -j"$jobs" --target ZOLTrc ZOLTrc-demo zoltctl
     exec "$build_dir/sim/ZOLTrc-demo"
     ;;
   test)
