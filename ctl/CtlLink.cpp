@@ -1,6 +1,8 @@
 #include "ctl/CtlLink.h"
 
+#include "link/BaudOptions.h"
 #include "link/PortNames.h"
+#include "link/PortProblem.h"
 #include "link/Protocol.h"
 #include "link/ReplyDeadline.h"
 #include "link/SerialControl.h"
@@ -10,29 +12,18 @@
 #include <QFile>
 #include <QMap>
 #include <QStringList>
-#include <array>
 
 namespace zoltctl {
 
 namespace {
 
-struct BaudSettings {
-    int baud;
-    const char* settings;
-};
-constexpr std::array kBaudSettings{
-    BaudSettings{2400, kSettings2400},
-    BaudSettings{4800, kSettings4800},
-    BaudSettings{9600, kSettings9600},
-};
-
 QString settingsFor(int baud)
 {
-    for (const BaudSettings& b : kBaudSettings) {
-        if (b.baud == baud)
+    for (const BaudOption& b : kBaudOptions) {
+        if (QString::number(baud) == QLatin1String(b.caption))
             return QLatin1String(b.settings);
     }
-    return QLatin1String(kDefaultSettings);
+    return QLatin1String(kDefaultBaud.settings);
 }
 
 } // namespace
@@ -44,7 +35,7 @@ QtSerialControl::DeviceMap comPortDevices()
         return deviceForComPort;
     const QString base = QFile::decodeName(folder);
     return [base](int port) {
-        if (port < SerialControl::MinPort || port > SerialControl::MaxPort)
+        if (port < SerialControl::kMinPort || port > SerialControl::kMaxPort)
             return QString();
         return QStringLiteral("%1/COM%2").arg(base).arg(port);
     };
@@ -109,8 +100,8 @@ std::optional<LinkFailure> CtlLink::open(const Options& options)
     if (port == 0) {
         // Nothing opened: say how the ports failed, most common reason first.
         QMap<QString, int> reasons;
-        for (int n = SerialControl::MinPort; n <= SerialControl::MaxPort; ++n)
-            reasons[m_module.PortProblem[n]] += 1;
+        for (int n = SerialControl::kMinPort; n <= SerialControl::kMaxPort; ++n)
+            reasons[portProblemText(m_module.PortFault[n])] += 1;
         QStringList parts;
         for (auto it = reasons.cbegin(); it != reasons.cend(); ++it)
             parts << QStringLiteral("%1 %2").arg(it.value()).arg(it.key());
@@ -119,7 +110,7 @@ std::optional<LinkFailure> CtlLink::open(const Options& options)
                                .arg(parts.join(QLatin1String(", ")))};
     }
     if (m_module.PortExists[port] != True)
-        return LinkFailure{ExitStatus::Port, QStringLiteral("%1: %2").arg(portLabel(port), m_module.PortProblem[port])};
+        return LinkFailure{ExitStatus::Port, QStringLiteral("%1: %2").arg(portLabel(port), portProblemText(m_module.PortFault[port]))};
 
     m_module.SelPort = port;
     (void)m_comm->setCommPort(port);   // the port is closed after the probe
@@ -225,14 +216,14 @@ bool CtlLink::awaitSent()
 void CtlLink::onComm()
 {
     switch (m_comm->CommEvent()) {
-    case SerialControl::comEvReceive:
+    case SerialControl::kComEvReceive:
         m_module.ReceiveReply();
         break;
-    case SerialControl::comEvSend:
+    case SerialControl::kComEvSend:
         emit sent();
         break;
-    case SerialControl::comEvCTS:
-    case SerialControl::comEvDSR:
+    case SerialControl::kComEvCTS:
+    case SerialControl::kComEvDSR:
         if (!m_comm->PortOpen() && !m_lostReported) {
             m_lostReported = true;
             m_awaiting = false;
@@ -244,7 +235,7 @@ void CtlLink::onComm()
     default:
         break;
     }
-    if (m_awaiting && m_module.RxMode == RxIdle) {
+    if (m_awaiting && m_module.RxMode == kRxIdle) {
         m_awaiting = false;
         m_deadline.stop();
         emit replied();
@@ -258,7 +249,7 @@ void CtlLink::onDeadline()
     m_awaiting = false;
     // What came of the reply is dropped with it.
     dropWaiting();
-    m_module.RxMode = RxIdle;
+    m_module.RxMode = kRxIdle;
     m_module.RxChan = -1;
     ++m_missed;
     emit missed();

@@ -1,7 +1,8 @@
 #include "ctl/CtlOptions.h"
 
-#include "link/SerialControl.h"
+#include "link/BaudOptions.h"
 #include "link/Protocol.h"
+#include "link/SerialControl.h"
 
 #include <QCommandLineParser>
 #include <algorithm>
@@ -72,8 +73,6 @@ constexpr std::array kNamedPauses{
     NamedPause{"10s", kTenSecondsMs},
 };
 
-constexpr std::array kBauds{2400, 4800, 9600};
-
 const char kDescription[] =
     "Drives a 232ZOLT module from scripts.\n"
     "\n"
@@ -132,7 +131,7 @@ std::optional<int> parseComPort(const QString& text)
     if (digits.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
         digits = digits.mid(3);
     const auto port = wholeNumber(digits);
-    if (!port || *port < SerialControl::MinPort || *port > SerialControl::MaxPort)
+    if (!port || *port < SerialControl::kMinPort || *port > SerialControl::kMaxPort)
         return std::nullopt;
     return port;
 }
@@ -219,7 +218,10 @@ ParsedLine parseCommandLine(const QStringList& args)
     }
     if (isSet("baud")) {
         const auto baud = wholeNumber(value("baud"));
-        if (!baud || std::find(kBauds.begin(), kBauds.end(), *baud) == kBauds.end())
+        const bool offered = baud && std::any_of(kBaudOptions.begin(), kBaudOptions.end(), [&](const BaudOption& b) {
+            return QString::number(*baud) == QLatin1String(b.caption);
+        });
+        if (!offered)
             return failure(QStringLiteral("--baud must be 2400, 4800 or 9600, not '%1'").arg(value("baud")));
         o.baud = *baud;
     }

@@ -6,6 +6,7 @@
 #include "ctl/RowFormat.h"
 #include "ctl/Sampler.h"
 #include "ctl/StopSignals.h"
+#include "link/PortProblem.h"
 #include "link/Protocol.h"
 #include "link/SerialControl.h"
 
@@ -48,7 +49,7 @@ int runPorts(const Options& options)
     QJsonArray list;
     QString table = QStringLiteral("%1  %2  %3\n").arg(QStringLiteral("port"), -5).arg(QStringLiteral("device"), -24)
                         .arg(QStringLiteral("state"));
-    for (int n = SerialControl::MinPort; n <= SerialControl::MaxPort; ++n) {
+    for (int n = SerialControl::kMinPort; n <= SerialControl::kMaxPort; ++n) {
         QJsonObject entry{{QStringLiteral("port"), QStringLiteral("COM%1").arg(n)},
                           {QStringLiteral("device"), comm.deviceName(n)}};
         QString state;
@@ -64,7 +65,7 @@ int runPorts(const Options& options)
                 cts = comm.CTSHolding();
                 (void)comm.setPortOpen(false);
             } else {
-                m.PortProblem[n] = comm.lastError();
+                m.PortFault[n] = comm.lastOpenProblem();
             }
         }
         entry.insert(QStringLiteral("opens"), opens);
@@ -73,8 +74,8 @@ int runPorts(const Options& options)
             entry.insert(QStringLiteral("cts"), cts);
             state = QStringLiteral("opens, DSR %1, CTS %2").arg(level(dsr), level(cts));
         } else {
-            entry.insert(QStringLiteral("problem"), m.PortProblem[n]);
-            state = m.PortProblem[n];
+            state = portProblemText(m.PortFault[n]);
+            entry.insert(QStringLiteral("problem"), state);
         }
         list.append(entry);
         table += QStringLiteral("COM%1  %2  %3\n").arg(n, -2).arg(comm.deviceName(n), -24).arg(state);

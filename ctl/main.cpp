@@ -2,6 +2,7 @@
 // makes the application object and hands over the arguments.
 
 #include "ctl/ZoltCtl.h"
+#include "generated/ZoltVersion.h"
 
 #include <QCoreApplication>
 #include <csignal>
@@ -22,6 +23,6 @@ int main(int argc, char* argv[])
 #endif
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zoltctl"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(ZOLT_VERSION));
+    QCoreApplication::setApplicationVersion(QLatin1String(zoltversion::kVersionText));
     return zoltctl::run(QCoreApplication::arguments());
 }
