@@ -1,0 +1,102 @@
+// zoltctl's sampling on a scripted control: replies that never come, or come
+// in part, cost their row and nothing more.
+
+#include "ctl/CtlLink.h"
+#include "ctl/Sampler.h"
+#include "sim/EventLoopWait.h"
+#include "tests/support/FakeSerialControl.h"
+
+#include <QTest>
+#include <cstdio>
+#include <memory>
+
+using namespace zoltctl;
+
+namespace {
+
+constexpr int kModulePort = 4;
+
+// Answers each analog read of channel 0 with the next entry: the bytes the
+// module sends back (none, part of a reply, or a whole one).
+class ScriptedModule : public QObject {
+public:
+    ScriptedModule(FakeSerialControl& comm, QList<QByteArray> replies)
+        : m_comm(comm)
+        , m_replies(std::move(replies))
+    {
+        m_poll.setInterval(1);
+        connect(&m_poll, &QTimer::timeout, this, [this] {
+            while (m_seen < m_comm.writes().size()) {
+                const QByteArray command = m_comm.writes().at(m_seen++);
+                if (command == QByteArray("!0RA\x00", 5) && m_next < m_replies.size())
+                    m_comm.feed(m_replies.at(m_next++));
+            }
+        });
+        m_poll.start();
+    }
+
+private:
+    FakeSerialControl& m_comm;
+    QList<QByteArray> m_replies;
+    QTimer m_poll;
+    qsizetype m_seen = 0;
+    qsizetype m_next = 0;
+};
+
+QByteArray runFile(std::FILE* file)
+{
+    std::rewind(file);
+    QByteArray text;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+        text.append(buffer, static_cast<qsizetype>(n));
+    return text;
+}
+
+} // namespace
+
+class TestCtlLink : public QObject {
+    Q_OBJECT
+
+private slots:
+    void samplingHealsAfterLostReplies();
+};
+
+void TestCtlLink::samplingHealsAfterLostReplies()
+{
+    auto owned = std::make_unique<FakeSerialControl>();
+    FakeSerialControl& comm = *owned;
+    comm.setExistingPorts({kModulePort});
+    comm.setLines(true, true);
+    CtlLink link(std::move(owned));
+
+    Options o;
+    o.command = Command::Sample;
+    o.port = kModulePort;
+    o.topChannel = 0;
+    o.intervalMs = 1;
+    o.count = 3;
+    o.format = Format::Csv;
+    QVERIFY(!link.open(o).has_value());
+
+    // Reply 1 never comes; reply 2 loses its second byte; then whole replies.
+    // The odd byte must not shift the readings after it.
+    ScriptedModule module(comm, {QByteArray(), QByteArray("\x08", 1), QByteArray("\x08\x00", 2),
+                                 QByteArray("\x0F\xFF", 2), QByteArray("\x00\x01", 2)});
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(std::tmpfile(), &std::fclose);
+    QVERIFY(out);
+    Sampler sampler(link, o, out.get(), nullptr);
+    QCOMPARE(sampler.run(), ExitStatus::Ok);
+
+    QCOMPARE(link.missedReplies(), 2);
+    const QList<QByteArray> rows = runFile(out.get()).split('\n');
+    QCOMPARE(rows.size(), 1 + 3 + 1);   // header, three rows, nothing after the last line ending
+    QCOMPARE(rows.at(0), QByteArray("time,seconds,ch0_count,ch0_mv"));
+    QVERIFY(rows.at(1).endsWith(",2048,2500"));
+    QVERIFY(rows.at(2).endsWith(",4095,5000"));
+    QVERIFY(rows.at(3).endsWith(",1,1"));
+    QVERIFY(rows.at(4).isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestCtlLink)
+#include "tst_ctllink.moc"
