@@ -366,7 +366,7 @@ void TestZoltCtl::sampleEndsAfterItsDuration()
     QCOMPARE(r.status, 0);
     const QList<QByteArray> rows = rowsOf(fileText(path));
     QVERIFY(rows.size() > 2);
-    QVERIFY(rows.last().split(',').at(1).toDouble() < 0.4);
+    QVERIFY(rows.last().split(',').at(1).toDouble() < 0.5);   // ended by itself, near its time
 }
 
 // ---------------------------------------------------------------- errors
