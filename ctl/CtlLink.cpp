@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QMap>
 #include <QStringList>
+#include <QTimer>
 
 namespace zoltctl {
 
@@ -69,9 +70,9 @@ CtlLink::CtlLink(std::unique_ptr<SerialControl> comm, QObject* parent)
     , m_comm(std::move(comm))
     , m_module(*m_comm, m_views)
 {
-    m_deadline.setSingleShot(true);
-    connect(&m_deadline, &QTimer::timeout, this, &CtlLink::onDeadline);
+    m_views.onIdleAgain = [this] { onMissed(); };
     connect(m_comm.get(), &SerialControl::OnComm, this, &CtlLink::onComm);
+    connect(m_comm.get(), &SerialControl::portLost, this, &CtlLink::onLost);
 }
 
 CtlLink::~CtlLink() = default;
@@ -130,35 +131,17 @@ std::optional<LinkFailure> CtlLink::open(const Options& options)
     return std::nullopt;
 }
 
-void CtlLink::dropWaiting()
-{
-    // Bytes waiting before a request belong to no reply; decoded, they would
-    // shift every reading after them.
-    if (m_comm->InBufferCount() > 0) {
-        m_comm->setInputLen(0);
-        m_stray += m_comm->Input().size();
-    }
-}
-
-void CtlLink::arm(int replyBytes)
-{
-    m_awaiting = true;
-    m_deadline.start(replydeadline::deadlineMs(static_cast<int>(m_module.CmdStr.size()), replyBytes, m_baud));
-}
-
 void CtlLink::requestAnalog(int topChannel)
 {
-    dropWaiting();
     m_module.TopChan = topChannel;
     m_module.RequestAnalog();
-    arm(protocol::analogReplyLength(topChannel));
+    m_awaiting = true;
 }
 
 void CtlLink::requestDigital()
 {
-    dropWaiting();
     m_module.RequestDigital();
-    arm(protocol::kDigitalReplyBytes);
+    m_awaiting = true;
 }
 
 void CtlLink::setOutputLine(bool high)
@@ -181,7 +164,7 @@ void CtlLink::setAnalogOutput(int channel, int millivolts)
 CtlLink::Outcome CtlLink::awaitReply()
 {
     if (!m_awaiting)
-        return m_lostReported ? Outcome::Lost : Outcome::Replied;
+        return m_lost ? Outcome::Lost : Outcome::Replied;
     QEventLoop loop;
     Outcome outcome = Outcome::Missed;
     const auto ends = [&](Outcome o) {
@@ -222,37 +205,31 @@ void CtlLink::onComm()
     case SerialControl::kComEvSend:
         emit sent();
         break;
-    case SerialControl::kComEvCTS:
-    case SerialControl::kComEvDSR:
-        if (!m_comm->PortOpen() && !m_lostReported) {
-            m_lostReported = true;
-            m_awaiting = false;
-            m_deadline.stop();
-            emit lost();
-            return;
-        }
-        break;
     default:
         break;
     }
     if (m_awaiting && m_module.RxMode == kRxIdle) {
         m_awaiting = false;
-        m_deadline.stop();
         emit replied();
     }
 }
 
-void CtlLink::onDeadline()
+void CtlLink::onMissed()
 {
+    // Module1 has dropped what came of the reply and counted it.
     if (!m_awaiting)
         return;
     m_awaiting = false;
-    // What came of the reply is dropped with it.
-    dropWaiting();
-    m_module.RxMode = kRxIdle;
-    m_module.RxChan = -1;
-    ++m_missed;
     emit missed();
+}
+
+void CtlLink::onLost()
+{
+    if (m_lost)
+        return;
+    m_lost = true;
+    m_awaiting = false;
+    emit lost();
 }
 
 } // namespace zoltctl

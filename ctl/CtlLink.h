@@ -1,8 +1,9 @@
 #pragma once
 
 // The device link as zoltctl drives it: ZOLTrc's own Module1 and serial
-// control, with views that show nothing, plus a deadline on every read so that
-// a reply that never comes is noticed instead of waited for.
+// control, with views that show nothing. Module1 gives every read its
+// deadline and drops what a missed reply left; this turns each read's end
+// into one of three outcomes: replied, missed, or the port lost.
 
 #include "ctl/CtlOptions.h"
 #include "ctl/ExitStatus.h"
@@ -11,7 +12,7 @@
 #include "link/QtSerialControl.h"
 
 #include <QObject>
-#include <QTimer>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -22,6 +23,9 @@ namespace zoltctl {
 // Views with no windows behind them: the readings stay in Module1's arrays.
 class HeadlessViews final : public LinkViews, MainPanel, PortChooser, EchoPanel {
 public:
+    // Called when reception is Idle again without a reply: a read missed.
+    std::function<void()> onIdleAgain;
+
     MainPanel& mainPanel() override { return *this; }
     PortChooser& portChooser() override { return *this; }
     EchoPanel& echoPanel() override { return *this; }
@@ -35,6 +39,11 @@ private:
     void setDinTxt(int, const QString&) override {}
     void setADValTxt(int, const QString&) override {}
     void setVolValTxt(int, const QString&) override {}
+    void resumeSampling() override
+    {
+        if (onIdleAgain)
+            onIdleAgain();
+    }
     void setComSelEnabled(int, bool) override {}
     void describeComSel(int, const QString&, PortProblem) override {}
     void selectComSel(int) override {}
@@ -94,8 +103,8 @@ public:
     // bytes need on the line plus the deadline's margin.
     bool awaitSent();
 
-    long long missedReplies() const { return m_missed; }
-    long long strayBytes() const { return m_stray; }
+    long long missedReplies() const { return m_module.MissedReplies; }
+    long long strayBytes() const { return m_module.StrayBytes; }
 
 signals:
     void replied();
@@ -104,20 +113,16 @@ signals:
     void sent();
 
 private:
-    void dropWaiting();
-    void arm(int replyBytes);
     void onComm();
-    void onDeadline();
+    void onMissed();
+    void onLost();
 
     std::unique_ptr<SerialControl> m_comm;
     HeadlessViews m_views;
     Module1 m_module;
-    QTimer m_deadline;
     int m_baud = 9600;
     bool m_awaiting = false;
-    bool m_lostReported = false;
-    long long m_missed = 0;
-    long long m_stray = 0;
+    bool m_lost = false;
     bool m_byDevice = false;
 };
 
