@@ -37,29 +37,29 @@ constexpr int kReadings = bit(Command::Read) | bit(Command::Sample);
 
 // Every option with the subcommands it belongs to; using one elsewhere is a
 // mistake worth saying so, not something to ignore.
-struct OptionSpec {
+struct OptionEntry {
     const char* name;
     const char* valueName;   // nullptr for a switch
     const char* description;
     int commands;
 };
 
-constexpr std::array kOptionSpecs{
-    OptionSpec{"port", "COMn", "The module's COM port, COM1 to COM16 (default: as ZOLTrc chooses).", kOnAPort},
-    OptionSpec{"device", "path", "The module's serial device, instead of a COM port.", kOnAPort},
-    OptionSpec{"baud", "rate", "2400, 4800 or 9600 (default 9600).", kOnAPort},
-    OptionSpec{"simulate", nullptr, "Use a simulated module on COM2, with the serial line's timing.", kAll},
-    OptionSpec{"no-presence-check", nullptr, "Do not require DSR and CTS to be held (a pseudo-terminal has neither).",
+constexpr std::array kOptionEntrys{
+    OptionEntry{"port", "COMn", "The module's COM port, COM1 to COM16 (default: as ZOLTrc chooses).", kOnAPort},
+    OptionEntry{"device", "path", "The module's serial device, instead of a COM port.", kOnAPort},
+    OptionEntry{"baud", "rate", "2400, 4800 or 9600 (default 9600).", kOnAPort},
+    OptionEntry{"simulate", nullptr, "Use a simulated module on COM2, with the serial line's timing.", kAll},
+    OptionEntry{"no-presence-check", nullptr, "Do not require DSR and CTS to be held (a pseudo-terminal has neither).",
                kOnAPort},
-    OptionSpec{"json", nullptr, "ports: print JSON.", bit(Command::Ports)},
-    OptionSpec{"channels", "N", "read, sample: channels 0 to N, N = 0..6 (default 6).", kReadings},
-    OptionSpec{"digital", nullptr, "read, sample: digital lines 3 to 5 as well.", kReadings},
-    OptionSpec{"interval", "pause", "sample: pause between cycles: max, 0.5s, 1s, 10s or milliseconds (default 0.5s).",
+    OptionEntry{"json", nullptr, "ports: print JSON.", bit(Command::Ports)},
+    OptionEntry{"channels", "N", "read, sample: channels 0 to N, N = 0..6 (default 6).", kReadings},
+    OptionEntry{"digital", nullptr, "read, sample: digital lines 3 to 5 as well.", kReadings},
+    OptionEntry{"interval", "pause", "sample: pause between cycles: max, 0.5s, 1s, 10s or milliseconds (default 0.5s).",
                bit(Command::Sample)},
-    OptionSpec{"count", "N", "sample: stop after N rows.", bit(Command::Sample)},
-    OptionSpec{"duration", "seconds", "sample: stop after this many seconds.", bit(Command::Sample)},
-    OptionSpec{"format", "csv|jsonl", "sample: output format (default csv).", bit(Command::Sample)},
-    OptionSpec{"output", "file", "sample: write rows to this file instead of standard output.", bit(Command::Sample)},
+    OptionEntry{"count", "N", "sample: stop after N rows.", bit(Command::Sample)},
+    OptionEntry{"duration", "seconds", "sample: stop after this many seconds.", bit(Command::Sample)},
+    OptionEntry{"format", "csv|jsonl", "sample: output format (default csv).", bit(Command::Sample)},
+    OptionEntry{"output", "file", "sample: write rows to this file instead of standard output.", bit(Command::Sample)},
 };
 
 struct NamedPause {
@@ -143,12 +143,12 @@ ParsedLine parseCommandLine(const QStringList& args)
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     std::vector<QCommandLineOption> options;
-    options.reserve(kOptionSpecs.size());
-    for (const OptionSpec& spec : kOptionSpecs) {
-        options.push_back(spec.valueName
-            ? QCommandLineOption(QLatin1String(spec.name), QLatin1String(spec.description),
-                                 QLatin1String(spec.valueName))
-            : QCommandLineOption(QLatin1String(spec.name), QLatin1String(spec.description)));
+    options.reserve(kOptionEntrys.size());
+    for (const OptionEntry& entry : kOptionEntrys) {
+        options.push_back(entry.valueName
+            ? QCommandLineOption(QLatin1String(entry.name), QLatin1String(entry.description),
+                                 QLatin1String(entry.valueName))
+            : QCommandLineOption(QLatin1String(entry.name), QLatin1String(entry.description)));
         parser.addOption(options.back());
     }
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("ports, read, sample, dac, dout or din."));
@@ -188,10 +188,10 @@ ParsedLine parseCommandLine(const QStringList& args)
 
     Options o;
     o.command = chosen->command;
-    for (std::size_t i = 0; i < kOptionSpecs.size(); ++i) {
-        if (parser.isSet(options[i]) && !(kOptionSpecs[i].commands & bit(o.command))) {
+    for (std::size_t i = 0; i < kOptionEntrys.size(); ++i) {
+        if (parser.isSet(options[i]) && !(kOptionEntrys[i].commands & bit(o.command))) {
             return failure(QStringLiteral("--%1 does not apply to %2")
-                               .arg(QLatin1String(kOptionSpecs[i].name), QLatin1String(chosen->name)));
+                               .arg(QLatin1String(kOptionEntrys[i].name), QLatin1String(chosen->name)));
         }
     }
     const auto value = [&](const char* name) { return parser.value(QLatin1String(name)); };
