@@ -17,6 +17,62 @@ if [ "$mode" = run ]; then
   packages+=(libqt6serialport6 qt6-qpa-plugins)
 fi
 
+# ------------------------------------------------------------------ proof
+# After the tests, the test command runs them all once more under
+# AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzz target for a
+# bounded time. The build folders follow the main one (<build>-asan and
+# <build>-fuzz) unless ZOLT_ASAN_BUILD_DIR or ZOLT_FUZZ_BUILD_DIR name others;
+# ZOLT_FUZZ_SECONDS scales the fuzzing (the total, split over the targets).
+if [ "$mode" = test ]; then
+  packages+=(clang-14 libclang-rt-14-dev)   # libclang-rt-14-dev holds libFuzzer
+fi
+fuzz_targets=(fuzz_program fuzz_linesettings fuzz_dactext)
+fuzz_share=(50 25 25)   # per cent of the fuzzing time
+
+sanitizer_tests() {
+  local dir=${ZOLT_ASAN_BUILD_DIR:-$build_dir-asan}
+  # Debug: sanitizer builds compile faster unoptimised, and report better.
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=ON -DZOLT_WERROR=ON -DZOLT_SANITIZE=ON
+  cmake --build "$dir" -j"$jobs"
+  (cd "$dir" && ctest --output-on-failure --no-tests=error -j"$jobs")
+}
+
+fuzz_runs() {
+  local dir=${ZOLT_FUZZ_BUILD_DIR:-$build_dir-fuzz}
+  local total=${ZOLT_FUZZ_SECONDS:-60}
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
+    -DBUILD_TESTING=OFF -DZOLT_WERROR=ON -DZOLT_FUZZ=ON
+  cmake --build "$dir" -j"$jobs" --target "${fuzz_targets[@]}"
+
+  export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1
+  export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+  export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
+  local failed=0 i
+  for i in "${!fuzz_targets[@]}"; do
+    local target=${fuzz_targets[$i]}
+    local seconds=$(( total * fuzz_share[i] / 100 ))
+    [ "$seconds" -ge 1 ] || seconds=1
+    # A copy of the seed corpus takes what the run finds; the tree is only read.
+    local work=$dir/fuzz-work/$target
+    rm -rf "$work"
+    mkdir -p "$work/corpus" "$work/crashes"
+    cp fuzz/corpus/"$target"/* "$work/corpus/"
+    local inputs=("$work/corpus" fuzz/corpus/"$target")
+    [ -d fuzz/regressions/"$target" ] && inputs+=(fuzz/regressions/"$target")
+    echo "== $target for $seconds s"
+    if ! "$dir/fuzz/$target" -max_total_time="$seconds" -timeout=60 -max_len=1024 \
+        -print_final_stats=1 -artifact_prefix="$work/crashes/" "${inputs[@]}" </dev/null; then
+      # Every crash is kept, so that the test build replays it from now on.
+      mkdir -p fuzz/regressions/"$target"
+      cp "$work/crashes/"* fuzz/regressions/"$target"/ 2>/dev/null || true
+      echo "$target failed; its input is kept in fuzz/regressions/$target/" >&2
+      failed=1
+    fi
+  done
+  return "$failed"
+}
+# ------------------------------------------------------------------ end proof
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -43,6 +99,9 @@ case "$mode" in
     export QT_QPA_PLATFORM=offscreen
     cd "$build_dir"
     ctest --output-on-failure --no-tests=error -j"$jobs"
+    cd - >/dev/null
+    sanitizer_tests
+    fuzz_runs
     ;;
   *)
     echo "usage: $0 run|test" >&2
