@@ -158,7 +158,7 @@ void Form1::buildControls()
 
 void Form1::buildMenus()
 {
-    auto action = [this](QMenu* menu, const char* name, const QString& caption) {
+    auto action = [](QMenu* menu, const char* name, const QString& caption) {
         QAction* a = menu->addAction(caption);
         a->setObjectName(QLatin1String(name));
         return a;

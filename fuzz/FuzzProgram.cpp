@@ -54,6 +54,11 @@ constexpr int kPrintableKeys = 95;
 constexpr std::array<Qt::Key, 5> kOtherKeys{Qt::Key_Backspace, Qt::Key_Return, Qt::Key_Delete, Qt::Key_Left,
                                             Qt::Key_Home};
 
+constexpr int kFirstLine = 3;   // the digital input lines shown
+constexpr int kLastLine = 5;
+// Locked while sampling runs, in the order start disables them.
+const char* const kLockedButtons[] = {"Command7", "Command1", "Command12", "Command13", "Command3"};
+
 QString indexed(const char* name, int i)
 {
     return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i);
@@ -73,17 +78,17 @@ T* child(QObject& parent, const QString& name)
     return w;
 }
 
-// "" (never written) or the number-to-text form of a number in first..last.
+// Whether text is the number-to-text form of a number in first..last.
 bool isNumberIn(const QString& text, int first, int last, int* value = nullptr)
 {
-    for (int v = first; v <= last; ++v) {
-        if (text == numberText(v)) {
-            if (value)
-                *value = v;
-            return true;
-        }
-    }
-    return false;
+    bool ok = false;
+    const int v = text.toInt(&ok);
+    // toInt also takes "+5", " 05" and "5": only the program's own form counts.
+    if (!ok || v < first || v > last || text != numberText(v))
+        return false;
+    if (value)
+        *value = v;
+    return true;
 }
 
 class Script {
@@ -129,8 +134,29 @@ public:
         m_program = std::make_unique<ZoltProgram>(std::move(control), [this] { m_ended = true; });
         qApp->installEventFilter(this);
 
+        // The main window lives as long as the run: find its controls once.
+        Form1& f = m_program->form1();
+        m_lamps = f.findChildren<Lamp*>();
+        for (int ch = 0; ch <= protocol::kMaxAnalogChannel; ++ch) {
+            m_adCmdBut[ch] = child<QPushButton>(f, indexed("ADCmdbut", ch));
+            m_adValTxt[ch] = child<QLineEdit>(f, indexed("ADValTxt", ch));
+            m_volValTxt[ch] = child<QLineEdit>(f, indexed("VolValTxt", ch));
+        }
+        for (int line = kFirstLine; line <= kLastLine; ++line) {
+            m_dinTxt[line - kFirstLine] = child<QLineEdit>(f, indexed("DinTxt", line));
+            m_dLite[line - kFirstLine] = child<Lamp>(f, indexed("DLite", line));
+        }
+        for (int i = 0; i < 2; ++i)
+            m_samLite[i] = child<Lamp>(f, indexed("SamLite", i));
+        m_lite1 = child<Lamp>(f, QStringLiteral("Lite1"));
+        m_lite3 = child<Lamp>(f, QStringLiteral("Lite3"));
+        for (std::size_t i = 0; i < std::size(kLockedButtons); ++i)
+            m_locked[i] = child<QPushButton>(f, QLatin1String(kLockedButtons[i]));
+        m_stop = child<QPushButton>(f, QStringLiteral("Command6"));
+        m_command7 = m_locked[0];
+
         // The look the lamps are laid out with counts as a value they may keep.
-        for (const Lamp* lamp : m_program->form1().findChildren<Lamp*>())
+        for (const Lamp* lamp : m_lamps)
             if (lamp->painted())
                 m_laidOut[lamp] = lamp->colour();
     }
@@ -420,9 +446,8 @@ private:
 
     void checkMainWindow(const char* after)
     {
-        Form1& f = form();
         Module1& s = m();
-        for (const Lamp* lamp : f.findChildren<Lamp*>()) {
+        for (const Lamp* lamp : m_lamps) {
             if (!lamp->painted())
                 continue;
             const Colour c = lamp->colour();
@@ -433,8 +458,8 @@ private:
         }
 
         for (int ch = 0; ch <= protocol::kMaxAnalogChannel; ++ch) {
-            const QString counts = child<QLineEdit>(f, indexed("ADValTxt", ch))->text();
-            const QString millivolts = child<QLineEdit>(f, indexed("VolValTxt", ch))->text();
+            const QString counts = m_adValTxt[ch]->text();
+            const QString millivolts = m_volValTxt[ch]->text();
             int count = 0;
             int mv = 0;
             const bool countShown = isNumberIn(counts, 0, protocol::kMaxCount, &count);
@@ -449,12 +474,12 @@ private:
                        qPrintable(millivolts));
         }
 
-        for (int line = 3; line <= 5; ++line) {
-            const QString text = child<QLineEdit>(f, indexed("DinTxt", line))->text();
+        for (int line = kFirstLine; line <= kLastLine; ++line) {
+            const QString text = m_dinTxt[line - kFirstLine]->text();
             FUZZ_CHECK(text.isEmpty() || text == u"0" || text == u"1", "after %s: DinTxt(%d) \"%s\"", after, line,
                        qPrintable(text));
             if (!text.isEmpty()) {
-                const Colour lamp = child<Lamp>(f, indexed("DLite", line))->colour();
+                const Colour lamp = m_dLite[line - kFirstLine]->colour();
                 FUZZ_CHECK(lamp == (text == u"1" ? kColGreen : kColBlack), "after %s: DLite(%d) %06x beside \"%s\"",
                            after, line, lamp, qPrintable(text));
             }
@@ -462,8 +487,8 @@ private:
 
         // The two line lamps show the two lines (whichever lamp shows which).
         {
-            const Colour lite1 = child<Lamp>(f, QStringLiteral("Lite1"))->colour();
-            const Colour lite3 = child<Lamp>(f, QStringLiteral("Lite3"))->colour();
+            const Colour lite1 = m_lite1->colour();
+            const Colour lite3 = m_lite3->colour();
             FUZZ_CHECK((lite1 == kColGreen || lite1 == kColBlack) && (lite3 == kColGreen || lite3 == kColBlack),
                        "after %s: line lamps %06x %06x", after, lite1, lite3);
             const int lampsOn = (lite1 == kColGreen) + (lite3 == kColGreen);
@@ -473,19 +498,19 @@ private:
 
         const bool stopped = s.Sampling == 0;
         for (int i = 0; i <= protocol::kMaxAnalogChannel; ++i)
-            FUZZ_CHECK(child<QPushButton>(f, indexed("ADCmdbut", i))->isEnabled() == stopped,
+            FUZZ_CHECK(m_adCmdBut[i]->isEnabled() == stopped,
                        "after %s: ADCmdbut(%d) enabled %d with Sampling %d", after, i,
                        int(!stopped), s.Sampling);
-        for (const char* name : {"Command7", "Command1", "Command12", "Command13", "Command3"})
-            FUZZ_CHECK(child<QPushButton>(f, QLatin1String(name))->isEnabled() == stopped,
-                       "after %s: %s enabled with Sampling %d", after, name, s.Sampling);
-        FUZZ_CHECK(child<QPushButton>(f, QStringLiteral("Command6"))->isEnabled(), "after %s: stop disabled", after);
-        const QString d = child<QPushButton>(f, QStringLiteral("Command7"))->text();
+        for (std::size_t i = 0; i < std::size(kLockedButtons); ++i)
+            FUZZ_CHECK(m_locked[i]->isEnabled() == stopped, "after %s: %s enabled with Sampling %d", after,
+                       kLockedButtons[i], s.Sampling);
+        FUZZ_CHECK(m_stop->isEnabled(), "after %s: stop disabled", after);
+        const QString d = m_command7->text();
         FUZZ_CHECK(d == (s.DinMode > 0 ? u"D-Off" : u"D-On"), "after %s: \"%s\" with DinMode %d", after,
                    qPrintable(d), int(s.DinMode));
         if (!stopped) {
-            FUZZ_CHECK(child<Lamp>(f, indexed("SamLite", 1))->colour() == kColGreen, "after %s: sampling lamp", after);
-            FUZZ_CHECK(child<Lamp>(f, indexed("SamLite", 0))->colour() == (s.DinMode > 0 ? kColGreen : kColBlack),
+            FUZZ_CHECK(m_samLite[1]->colour() == kColGreen, "after %s: sampling lamp", after);
+            FUZZ_CHECK(m_samLite[0]->colour() == (s.DinMode > 0 ? kColGreen : kColBlack),
                        "after %s: digital sampling lamp with DinMode %d", after, int(s.DinMode));
         }
     }
@@ -520,6 +545,19 @@ private:
     QSet<int> m_existing;
     QSet<int> m_lost;
     std::map<const Lamp*, Colour> m_laidOut;
+
+    QList<Lamp*> m_lamps;
+    std::array<QPushButton*, protocol::kMaxAnalogChannel + 1> m_adCmdBut{};
+    std::array<QLineEdit*, protocol::kMaxAnalogChannel + 1> m_adValTxt{};
+    std::array<QLineEdit*, protocol::kMaxAnalogChannel + 1> m_volValTxt{};
+    std::array<QLineEdit*, kLastLine - kFirstLine + 1> m_dinTxt{};
+    std::array<Lamp*, kLastLine - kFirstLine + 1> m_dLite{};
+    std::array<Lamp*, 2> m_samLite{};
+    Lamp* m_lite1 = nullptr;
+    Lamp* m_lite3 = nullptr;
+    std::array<QPushButton*, std::size(kLockedButtons)> m_locked{};
+    QPushButton* m_stop = nullptr;
+    QPushButton* m_command7 = nullptr;
 };
 
 } // namespace
@@ -532,7 +570,10 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     static int qtArgc = 1;
     static char* qtArgv[] = {(*argv)[0], nullptr};
-    static QApplication app(qtArgc, qtArgv);
+    // Never destroyed: Qt's own globals go first at exit, and an application
+    // object outliving them crashes there.
+    static QApplication* const app = new QApplication(qtArgc, qtArgv);
+    (void)app;
     return 0;
 }
 
