@@ -34,7 +34,7 @@ public:
     void setADValTxt(int, const QString&) override {}
     void setVolValTxt(int, const QString&) override {}
     void setComSelEnabled(int, bool) override {}
-    void describeComSel(int, const QString&, const QString&) override {}
+    void describeComSel(int, const QString&, PortProblem) override {}
     void selectComSel(int) override {}
     void selectBaudOption(int) override {}
     void setLabel1(const QByteArray&) override {}

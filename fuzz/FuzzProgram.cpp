@@ -118,7 +118,7 @@ public:
         const int portBits = m_script.next() | m_script.next() << 8;
         const int busyBits = m_script.next();
         const int lines = m_script.next();
-        for (int port = SerialControl::MinPort; port <= SerialControl::MaxPort; ++port)
+        for (int port = SerialControl::kMinPort; port <= SerialControl::kMaxPort; ++port)
             if (portBits & (1 << (port - 1)))
                 m_existing.insert(port);
         QSet<int> busy;
@@ -272,9 +272,9 @@ private:
     // first reading.
     void answerPendingRequest()
     {
-        if (m().RxMode == RxAnalog)
+        if (m().RxMode == kRxAnalog)
             m_comm->feed(m_script.take(protocol::kBytesPerReading * (std::max(m().RxChan, 0) + 1)));
-        else if (m().RxMode == RxDigital)
+        else if (m().RxMode == kRxDigital)
             m_comm->feed(m_script.take(protocol::kDigitalReplyBytes));
     }
 
@@ -316,7 +316,7 @@ private:
         if (!m_answerOkOnly) {
             for (int clicks = m_script.next() % 4; clicks > 0; --clicks) {
                 const int choice = m_script.next();
-                const QString name = choice & 1 ? indexed("ComSel", 1 + (choice >> 1) % SerialControl::MaxPort)
+                const QString name = choice & 1 ? indexed("ComSel", 1 + (choice >> 1) % SerialControl::kMaxPort)
                                                 : QStringLiteral("Option%1").arg(1 + (choice >> 1) % 3);
                 QTest::mouseClick(child<QAbstractButton>(dialog, name), Qt::LeftButton);
             }
@@ -410,22 +410,22 @@ private:
     void checkState(const char* after)
     {
         Module1& s = m();
-        FUZZ_CHECK(s.RxMode == RxIdle || s.RxMode == RxDigital || s.RxMode == RxAnalog, "after %s: RxMode %d",
+        FUZZ_CHECK(s.RxMode == kRxIdle || s.RxMode == kRxDigital || s.RxMode == kRxAnalog, "after %s: RxMode %d",
                    after, s.RxMode);
         FUZZ_CHECK(s.RxChan >= -1 && s.RxChan <= protocol::kMaxAnalogChannel, "after %s: RxChan %d", after,
                    s.RxChan);
         FUZZ_CHECK(s.TopChan >= 0 && s.TopChan <= protocol::kMaxAnalogChannel, "after %s: TopChan %d", after,
                    s.TopChan);
-        if (s.RxMode == RxAnalog)
+        if (s.RxMode == kRxAnalog)
             FUZZ_CHECK(s.RxChan >= 0 && s.RxChan <= s.TopChan, "after %s: awaiting channel %d of 0..%d", after,
                        s.RxChan, s.TopChan);
-        if (s.RxMode == RxDigital)
+        if (s.RxMode == kRxDigital)
             FUZZ_CHECK(s.RxChan == 0, "after %s: digital reply awaited with RxChan %d", after, s.RxChan);
         FUZZ_CHECK(s.DinMode >= 0 && s.DinMode <= 2, "after %s: DinMode %d", after, int(s.DinMode));
         FUZZ_CHECK(s.Sampling == 0 || s.Sampling == 1, "after %s: Sampling %d", after, s.Sampling);
         FUZZ_CHECK(s.SampCount >= 0, "after %s: SampCount %lld", after, s.SampCount);
         FUZZ_CHECK(s.DacChan >= 0 && s.DacChan < protocol::kDacChannels, "after %s: DacChan %d", after, s.DacChan);
-        FUZZ_CHECK(s.SelPort >= 0 && s.SelPort <= SerialControl::MaxPort, "after %s: SelPort %d", after,
+        FUZZ_CHECK(s.SelPort >= 0 && s.SelPort <= SerialControl::kMaxPort, "after %s: SelPort %d", after,
                    s.SelPort);
         for (int c = 0; c < protocol::kDacChannels; ++c) {
             const auto& d = s.DacData[c];
