@@ -22,6 +22,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -42,6 +43,7 @@ namespace {
 
 constexpr int kMaxSteps = 256;
 constexpr int kSettleRounds = 20;   // each serial event is delivered in its own round
+constexpr int kWatchSlackMs = 200;  // beyond the port watch's own period, for a loaded machine
 
 constexpr std::array<Colour, 4> kLampColours{kColRed, kColGreen, kColYellow, kColBlack};
 constexpr std::array<int, 4> kTimerIntervalsMs{1, 500, 1000, 10000};
@@ -121,15 +123,14 @@ public:
         for (int port = SerialControl::kMinPort; port <= SerialControl::kMaxPort; ++port)
             if (portBits & (1 << (port - 1)))
                 m_existing.insert(port);
-        QSet<int> busy;
         for (int port = 1; port <= 8; ++port)
             if (busyBits & (1 << (port - 1)))
-                busy.insert(port);
+                m_busy.insert(port);
 
         auto control = std::make_unique<FakeSerialControl>();
         m_comm = control.get();
         m_comm->setExistingPorts(m_existing);
-        m_comm->setBusyPorts(busy);
+        m_comm->setBusyPorts(m_busy);
         m_comm->setLines(lines & 1, lines & 2);
         m_program = std::make_unique<ZoltProgram>(std::move(control), [this] { m_ended = true; });
         qApp->installEventFilter(this);
@@ -300,12 +301,22 @@ private:
         reopenAfterReturn();
     }
 
-    // Until the program watches for a lost device itself, the user reopens it:
-    // Set RS232, then OK. (While sampling runs the menu item does nothing, and
-    // the port stays closed.) Once the program does, this step becomes letting
-    // its watch see the device.
+    // A port lost while open is watched for, and reopened by the program once
+    // the device is back: wait for that, two looks at most. A port that was
+    // closed when it went, or whose watch the user ended, the user reopens:
+    // Set RS232, then OK (while sampling runs that menu item does nothing).
     void reopenAfterReturn()
     {
+        if (m_comm->watchingForReturn()) {
+            QEventLoop wait;
+            QObject::connect(m_comm, &SerialControl::portReturned, &wait, &QEventLoop::quit);
+            QTimer::singleShot(2 * SerialControl::kReturnWatchMs + kWatchSlackMs, &wait, &QEventLoop::quit);
+            wait.exec();
+            if (!m_busy.contains(m_comm->CommPort()))
+                FUZZ_CHECK(m_comm->PortOpen() && !m_comm->watchingForReturn(),
+                           "the device came back but the port was not reopened");
+            return;
+        }
         m_answerOkOnly = true;
         child<QAction>(form(), QStringLiteral("SetComMenu"))->trigger();
         m_answerOkOnly = false;
@@ -442,6 +453,10 @@ private:
                        != kTimerIntervalsMs.end(),
                    "after %s: timer interval %d ms", after, timer.interval());
         FUZZ_CHECK(!timer.isActive() || s.Sampling == 1, "after %s: sampling timer on while stopped", after);
+        // While sampling runs on an open port, a cycle is always under way:
+        // a reply awaited (it has a deadline) or the pause before the next.
+        if (s.Sampling == 1 && m_comm->PortOpen())
+            FUZZ_CHECK(timer.isActive() || s.RxMode != kRxIdle, "after %s: sampling stalled", after);
     }
 
     void checkMainWindow(const char* after)
@@ -544,6 +559,7 @@ private:
     bool m_answerOkOnly = false;
     QSet<int> m_existing;
     QSet<int> m_lost;
+    QSet<int> m_busy;
     std::map<const Lamp*, Colour> m_laidOut;
 
     QList<Lamp*> m_lamps;
