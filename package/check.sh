@@ -74,7 +74,7 @@ for _ in $(seq 1 300); do
   if [ -n "$mask" ] && (( (16#$mask >> 14) & 1 )); then ready=1; break; fi
   sleep 0.1
 done
-[ -n "$ready" ] || { wait "$demo_pid" || true; demo_pid=; fail "ZOLTrc-demo did not start"; }
+[ -n "$ready" ] || { wait "$demo_pid" || true; demo_pid=; fail "ZOLTrc-demo did not start, or does not listen for SIGTERM"; }
 kill -TERM "$demo_pid"
 status=0
 wait "$demo_pid" || status=$?
