@@ -65,6 +65,8 @@ void Lamp::setColour(Colour colour)
 {
     if (m_painted && m_colour == colour)
         return;
+    // Two table look-ups and shared strings: cheap enough for the sampling
+    // cycle, which repaints lamps up to a thousand times a second.
     const QString before = meaning();
     m_colour = colour;
     m_painted = true;
