@@ -125,10 +125,12 @@ private slots:
         QCOMPARE(meaning("SamLite(1)"), QStringLiteral("sampling stopped"));
         QCOMPARE(valueOf(rig.lamp("SamLite(1)")), QStringLiteral("sampling stopped"));
 
-        rig.comm->setLines(false, true);
-        ProgramRig::settle();
-        QCOMPARE(meaning("Lite1"), QStringLiteral("low"));
-        QCOMPARE(meaning("Lite3"), QStringLiteral("high"));
+        // Each line lamp speaks for the line its label names.
+        rig.comm->setLines(false, true);   // CTS dropped, DSR held
+        rig.settle();
+        QCOMPARE(nameOf(rig.lamp("Lite3")), QStringLiteral("CTS line"));
+        QCOMPARE(meaning("Lite3"), QStringLiteral("low"));
+        QCOMPARE(meaning("Lite1"), QStringLiteral("high"));
     }
 
     void digitalLinesReadHighAndLow()
