@@ -4,6 +4,7 @@
 #
 #   ./setup.sh run     install, build, start ZOLT Control on a simulated module
 #   ./setup.sh test    install, build, run all tests (headless)
+#   ./setup.sh package install, build, make the Debian package zolt-control_*.deb
 #
 # After a run, build/app/ZOLTrc is the program for a real module on a COM port.
 set -euo pipefail
@@ -78,6 +79,24 @@ fuzz_runs() {
 }
 # ------------------------------------------------------------------ end proof
 
+# --- Debian package: what building and checking it needs (the test run checks it too).
+if [ "$mode" = package ] || [ "$mode" = test ]; then
+  packages+=(dpkg-dev file gzip)
+fi
+if [ "$mode" = test ]; then
+  packages+=(lintian desktop-file-utils appstream)
+fi
+build_package() {
+  # Only what the package holds is built; the tests are not needed for it.
+  cmake -S . -B "$1" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
+  cmake --build "$1" -j"$jobs" --target zolt_package_contents
+  rm -rf "$1/_packages"
+  (cd "$1" && cpack -G DEB -B "$PWD/_packages")
+  cp "$1"/_packages/zolt-control_*.deb .
+  ls -1 zolt-control_*.deb
+}
+# --- end of the Debian package block
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -108,8 +127,11 @@ case "$mode" in
     sanitizer_tests
     fuzz_runs
     ;;
+  package)
+    build_package "$build_dir"
+    ;;
   *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|package" >&2
     exit 2
     ;;
 esac

@@ -82,6 +82,7 @@ Form1::Form1(Module1& module, SerialControl& comm)
 
     buildMenus();
     buildControls();
+    describeControls();
     setTabOrder();
     wireHandlers();
 }

@@ -98,6 +98,8 @@ private:
     void buildControls();
     void buildMenus();
     void setTabOrder();
+    void describeControls();   // Form1Access.cpp
+    void nameCommand7();
     void wireHandlers();
     void enableTimer1();
     void centreOnScreen();

@@ -171,10 +171,12 @@ void Form1::Command7_Click()
     if (m_module.DinMode <= 0) {
         m_module.DinMode = 1;
         Command7->setText(QStringLiteral("D-Off"));
+        nameCommand7();
         SamLite[0]->setColour(m_module.ColRed);
     } else {
         m_module.DinMode = 0;
         Command7->setText(QStringLiteral("D-On"));
+        nameCommand7();
         SamLite[0]->setColour(m_module.ColBlack);
     }
 }

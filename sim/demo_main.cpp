@@ -2,10 +2,12 @@
 // the module on COM2 and no other port. The module's inputs move by
 // themselves (a sine on channel 0, a triangle on 1, a fixed level on 2, the
 // four analog outputs fed back on 3 to 6, lines 4 and 5 toggling), so every
-// window has something to show without hardware.
+// window has something to show without hardware. Unlike ZOLTrc it also ends,
+// as its Exit does, on SIGTERM or Ctrl-C, so a script can start and stop it.
 
 #include "app/ZoltProgram.h"
 #include "generated/ZoltVersion.h"
+#include "platform/EndOnSignal.h"
 #include "platform/PreciseTimers.h"
 #include "sim/SimSerialControl.h"
 
@@ -23,6 +25,7 @@ int main(int argc, char* argv[])
     comm->wire().setRecording(false);
     comm->wire().setExchangeLimit(1000);
     ZoltProgram program(std::move(comm), [] { QCoreApplication::exit(0); });
+    endOnTerminationSignals([&program] { program.End(); });
     program.start();
     if (program.programEnded())
         return 0;

@@ -61,6 +61,9 @@ void DispForm::buildLayout()
     m_label1 = makeField(this, "Label1", QStringLiteral("Label1"), kLabel1);
     m_label2 = makeField(this, "Label2", QStringLiteral("Label2"), kLabel2);
     m_label3 = makeField(this, "Label3", QString(), kLabel3);
+    // The fields are read by their texts; these say what the texts are.
+    m_label1->setAccessibleDescription(QStringLiteral("Last command sent"));
+    m_label2->setAccessibleDescription(QStringLiteral("Next channel of the reply, or the sample count"));
 
     m_command1 = new QPushButton(QStringLiteral("Done"), this);
     m_command1->setObjectName(QStringLiteral("Command1"));

@@ -109,6 +109,7 @@ void Form3::buildLayout()
     m_text1->setMaxLength(kText1MaxLength);
     twips::place(m_text1, kText1);
     m_text1->installEventFilter(this);
+    m_text1->setAccessibleName(QStringLiteral("Output voltage, millivolts"));
 
     m_label1 = makeLabel(this, QStringLiteral("Label1"), QStringLiteral("0 mV"), kLabel1);
     m_label2 = makeLabel(this, QStringLiteral("Label2"), QStringLiteral("4300 mV"), kLabel2);
@@ -117,11 +118,13 @@ void Form3::buildLayout()
     m_slider1->setObjectName(QStringLiteral("Slider1"));
     applySetting(m_slider1, kSlider1);
     twips::place(m_slider1, kSlider1Rect);
+    m_slider1->setAccessibleName(QStringLiteral("Output voltage, 0 mV to 4300 mV"));
 
     m_slider2 = new SliderControl(this);
     m_slider2->setObjectName(QStringLiteral("Slider2"));
     applySetting(m_slider2, kSlider2);
     twips::place(m_slider2, kSlider2Rect);
+    m_slider2->setAccessibleName(QStringLiteral("Fine Adjust, +0 to +10"));
 
     m_label3 = makeLabel(this, QStringLiteral("Label3"),
                          QStringLiteral("+0         Fine Adjust        +10"), kLabel3);
@@ -131,11 +134,13 @@ void Form3::buildLayout()
         m_chCmd[i]->setObjectName(indexedName("ChCmd", i));
         m_chCmd[i]->setAutoDefault(false);
         twips::place(m_chCmd[i], kChCmd[i]);
+        m_chCmd[i]->setAccessibleName(QStringLiteral("Analog output channel %1").arg(i));
     }
 
     m_chbox = new QLineEdit(this);
     m_chbox->setObjectName(QStringLiteral("Chbox"));
     twips::place(m_chbox, kChbox);
+    m_chbox->setAccessibleName(QStringLiteral("Channel"));
 
     m_label4 = makeLabel(this, QStringLiteral("Label4"), QStringLiteral("Channel"), kLabel4);
 
@@ -143,6 +148,7 @@ void Form3::buildLayout()
     m_command2->setObjectName(QStringLiteral("Command2"));
     m_command2->setAutoDefault(false);
     twips::place(m_command2, kCommand2);
+    m_command2->setAccessibleName(QStringLiteral("Set the output voltage"));
 
     m_command1 = new QPushButton(QStringLiteral("Done"), this);
     m_command1->setObjectName(QStringLiteral("Command1"));

@@ -105,8 +105,11 @@ void SerialMenu::buildLayout()
     m_baudGroup = new QButtonGroup(this);
     m_baudGroup->setExclusive(true);
     const std::array<QRadioButton*, kBaudOptions.size()> baudButtons{m_option1, m_option2, m_option3};
-    for (const BaudOption& b : kBaudOptions)
-        m_baudGroup->addButton(baudButtons[static_cast<std::size_t>(b.option - 1)], b.option);
+    for (const BaudOption& b : kBaudOptions) {
+        QRadioButton* option = baudButtons[static_cast<std::size_t>(b.option - 1)];
+        m_baudGroup->addButton(option, b.option);
+        option->setAccessibleName(QStringLiteral("%1 baud").arg(QLatin1String(b.caption)));
+    }
 
     m_label1 = new QLabel(QStringLiteral("Baud, 8, N, 1"), this);
     m_label1->setObjectName(QStringLiteral("Label1"));

@@ -127,6 +127,7 @@ void frmAbout::buildLayout()
     m_picIcon = makeLabel(this, "picIcon", kPicIcon, false);
     m_picIcon->setPixmap(meterIcon());
     m_picIcon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_picIcon->setAccessibleName(QStringLiteral("Program icon: a meter dial"));
 
     m_lblTitle = makeLabel(this, "lblTitle", kLblTitle, true);
     m_lblVersion = makeLabel(this, "lblVersion", kLblVersion, false);
@@ -155,6 +156,8 @@ void frmAbout::buildLayout()
     m_cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
     m_cmdSysInfo->setAutoDefault(false);
     twips::place(m_cmdSysInfo, kCmdSysInfo);
+
+    m_cmdSysInfo->setAccessibleDescription(QStringLiteral("Starts the system information tool"));
 
     setTabOrder(m_cmdOK, m_cmdSysInfo);
 }

@@ -14,14 +14,10 @@ constexpr double kDialRadius = 14.0;
 constexpr double kNeedleLength = 12.0;
 constexpr double kNeedleDegrees = 55.0;  // from the left end of the scale
 constexpr int kScaleMarks = 7;
-} // namespace
 
-QPixmap meterIcon()
+// Draws the picture in a 32 x 32 frame; the painter's scale sets its real size.
+void paintMeterIcon(QPainter& painter)
 {
-    QPixmap pixmap(kSide, kSide);
-    pixmap.fill(Qt::transparent);
-
-    QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
 
     // Dial face: the upper half disc over the pivot, cream with a dark rim.
@@ -65,5 +61,25 @@ QPixmap meterIcon()
     painter.setPen(Qt::white);
     painter.drawText(QRect(0, kBandTop, kSide, kSide - kBandTop), Qt::AlignCenter,
                      QStringLiteral("232ZOLT"));
+}
+} // namespace
+
+QPixmap meterIcon()
+{
+    QPixmap pixmap(kSide, kSide);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    paintMeterIcon(painter);
     return pixmap;
+}
+
+QImage meterIconImage(int side)
+{
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    const double scale = static_cast<double>(side) / kSide;
+    painter.scale(scale, scale);
+    paintMeterIcon(painter);
+    return image;
 }
