@@ -7,6 +7,7 @@
 
 #include "app/Form1.h"
 #include "app/ZoltProgram.h"
+#include "bench/PtyLinesControl.h"
 #include "link/QtSerialControl.h"
 #include "platform/PreciseTimers.h"
 #include "sim/EventLoopWait.h"
@@ -61,18 +62,6 @@ long statusKiB(const char* field)
     }
     return -1;
 }
-
-// The QSerialPort control on a pseudo-terminal. A pty has no modem lines, so
-// the module's DSR and CTS are reported asserted as the module's would be;
-// without this the start-up would take the port for one without a module.
-class PtyLinesControl : public QtSerialControl {
-public:
-    using QtSerialControl::QtSerialControl;
-
-protected:
-    bool ctsLine() const override { return true; }
-    bool dsrLine() const override { return true; }
-};
 
 // What a bare 1 ms precise timer really pauses on this machine, with nothing
 // else to do: the part of a cycle that no program code can shorten.
@@ -229,9 +218,7 @@ int main(int argc, char* argv[])
                     module->wire().setRecording(false);
                     wire = &module->wire();
                     const QString device = module->devicePath();
-                    comm = std::make_unique<PtyLinesControl>([device](int port) {
-                        return port == SimSerialControl::kModulePort ? device : QStringLiteral("/nonexistent/ttyZOLT%1").arg(port);
-                    });
+                    comm = std::make_unique<PtyLinesControl>(PtyLinesControl::moduleOn(device));
                 } else {
                     auto sim = std::make_unique<SimSerialControl>(ZoltWire::Timing::ZeroTime);
                     sim->wire().setRecording(false);
@@ -262,9 +249,7 @@ int main(int argc, char* argv[])
     {
         PtyModule module(ZoltWire::Timing::Wire);
         const QString device = module.devicePath();
-        Program p(std::make_unique<PtyLinesControl>([device](int port) {
-            return port == SimSerialControl::kModulePort ? device : QStringLiteral("/nonexistent/ttyZOLT%1").arg(port);
-        }));
+        Program p(std::make_unique<PtyLinesControl>(PtyLinesControl::moduleOn(device)));
         const double share = idleCpuShare(idleMs);
         std::printf("  QSerialPort on a pty   %6.2f %% of one core (port %s; module and program in one process)\n",
                     100 * share, p.program.comm().PortOpen() ? "open" : "CLOSED");
