@@ -55,7 +55,7 @@ int main(int argc, char* argv[])
     form.findChild<QAction*>(QStringLiteral("MaxSamp"))->trigger();
     QTimer startWhenIdle;
     QObject::connect(&startWhenIdle, &QTimer::timeout, &app, [&] {
-        if (program.module().RxMode != RxIdle)
+        if (program.module().RxMode != kRxIdle)
             return;
         startWhenIdle.stop();
         button(QStringLiteral("Command12"))->click();
