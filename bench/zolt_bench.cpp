@@ -4,6 +4,12 @@
 //
 //   zolt_bench           about two minutes
 //   zolt_bench --quick   a quick look, under half a minute
+//   zolt_bench --profile N
+//                        only N cycles of channels 0-6 and the digital read on
+//                        the zero-time line, for a profiler: under callgrind,
+//                        --zero-before='Form1::Command12_Click*' and
+//                        --dump-before='Form1::Command6_Click*' count exactly
+//                        those cycles (Start to Stop)
 
 #include "app/Form1.h"
 #include "app/ZoltProgram.h"
@@ -160,6 +166,31 @@ int main(int argc, char* argv[])
     const int runMs = quick ? 1000 : 5000;
     const int costMs = quick ? 500 : 2000;
     const int idleMs = quick ? 1000 : 3000;
+
+    if (const qsizetype at = app.arguments().indexOf(QStringLiteral("--profile")); at >= 0) {
+        const long long cycles = app.arguments().value(at + 1).toLongLong();
+        auto sim = std::make_unique<SimSerialControl>(ZoltWire::Timing::ZeroTime);
+        sim->wire().setRecording(false);
+        sim->wire().setExchangeLimit(16);
+        Program p(std::move(sim));
+        p.button(QStringLiteral("ADCmdbut(6)"))->click();
+        runUntil([&] { return p.idle(); }, 2000);
+        p.button(QStringLiteral("Command7"))->click();
+        p.menu("MaxSamp");
+        p.button(QStringLiteral("Command12"))->click();
+        // A slow check, so that the wait adds next to nothing to the cycles.
+        QEventLoop loop;
+        QTimer check;
+        QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+            if (p.program.module().SampCount >= cycles)
+                loop.quit();
+        });
+        check.start(50);
+        loop.exec();
+        p.button(QStringLiteral("Command6"))->click();
+        std::printf("profiled cycles: %lld (channels 0-6, digital read, zero-time line)\n", p.program.module().SampCount);
+        return 0;
+    }
 
     std::printf("ZOLTrc on the simulated 232ZOLT (%s, platform %s)\n\n", quick ? "quick" : "full",
                 qPrintable(QApplication::platformName()));
