@@ -4,6 +4,7 @@
 #include "link/Module1.h"
 #include "link/SerialControl.h"
 #include "widgets/Fonts.h"
+#include "widgets/FramePacer.h"
 #include "widgets/IndexedName.h"
 #include "widgets/Lamp.h"
 #include "widgets/Pictures.h"
@@ -84,6 +85,9 @@ Form1::Form1(Module1& module, SerialControl& comm)
     buildControls();
     setTabOrder();
     wireHandlers();
+    // At "Max Speed" the readings change about a thousand times a second;
+    // the window is painted once per screen refresh.
+    new FramePacer(this);
 }
 
 Form1::~Form1() = default;

@@ -5,6 +5,8 @@
 Lamp::Lamp(QWidget* parent)
     : QWidget(parent)
 {
+    // Every pixel is painted: nothing behind the lamp needs painting first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void Lamp::setColour(Colour colour)
@@ -13,7 +15,10 @@ void Lamp::setColour(Colour colour)
         return;
     m_colour = colour;
     m_painted = true;
-    update();
+    if (!m_repaintAsked && fill() != m_shown) {
+        m_repaintAsked = true;
+        update();
+    }
 }
 
 QColor Lamp::toQColor(Lamp::Colour colour)
@@ -28,8 +33,10 @@ QColor Lamp::fill() const
 
 void Lamp::paintEvent(QPaintEvent*)
 {
+    m_repaintAsked = false;
+    m_shown = fill();
     QPainter painter(this);
-    painter.fillRect(rect(), fill());
+    painter.fillRect(rect(), m_shown);
     painter.setPen(palette().color(QPalette::Dark));
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }

@@ -27,4 +27,8 @@ protected:
 private:
     Colour m_colour = 0;
     bool m_painted = false;
+    // What the screen shows: a colour that flips and comes back before the
+    // next repaint asks for none.
+    QColor m_shown;
+    bool m_repaintAsked = false;
 };
