@@ -121,7 +121,9 @@ struct Program {
         button(QStringLiteral("Command12"))->click();
         runFor(200);
         wire.clearExchanges();
+        const double cpu0 = cpuSeconds();
         runFor(ms);
+        lastCpuSeconds = cpuSeconds() - cpu0;
         button(QStringLiteral("Command6"))->click();
         runUntil([&] { return idle(); }, 2000);
         runFor(20);
@@ -143,6 +145,7 @@ struct Program {
     }
 
     ZoltProgram program;
+    double lastCpuSeconds = 0;   // CPU of the whole process over the last sample()'s counted time
 };
 
 int lineBytes(int top, bool digital)
@@ -233,11 +236,15 @@ int main(int argc, char* argv[])
 
     // --- The program's own cost: no line time, so a cycle is the pause plus
     // whatever the program (and the simulated module) spend.
-    const double platformUs = platformPauseUs(quick ? 500 : 2000);
+    const int bareRounds = quick ? 500 : 2000;
+    const double bareCpu0 = cpuSeconds();
+    const double platformUs = platformPauseUs(bareRounds);
+    const double bareCpuUs = 1e6 * (cpuSeconds() - bareCpu0) / bareRounds;
     std::printf("\nCost per cycle beyond the 1 ms pause, zero-time line, %.1f s a row\n", costMs / 1000.0);
     std::printf("  (a bare 1 ms precise timer pauses %.1f us here: %.1f us of each cycle are the platform's)\n",
                 platformUs, platformUs - kPauseUs);
-    std::printf("  control                top  digital  cycles/s  us/cycle  beyond pause us  beyond platform us\n");
+    std::printf("  (and costs %.1f us of CPU a wake-up: the CPU per cycle beyond that is the program's and the module's)\n", bareCpuUs);
+    std::printf("  control                top  digital  cycles/s  us/cycle  beyond pause us  beyond platform us  CPU us/cycle\n");
     for (const bool pty : {false, true}) {
         std::unique_ptr<PtyModule> module;
         for (const int top : {0, 6}) {
@@ -263,8 +270,9 @@ int main(int argc, char* argv[])
                     continue;
                 }
                 const auto [rate, cycleUs] = p.sample(*wire, top, digital, costMs);
-                std::printf("  %-21s  %3d  %-7s  %8.1f  %8.1f  %15.1f  %18.1f\n", pty ? "QSerialPort on a pty" : "simulated",
-                            top, digital ? "on" : "off", rate, cycleUs, cycleUs - kPauseUs, cycleUs - platformUs);
+                const double cpuUs = rate > 0 ? 1e6 * p.lastCpuSeconds / (rate * costMs / 1000.0) : 0.0;
+                std::printf("  %-21s  %3d  %-7s  %8.1f  %8.1f  %15.1f  %18.1f  %12.1f\n", pty ? "QSerialPort on a pty" : "simulated",
+                            top, digital ? "on" : "off", rate, cycleUs, cycleUs - kPauseUs, cycleUs - platformUs, cpuUs);
                 std::fflush(stdout);
             }
         }

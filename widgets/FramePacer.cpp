@@ -28,6 +28,8 @@ FramePacer::FramePacer(QWidget* window)
 
 qint64 FramePacer::frameNs() const
 {
+    if (m_fixedFrameNs > 0)
+        return m_fixedFrameNs;
     double hz = kDefaultRefreshHz;
     if (const QScreen* screen = m_window->screen(); screen && screen->refreshRate() >= kMinRefreshHz)
         hz = std::min(screen->refreshRate(), kMaxRefreshHz);

@@ -20,8 +20,10 @@ public:
     // Paces the given top-level window from now on; lives as its child.
     explicit FramePacer(QWidget* window);
 
-    // The refresh interval in nanoseconds, from the window's screen.
+    // The refresh interval in nanoseconds, from the window's screen unless
+    // one was fixed.
     qint64 frameNs() const;
+    void setFrameNs(qint64 ns) { m_fixedFrameNs = ns; }
     bool holding() const { return m_release.isActive(); }
 
 protected:
@@ -34,4 +36,5 @@ private:
     QElapsedTimer m_sinceRepaint;
     QTimer m_release;
     bool m_releasing = false;
+    qint64 m_fixedFrameNs = 0;
 };

@@ -1,5 +1,6 @@
 #include "widgets/Lamp.h"
 
+#include <QMetaObject>
 #include <QPainter>
 
 Lamp::Lamp(QWidget* parent)
@@ -15,10 +16,17 @@ void Lamp::setColour(Colour colour)
         return;
     m_colour = colour;
     m_painted = true;
-    if (!m_repaintAsked && fill() != m_shown) {
-        m_repaintAsked = true;
-        update();
+    if (!m_checkPosted) {
+        m_checkPosted = true;
+        QMetaObject::invokeMethod(this, &Lamp::repaintIfChanged, Qt::QueuedConnection);
     }
+}
+
+void Lamp::repaintIfChanged()
+{
+    m_checkPosted = false;
+    if (fill() != m_shown)
+        update();
 }
 
 QColor Lamp::toQColor(Lamp::Colour colour)
@@ -33,7 +41,6 @@ QColor Lamp::fill() const
 
 void Lamp::paintEvent(QPaintEvent*)
 {
-    m_repaintAsked = false;
     m_shown = fill();
     QPainter painter(this);
     painter.fillRect(rect(), m_shown);

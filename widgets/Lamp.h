@@ -25,10 +25,13 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void repaintIfChanged();
+
     Colour m_colour = 0;
     bool m_painted = false;
-    // What the screen shows: a colour that flips and comes back before the
-    // next repaint asks for none.
+    // What the screen shows. Whether to repaint is decided on the next pass
+    // of the event loop, so a colour that flips and comes back within one
+    // handler (the transfer lamp in every serial event) asks for none.
     QColor m_shown;
-    bool m_repaintAsked = false;
+    bool m_checkPosted = false;
 };
