@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QPainter>
 #include <QPixmap>
-#include <QPixmapCache>
 #include <QStyleFactory>
 #include <QStyleOption>
 
@@ -21,18 +20,12 @@ void FrameCacheStyle::drawPrimitive(PrimitiveElement element, const QStyleOption
         return;
     }
     const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
-    const QString key = QStringLiteral("zolt-panel-%1x%2-%3-%4-%5-%6-%7-%8")
-                            .arg(option->rect.width())
-                            .arg(option->rect.height())
-                            .arg(static_cast<uint>(option->state))
-                            .arg(option->palette.cacheKey())
-                            .arg(frame->lineWidth)
-                            .arg(frame->midLineWidth)
-                            .arg(static_cast<int>(option->direction))
-                            .arg(ratio);
-    QPixmap panel;
-    if (!QPixmapCache::find(key, &panel)) {
-        panel = QPixmap((QSizeF(option->rect.size()) * ratio).toSize());
+    const Key key{option->rect.width(), option->rect.height(), static_cast<uint>(option->state),
+                  option->palette.cacheKey(), frame->lineWidth, frame->midLineWidth,
+                  static_cast<int>(option->direction), qRound(ratio * 100)};
+    auto found = m_panels.constFind(key);
+    if (found == m_panels.constEnd()) {
+        QPixmap panel((QSizeF(option->rect.size()) * ratio).toSize());
         panel.setDevicePixelRatio(ratio);
         panel.fill(Qt::transparent);
         QPainter p(&panel);
@@ -40,7 +33,9 @@ void FrameCacheStyle::drawPrimitive(PrimitiveElement element, const QStyleOption
         at.rect.moveTopLeft(QPoint(0, 0));
         QProxyStyle::drawPrimitive(element, &at, &p, widget);
         p.end();
-        QPixmapCache::insert(key, panel);
+        if (m_panels.size() >= kMaxPictures)
+            m_panels.clear();
+        found = m_panels.insert(key, panel);
     }
-    painter->drawPixmap(option->rect.topLeft(), panel);
+    painter->drawPixmap(option->rect.topLeft(), *found);
 }

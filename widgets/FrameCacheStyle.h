@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QHash>
+#include <QPixmap>
 #include <QProxyStyle>
 
 // The application's style, except that a text box's panel (its background
@@ -16,4 +18,23 @@ public:
 
     void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
                        const QWidget* widget = nullptr) const override;
+
+private:
+    struct Key {
+        int width, height;
+        uint state;
+        qint64 palette;
+        int lineWidth, midLineWidth, direction;
+        int ratioPercent;   // device pixel ratio in hundredths
+        friend bool operator==(const Key&, const Key&) = default;
+        friend size_t qHash(const Key& k, size_t seed = 0)
+        {
+            return qHashMulti(seed, k.width, k.height, k.state, k.palette, k.lineWidth, k.midLineWidth, k.direction,
+                              k.ratioPercent);
+        }
+    };
+    // A window has a handful of box sizes and states; more means the palette
+    // or the screen changed, and the old pictures are dropped.
+    static constexpr qsizetype kMaxPictures = 64;
+    mutable QHash<Key, QPixmap> m_panels;
 };
