@@ -60,8 +60,8 @@ private slots:
         auto* pacer = rig.form().findChild<FramePacer*>();
         QVERIFY(pacer);
         pacer->setFrameNs(1'000'000'000);   // a refresh far longer than the exchange
+        // The reply follows at once: the request must not run out of time.
         rig.click(QStringLiteral("ADCmdbut(1)"));
-        QTRY_VERIFY(!pacer->holding());
 
         QLineEdit* count0 = rig.find<QLineEdit>(QStringLiteral("ADValTxt(0)"));
         int paints = 0;
