@@ -13,7 +13,8 @@ cd "$(dirname "${BASH_SOURCE[0]}")"
 mode=${1:-run}
 build_dir=${ZOLT_BUILD_DIR:-build}
 
-packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev libgl-dev fonts-dejavu-core fonts-liberation2)
+packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev libgl-dev fonts-dejavu-core fonts-liberation2
+  python3-serial)
 if [ "$mode" = run ]; then
   packages+=(libqt6serialport6 qt6-qpa-plugins)
 fi

@@ -4,6 +4,8 @@
 #include "link/Module1.h"
 #include "link/SerialControl.h"
 #include "widgets/Fonts.h"
+#include "widgets/FrameCacheStyle.h"
+#include "widgets/FramePacer.h"
 #include "widgets/IndexedName.h"
 #include "widgets/Lamp.h"
 #include "widgets/Pictures.h"
@@ -85,6 +87,9 @@ Form1::Form1(Module1& module, SerialControl& comm)
     describeControls();
     setTabOrder();
     wireHandlers();
+    // At "Max Speed" the readings change about a thousand times a second;
+    // the window is painted once per screen refresh.
+    new FramePacer(this);
 }
 
 Form1::~Form1() = default;
@@ -125,6 +130,17 @@ void Form1::buildControls()
         DinTxt[line3]->setAlignment(Qt::AlignCenter);
     }
     DLite[3]->setColour(kDLite3Grey | kDLite3Grey << 8 | kDLite3Grey << 16);
+
+    // The readings' boxes are repainted up to once per screen refresh: their
+    // frames come from pictures drawn once.
+    auto* readingStyle = new FrameCacheStyle;
+    readingStyle->setParent(this);
+    for (QLineEdit* box : ADValTxt)
+        box->setStyle(readingStyle);
+    for (QLineEdit* box : VolValTxt)
+        box->setStyle(readingStyle);
+    for (int line3 = kFirstLine; line3 <= kLastLine; ++line3)
+        DinTxt[line3]->setStyle(readingStyle);
 
     Command7 = placed(button(client, QStringLiteral("D-On")), QStringLiteral("Command7"), kCommand7);
 

@@ -4,9 +4,16 @@
 //
 //   zolt_bench           about two minutes
 //   zolt_bench --quick   a quick look, under half a minute
+//   zolt_bench --profile N
+//                        only N cycles of channels 0-6 and the digital read on
+//                        the zero-time line, for a profiler: under callgrind,
+//                        --zero-before='Form1::Command12_Click*' and
+//                        --dump-before='Form1::Command6_Click*' count exactly
+//                        those cycles (Start to Stop)
 
 #include "app/Form1.h"
 #include "app/ZoltProgram.h"
+#include "bench/PtyLinesControl.h"
 #include "link/QtSerialControl.h"
 #include "platform/PreciseTimers.h"
 #include "sim/EventLoopWait.h"
@@ -62,18 +69,6 @@ long statusKiB(const char* field)
     return -1;
 }
 
-// The QSerialPort control on a pseudo-terminal. A pty has no modem lines, so
-// the module's DSR and CTS are reported asserted as the module's would be;
-// without this the start-up would take the port for one without a module.
-class PtyLinesControl : public QtSerialControl {
-public:
-    using QtSerialControl::QtSerialControl;
-
-protected:
-    bool ctsLine() const override { return true; }
-    bool dsrLine() const override { return true; }
-};
-
 // What a bare 1 ms precise timer really pauses on this machine, with nothing
 // else to do: the part of a cycle that no program code can shorten.
 double platformPauseUs(int rounds)
@@ -126,7 +121,9 @@ struct Program {
         button(QStringLiteral("Command12"))->click();
         runFor(200);
         wire.clearExchanges();
+        const double cpu0 = cpuSeconds();
         runFor(ms);
+        lastCpuSeconds = cpuSeconds() - cpu0;
         button(QStringLiteral("Command6"))->click();
         runUntil([&] { return idle(); }, 2000);
         runFor(20);
@@ -148,6 +145,7 @@ struct Program {
     }
 
     ZoltProgram program;
+    double lastCpuSeconds = 0;   // CPU of the whole process over the last sample()'s counted time
 };
 
 int lineBytes(int top, bool digital)
@@ -171,6 +169,31 @@ int main(int argc, char* argv[])
     const int runMs = quick ? 1000 : 5000;
     const int costMs = quick ? 500 : 2000;
     const int idleMs = quick ? 1000 : 3000;
+
+    if (const qsizetype at = app.arguments().indexOf(QStringLiteral("--profile")); at >= 0) {
+        const long long cycles = app.arguments().value(at + 1).toLongLong();
+        auto sim = std::make_unique<SimSerialControl>(ZoltWire::Timing::ZeroTime);
+        sim->wire().setRecording(false);
+        sim->wire().setExchangeLimit(16);
+        Program p(std::move(sim));
+        p.button(QStringLiteral("ADCmdbut(6)"))->click();
+        runUntil([&] { return p.idle(); }, 2000);
+        p.button(QStringLiteral("Command7"))->click();
+        p.menu("MaxSamp");
+        p.button(QStringLiteral("Command12"))->click();
+        // A slow check, so that the wait adds next to nothing to the cycles.
+        QEventLoop loop;
+        QTimer check;
+        QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+            if (p.program.module().SampCount >= cycles)
+                loop.quit();
+        });
+        check.start(50);
+        loop.exec();
+        p.button(QStringLiteral("Command6"))->click();
+        std::printf("profiled cycles: %lld (channels 0-6, digital read, zero-time line)\n", p.program.module().SampCount);
+        return 0;
+    }
 
     std::printf("ZOLTrc on the simulated 232ZOLT (%s, platform %s)\n\n", quick ? "quick" : "full",
                 qPrintable(QApplication::platformName()));
@@ -213,11 +236,15 @@ int main(int argc, char* argv[])
 
     // --- The program's own cost: no line time, so a cycle is the pause plus
     // whatever the program (and the simulated module) spend.
-    const double platformUs = platformPauseUs(quick ? 500 : 2000);
+    const int bareRounds = quick ? 500 : 2000;
+    const double bareCpu0 = cpuSeconds();
+    const double platformUs = platformPauseUs(bareRounds);
+    const double bareCpuUs = 1e6 * (cpuSeconds() - bareCpu0) / bareRounds;
     std::printf("\nCost per cycle beyond the 1 ms pause, zero-time line, %.1f s a row\n", costMs / 1000.0);
     std::printf("  (a bare 1 ms precise timer pauses %.1f us here: %.1f us of each cycle are the platform's)\n",
                 platformUs, platformUs - kPauseUs);
-    std::printf("  control                top  digital  cycles/s  us/cycle  beyond pause us  beyond platform us\n");
+    std::printf("  (and costs %.1f us of CPU a wake-up: the CPU per cycle beyond that is the program's and the module's)\n", bareCpuUs);
+    std::printf("  control                top  digital  cycles/s  us/cycle  beyond pause us  beyond platform us  CPU us/cycle\n");
     for (const bool pty : {false, true}) {
         std::unique_ptr<PtyModule> module;
         for (const int top : {0, 6}) {
@@ -229,9 +256,7 @@ int main(int argc, char* argv[])
                     module->wire().setRecording(false);
                     wire = &module->wire();
                     const QString device = module->devicePath();
-                    comm = std::make_unique<PtyLinesControl>([device](int port) {
-                        return port == SimSerialControl::kModulePort ? device : QStringLiteral("/nonexistent/ttyZOLT%1").arg(port);
-                    });
+                    comm = std::make_unique<PtyLinesControl>(PtyLinesControl::moduleOn(device));
                 } else {
                     auto sim = std::make_unique<SimSerialControl>(ZoltWire::Timing::ZeroTime);
                     sim->wire().setRecording(false);
@@ -245,8 +270,9 @@ int main(int argc, char* argv[])
                     continue;
                 }
                 const auto [rate, cycleUs] = p.sample(*wire, top, digital, costMs);
-                std::printf("  %-21s  %3d  %-7s  %8.1f  %8.1f  %15.1f  %18.1f\n", pty ? "QSerialPort on a pty" : "simulated",
-                            top, digital ? "on" : "off", rate, cycleUs, cycleUs - kPauseUs, cycleUs - platformUs);
+                const double cpuUs = rate > 0 ? 1e6 * p.lastCpuSeconds / (rate * costMs / 1000.0) : 0.0;
+                std::printf("  %-21s  %3d  %-7s  %8.1f  %8.1f  %15.1f  %18.1f  %12.1f\n", pty ? "QSerialPort on a pty" : "simulated",
+                            top, digital ? "on" : "off", rate, cycleUs, cycleUs - kPauseUs, cycleUs - platformUs, cpuUs);
                 std::fflush(stdout);
             }
         }
@@ -262,9 +288,7 @@ int main(int argc, char* argv[])
     {
         PtyModule module(ZoltWire::Timing::Wire);
         const QString device = module.devicePath();
-        Program p(std::make_unique<PtyLinesControl>([device](int port) {
-            return port == SimSerialControl::kModulePort ? device : QStringLiteral("/nonexistent/ttyZOLT%1").arg(port);
-        }));
+        Program p(std::make_unique<PtyLinesControl>(PtyLinesControl::moduleOn(device)));
         const double share = idleCpuShare(idleMs);
         std::printf("  QSerialPort on a pty   %6.2f %% of one core (port %s; module and program in one process)\n",
                     100 * share, p.program.comm().PortOpen() ? "open" : "CLOSED");

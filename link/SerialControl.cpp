@@ -236,10 +236,16 @@ void SerialControl::deliverNext()
         scheduleDelivery();
         return;
     }
-    const int code = m_pending.front();
-    m_pending.pop_front();
-    // A receive event whose bytes were taken meanwhile would find nothing to read.
-    if (code != kComEvReceive || receiveDue()) {
+    // Every event waiting now, in order, in this one pass of the event loop;
+    // those raised meanwhile wait for the next pass, so a handler that causes
+    // an event each time cannot hold the loop. Each handler returns before
+    // the next event is delivered.
+    for (std::size_t due = m_pending.size(); due > 0 && !m_pending.empty(); --due) {
+        const int code = m_pending.front();
+        m_pending.pop_front();
+        // A receive event whose bytes were taken meanwhile would find nothing to read.
+        if (code == kComEvReceive && !receiveDue())
+            continue;
         m_commEvent = code;
         m_delivering = true;
         emit OnComm();

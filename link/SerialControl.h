@@ -13,9 +13,12 @@
 // one event, OnComm(); implementations (a real port, a test double, a simulated
 // module) supply the device behind it through the protected hooks.
 //
-// Events are queued and delivered from the event loop one at a time, never from
-// inside a call the program makes into the control, so a request made inside an
-// OnComm handler cannot re-enter it. CommEvent() holds the code while OnComm runs.
+// Events are queued and delivered from the event loop, never from inside a call
+// the program makes into the control, so a request made inside an OnComm
+// handler cannot re-enter it. One pass of the loop delivers, in order, every
+// event waiting when it began, each handler returning before the next event;
+// events raised meanwhile go to the next pass. CommEvent() holds the code
+// while OnComm runs.
 //
 // A device that goes away while open closes the port and raises both line
 // events; the control then watches for the same device to come back, every

@@ -43,6 +43,7 @@ void PreciseAlarm::start(qint64 waitUs)
         alarm.it_value.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
         alarm.it_value.tv_nsec = static_cast<long>(ns % 1'000'000'000);
         ::timerfd_settime(m_fd, 0, &alarm, nullptr);
+        m_armed = true;
         return;
     }
 #endif
@@ -53,6 +54,9 @@ void PreciseAlarm::stop()
 {
 #ifdef Q_OS_LINUX
     if (m_fd >= 0) {
+        if (!m_armed)
+            return;
+        m_armed = false;
         itimerspec off{};
         ::timerfd_settime(m_fd, 0, &off, nullptr);
         return;
@@ -67,6 +71,7 @@ void PreciseAlarm::fired()
     unsigned long long expirations = 0;
     if (::read(m_fd, &expirations, sizeof expirations) != sizeof expirations)
         return;   // disarmed or re-armed meanwhile
+    m_armed = false;   // a one-shot alarm is spent once it has fired
 #endif
     emit timeout();
 }

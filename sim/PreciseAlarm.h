@@ -27,6 +27,7 @@ private:
     void fired();
 
     int m_fd = -1;
+    bool m_armed = false;   // disarming an idle alarm would cost a system call
     std::unique_ptr<QSocketNotifier> m_notifier;
     QTimer m_fallback;
 };

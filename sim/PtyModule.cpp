@@ -107,10 +107,18 @@ void PtyModule::closePair()
     m_master = -1;
 }
 
+void PtyModule::pinBaud(int baud)
+{
+    m_baudPinned = true;
+    LineSettings line;
+    line.baud = baud;
+    m_wire.setLine(line);
+}
+
 void PtyModule::followSlaveBaud()
 {
     termios tio{};
-    if (m_slaveHold < 0 || ::tcgetattr(m_slaveHold, &tio) != 0)
+    if (m_baudPinned || m_slaveHold < 0 || ::tcgetattr(m_slaveHold, &tio) != 0)
         return;
     const int baud = baudOf(::cfgetospeed(&tio));
     if (baud == 0 || baud == m_slaveBaud)

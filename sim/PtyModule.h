@@ -26,6 +26,10 @@ public:
     // The slave device the program opens, for example /dev/pts/7.
     QString devicePath() const { return m_slavePath; }
 
+    // Times the line at this baud rate whatever the program sets on the
+    // slave; by default the module follows the slave's setting.
+    void pinBaud(int baud);
+
     ZoltWire& wire() { return m_wire; }
     ZoltModel& model() { return m_wire.model(); }
 
@@ -58,4 +62,5 @@ private:
     qint64 m_dropLeft = 0;
     qint64 m_noiseLeft = 0;
     quint32 m_noiseState = 1;
+    bool m_baudPinned = false;
 };

@@ -2,6 +2,8 @@
 
 #include "link/LineSettings.h"
 
+#include <QMetaObject>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -67,6 +69,17 @@ ZoltWire::Exchange* ZoltWire::exchangeBySerial(quint64 serial)
     if (serial < first || serial > m_lastSerial)
         return nullptr;
     return &m_exchanges[static_cast<std::size_t>(serial - first)];
+}
+
+void ZoltWire::postService()
+{
+    if (m_servicePosted)
+        return;
+    m_servicePosted = true;
+    QMetaObject::invokeMethod(this, [this] {
+        m_servicePosted = false;
+        service();
+    }, Qt::QueuedConnection);
 }
 
 void ZoltWire::service()
@@ -145,6 +158,13 @@ void ZoltWire::schedule()
         due = std::min(due, m_idleDueUs);
     if (due == std::numeric_limits<qint64>::max()) {
         m_timer.stop();
+        return;
+    }
+    // Without line time everything is due at once: the next pass of the event
+    // loop serves it, and no kernel timer is armed for it.
+    if (m_timing == Timing::ZeroTime && due <= nowUs()) {
+        m_timer.stop();
+        postService();
         return;
     }
     m_timer.start(due - nowUs());

@@ -88,6 +88,7 @@ private:
 
     void service();
     void schedule();
+    void postService();
     qint64 byteUs(int bytes) const;
     Exchange* exchangeBySerial(quint64 serial);
 
@@ -97,6 +98,7 @@ private:
     int m_frameBits = 10;
     QElapsedTimer m_clock;
     PreciseAlarm m_timer;
+    bool m_servicePosted = false;   // zero-time: a service call waits in the event loop
 
     std::deque<Outgoing> m_toModule;
     std::deque<Incoming> m_toHost;

@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QMetaObject>
 #include <QPainter>
 
 namespace {
@@ -59,23 +60,19 @@ Lamp::Lamp(QWidget* parent)
         return true;
     }();
     Q_UNUSED(installed);
+    // Every pixel is painted: nothing behind the lamp needs painting first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void Lamp::setColour(Colour colour)
 {
     if (m_painted && m_colour == colour)
         return;
-    // Two table look-ups and shared strings: cheap enough for the sampling
-    // cycle, which repaints lamps up to a thousand times a second.
-    const QString before = meaning();
     m_colour = colour;
     m_painted = true;
-    update();
-    if (meaning() != before) {
-        QAccessibleEvent changed(this, QAccessible::DescriptionChanged);
-        QAccessible::updateAccessibility(&changed);
-        QAccessibleValueChangeEvent value(this, meaning());
-        QAccessible::updateAccessibility(&value);
+    if (!m_checkPosted) {
+        m_checkPosted = true;
+        QMetaObject::invokeMethod(this, &Lamp::repaintIfChanged, Qt::QueuedConnection);
     }
 }
 
@@ -85,6 +82,7 @@ void Lamp::setMeanings(const Meanings& meanings, const QString& unpainted)
     for (const auto& [colour, text] : meanings)
         m_meanings.insert(colour, text);
     m_unpainted = unpainted;
+    m_announced = meaning();
 }
 
 QString Lamp::meaning() const
@@ -100,6 +98,26 @@ QString Lamp::meaning() const
     return toQColor(m_colour).name();
 }
 
+// Decided on the next pass of the event loop: a colour that flips and comes
+// back within one handler (the transfer lamp in every serial event) costs
+// neither a repaint nor a word to assistive technology. The colour and its
+// meaning are readable at once all the same.
+void Lamp::repaintIfChanged()
+{
+    m_checkPosted = false;
+    if (fill() == m_shown)
+        return;
+    update();
+    const QString now = meaning();
+    if (now != m_announced) {
+        m_announced = now;
+        QAccessibleEvent changed(this, QAccessible::DescriptionChanged);
+        QAccessible::updateAccessibility(&changed);
+        QAccessibleValueChangeEvent value(this, now);
+        QAccessible::updateAccessibility(&value);
+    }
+}
+
 QColor Lamp::toQColor(Lamp::Colour colour)
 {
     return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
@@ -112,8 +130,9 @@ QColor Lamp::fill() const
 
 void Lamp::paintEvent(QPaintEvent*)
 {
+    m_shown = fill();
     QPainter painter(this);
-    painter.fillRect(rect(), fill());
+    painter.fillRect(rect(), m_shown);
     painter.setPen(palette().color(QPalette::Dark));
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }

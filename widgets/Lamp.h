@@ -41,8 +41,17 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void repaintIfChanged();
+
     Colour m_colour = 0;
     bool m_painted = false;
     QHash<Colour, QString> m_meanings;
     QString m_unpainted;
+    // What the screen shows. Whether to repaint is decided on the next pass
+    // of the event loop, so a colour that flips and comes back within one
+    // handler (the transfer lamp in every serial event) asks for none.
+    QColor m_shown;
+    bool m_checkPosted = false;
+    // The meaning assistive technology was last told of.
+    QString m_announced;
 };

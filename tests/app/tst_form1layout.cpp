@@ -114,6 +114,24 @@ private slots:
         QCOMPARE(rig.form().Timer1().interval(), 1000);   // until start-up sets 500 ms
     }
 
+    // The readings' boxes draw their panels from cached pictures: the window
+    // looks exactly as with the plain style, readings and all.
+    void readingBoxesLookAsPlainOnes()
+    {
+        ProgramRig rig;
+        rig.start();
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.form()));
+        rig.form().setADValTxt(0, QStringLiteral(" 4095"));
+        rig.form().setVolValTxt(3, QStringLiteral(" 5000"));
+        rig.form().setDinTxt(4, QStringLiteral("1"));
+        const QImage cached = rig.form().grab().toImage();
+        const QList<QLineEdit*> boxes = rig.form().findChildren<QLineEdit*>();
+        QVERIFY(boxes.size() >= 17);
+        for (QLineEdit* box : boxes)
+            box->setStyle(QApplication::style());
+        QCOMPARE(rig.form().grab().toImage(), cached);
+    }
+
     void keyboardOrder()
     {
         ProgramRig rig;

@@ -4,6 +4,7 @@
 #include "tests/app/ProgramRig.h"
 
 #include "ui/DispForm.h"
+#include "widgets/FramePacer.h"
 
 #include <QLabel>
 
@@ -48,6 +49,48 @@ class TestSampling : public QObject {
     Q_OBJECT
 
 private slots:
+    // The window is painted at most once per refresh, but a control read
+    // right after a reply already holds the reply's value, and the held
+    // repaint comes.
+    void readingsShownAtOnceWhilePaintingWaits()
+    {
+        ProgramRig rig;
+        rig.start();
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.form()));
+        auto* pacer = rig.form().findChild<FramePacer*>();
+        QVERIFY(pacer);
+        pacer->setFrameNs(1'000'000'000);   // a refresh far longer than the exchange
+        // The reply follows at once: the request must not run out of time.
+        rig.click(QStringLiteral("ADCmdbut(1)"));
+
+        QLineEdit* count0 = rig.find<QLineEdit>(QStringLiteral("ADValTxt(0)"));
+        int paints = 0;
+        auto* counter = new QObject(count0);
+        struct Filter : QObject {
+            int* n;
+            explicit Filter(int* count) : n(count) {}
+            bool eventFilter(QObject*, QEvent* e) override
+            {
+                if (e->type() == QEvent::Paint)
+                    ++*n;
+                return false;
+            }
+        };
+        auto* filter = new Filter(&paints);
+        filter->setParent(counter);
+        count0->installEventFilter(filter);
+
+        rig.reply(QByteArray("\x01\x23\x0F\xFF", 4));   // channel 1, then channel 0
+        QCOMPARE(rig.text("ADValTxt(1)"), QStringLiteral(" 291"));
+        QCOMPARE(rig.text("ADValTxt(0)"), QStringLiteral(" 4095"));
+        QCOMPARE(rig.text("VolValTxt(0)"), QStringLiteral(" 5000"));
+        QCOMPARE(rig.lamp(QStringLiteral("LiteXfer"))->colour(), kColBlack);
+        QVERIFY(pacer->holding());
+        QCOMPARE(paints, 0);
+        QTRY_VERIFY(paints > 0);
+        QVERIFY(!pacer->holding());
+    }
+
     void cycleWithoutDigitalRead()
     {
         ProgramRig rig;

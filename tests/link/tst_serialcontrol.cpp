@@ -1,5 +1,5 @@
 // The serial control's common rules, on the scripted double: property checks,
-// and events delivered from the event loop one at a time.
+// and events delivered from the event loop, one handler at a time.
 
 #include "tests/support/FakeSerialControl.h"
 
@@ -171,6 +171,42 @@ private slots:
         c.feed("1");
         QTRY_COMPARE(codes.size(), 2);
         QCOMPARE(codes, (QList<int>{SerialControl::kComEvReceive, SerialControl::kComEvSend}));
+        QCOMPARE(maxDepth, 1);
+    }
+
+    // Events waiting together reach the handler in one pass of the event loop,
+    // in the order raised, before anything posted after them; one that a
+    // handler causes waits for a later pass and never runs inside it.
+    void waitingEventsComeInOnePass()
+    {
+        FakeSerialControl c;
+        c.setExistingPorts({1});
+        c.setCommPort(1);
+        c.setPortOpen(true);
+        c.setSThreshold(1);
+        c.setRThreshold(1);
+        constexpr int kMarker = -1;
+        int depth = 0;
+        int maxDepth = 0;
+        QList<int> codes;
+        connect(&c, &SerialControl::OnComm, &c, [&] {
+            ++depth;
+            maxDepth = std::max(maxDepth, depth);
+            codes << c.CommEvent();
+            if (c.CommEvent() == SerialControl::kComEvReceive) {
+                c.setInputLen(0);
+                c.Input();
+                c.setOutput("!0RD");
+            }
+            --depth;
+        });
+        c.setLines(true, false);
+        c.setLines(true, true);
+        c.feed("1");
+        QMetaObject::invokeMethod(&c, [&] { codes << kMarker; }, Qt::QueuedConnection);
+        QTRY_COMPARE(codes.size(), 5);
+        QCOMPARE(codes, (QList<int>{SerialControl::kComEvCTS, SerialControl::kComEvDSR, SerialControl::kComEvReceive,
+                                    kMarker, SerialControl::kComEvSend}));
         QCOMPARE(maxDepth, 1);
     }
 

@@ -1,0 +1,270 @@
+// ZOLTrc beside the programs a user would use instead, on the same simulated
+// module behind a pseudo-terminal, wire-timed at 10 bits a byte: the Python
+// script, the minimal Qt poller and, where it has been built, zoltctl. Each
+// client runs as a process of its own, sampling as fast as it can with a 1 ms
+// pause between cycles; the module runs here. Cycles are counted on the line,
+// from one analog scan command to the next, and the client's CPU time is read
+// from the kernel's per-thread run time. Every figure is the minimum, median
+// and maximum of the repeats. Prints Markdown tables; passes or fails nothing.
+//
+//   zolt_compare           all 12 configurations, 3 repeats, about 8 minutes
+//   zolt_compare --quick   9600 baud only, shorter runs, about a minute and a half
+
+#include "sim/EventLoopWait.h"
+#include "sim/PtyModule.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace {
+
+constexpr double PauseUs = 1000.0;   // the 1 ms every client waits between cycles
+constexpr int Repeats = 3;
+constexpr int RunInMs = 300;         // after the first exchanges, before counting
+constexpr int StartTimeoutMs = 10000;
+constexpr int kBauds[] = {2400, 4800, 9600};
+constexpr int kTops[] = {0, 6};
+
+struct Client {
+    QString name;
+    QString program;
+    // Arguments for device, baud, top channel and digital read.
+    std::function<QStringList(const QString&, int, int, bool)> arguments;
+    QString missing;   // why it cannot run, empty when it can
+};
+
+struct Figures {
+    double cyclesPerSecond = 0;
+    double cpuUsPerCycle = 0;
+};
+
+// Run time of every thread of a process so far, in nanoseconds, from the
+// scheduler's own account (user and system time together).
+std::optional<qint64> cpuNs(qint64 pid)
+{
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    const QStringList ids = tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    if (ids.isEmpty())
+        return std::nullopt;
+    qint64 total = 0;
+    for (const QString& id : ids) {
+        QFile stat(tasks.filePath(id + QStringLiteral("/schedstat")));
+        if (!stat.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        total += stat.readAll().split(' ').value(0).toLongLong();
+    }
+    return total;
+}
+
+QString loadAverage()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("?");
+    const QList<QByteArray> fields = file.readAll().split(' ');
+    return QString::fromLatin1(fields.mid(0, 3).join(' '));
+}
+
+int lineBytes(int top, bool digital)
+{
+    return 5 + 2 * (top + 1) + (digital ? 4 + 1 : 0);
+}
+
+double lineLimit(int baud, int top, bool digital)
+{
+    return 1e6 / (lineBytes(top, digital) * 1e7 / baud + PauseUs);
+}
+
+// One run of one client: start it on a fresh module, let it settle, count for
+// windowMs, stop it.
+std::optional<Figures> measure(const Client& client, int baud, int top, bool digital, int windowMs, QString* why)
+{
+    PtyModule module(ZoltWire::Timing::Wire);
+    if (!module.isOpen()) {
+        *why = module.errorString();
+        return std::nullopt;
+    }
+    module.pinBaud(baud);
+    ZoltWire& wire = module.wire();
+    wire.setRecording(false);
+
+    QProcess process;
+    process.setProgram(client.program);
+    process.setArguments(client.arguments(module.devicePath(), baud, top, digital));
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start();
+    if (!process.waitForStarted(StartTimeoutMs)) {
+        *why = process.errorString();
+        return std::nullopt;
+    }
+    auto stop = [&process] {
+        if (process.state() == QProcess::NotRunning)
+            return;
+        process.terminate();
+        if (!process.waitForFinished(3000)) {
+            process.kill();
+            process.waitForFinished(3000);
+        }
+    };
+    auto failed = [&](const QString& what) {
+        stop();
+        const QString err = QString::fromLocal8Bit(process.readAllStandardError()).trimmed().section(QLatin1Char('\n'), 0, 0);
+        *why = err.isEmpty() ? what : what + QStringLiteral(": ") + err;
+        return std::nullopt;
+    };
+
+    if (!runUntil([&] { return wire.exchanges().size() >= 3 || process.state() == QProcess::NotRunning; },
+                  StartTimeoutMs)
+        || process.state() == QProcess::NotRunning)
+        return failed(QStringLiteral("no sampling"));
+    runFor(RunInMs);
+    wire.clearExchanges();
+    const std::optional<qint64> cpu0 = cpuNs(process.processId());
+    runFor(windowMs);
+    const std::optional<qint64> cpu1 = cpuNs(process.processId());
+    if (!cpu0 || !cpu1 || process.state() == QProcess::NotRunning)
+        return failed(QStringLiteral("stopped while measured"));
+    stop();
+
+    qint64 first = -1;
+    qint64 last = -1;
+    long long scans = 0;
+    for (const ZoltWire::Exchange& ex : wire.exchanges()) {
+        if (ex.command.kind != ZoltModel::Kind::ReadAnalog)
+            continue;
+        if (first < 0)
+            first = ex.writtenUs;
+        last = ex.writtenUs;
+        ++scans;
+    }
+    if (scans < 2) {
+        *why = QStringLiteral("fewer than two cycles");
+        return std::nullopt;
+    }
+    Figures f;
+    f.cyclesPerSecond = 1e6 * static_cast<double>(scans - 1) / static_cast<double>(last - first);
+    const double cycles = f.cyclesPerSecond * windowMs / 1000.0;
+    f.cpuUsPerCycle = static_cast<double>(*cpu1 - *cpu0) / 1e3 / cycles;
+    return f;
+}
+
+struct Spread {
+    double min = 0, median = 0, max = 0;
+};
+
+Spread spreadOf(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return {values.front(), values[values.size() / 2], values.back()};
+}
+
+QString threeOf(const Spread& s, int decimals)
+{
+    return QStringLiteral("%1 / **%2** / %3")
+        .arg(s.min, 0, 'f', decimals)
+        .arg(s.median, 0, 'f', decimals)
+        .arg(s.max, 0, 'f', decimals);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const bool quick = app.arguments().contains(QStringLiteral("--quick"));
+    const int windowMs = quick ? 1000 : 2500;
+    const QString here = QCoreApplication::applicationDirPath();
+
+    std::vector<Client> clients;
+    auto plain = [](const QString& device, int baud, int top, bool digital) {
+        QStringList a{device, QString::number(baud), QString::number(top)};
+        if (digital)
+            a << QStringLiteral("digital");
+        return a;
+    };
+    clients.push_back({QStringLiteral("ZOLTrc"), here + QStringLiteral("/zolt_rc_pty"), plain, {}});
+    clients.push_back({QStringLiteral("Python script"), here + QStringLiteral("/zolt_script.py"), plain, {}});
+    clients.push_back({QStringLiteral("Qt poller"), here + QStringLiteral("/zolt_poller"), plain, {}});
+    clients.push_back({QStringLiteral("zoltctl"), here + QStringLiteral("/../ctl/zoltctl"),
+                       [](const QString& device, int baud, int top, bool digital) {
+                           QStringList a{QStringLiteral("sample"), QStringLiteral("--device"), device,
+                                         QStringLiteral("--baud"), QString::number(baud),
+                                         QStringLiteral("--channels"), QString::number(top),
+                                         QStringLiteral("--interval"), QStringLiteral("max")};
+                           if (digital)
+                               a << QStringLiteral("--digital");
+                           return a;
+                       },
+                       {}});
+    for (Client& c : clients) {
+        if (!QFileInfo(c.program).isExecutable())
+            c.missing = QStringLiteral("not built (%1)").arg(QDir::cleanPath(c.program));
+    }
+
+    std::printf("# Side by side on the pseudo-terminal module (%s)\n\n", quick ? "quick" : "full");
+    std::printf("%d repeats of %.1f s each; figures are min / **median** / max. Load average (1, 5, 15 min) at the start: %s\n\n",
+                Repeats, windowMs / 1000.0, qPrintable(loadAverage()));
+    for (const Client& c : clients) {
+        if (!c.missing.isEmpty())
+            std::printf("- %s skipped: %s\n", qPrintable(c.name), qPrintable(c.missing));
+    }
+    std::printf("\n| baud | channels | digital | client | cycles/s | share of the line's limit | CPU us per cycle | load average |\n");
+    std::printf("|---|---|---|---|---|---|---|---|\n");
+    std::fflush(stdout);
+
+    std::vector<int> bauds(std::begin(kBauds), std::end(kBauds));
+    if (quick)
+        bauds = {9600};
+    for (const int baud : bauds) {
+        for (const int top : kTops) {
+            for (const bool digital : {false, true}) {
+                const double limit = lineLimit(baud, top, digital);
+                std::vector<std::vector<double>> rates(clients.size()), cpus(clients.size());
+                std::vector<QString> problems(clients.size());
+                // Clients take turns within a repeat, so that a burst of load
+                // from elsewhere falls on all of them alike.
+                for (int r = 0; r < Repeats; ++r) {
+                    for (std::size_t i = 0; i < clients.size(); ++i) {
+                        if (!clients[i].missing.isEmpty())
+                            continue;
+                        QString why;
+                        if (const auto f = measure(clients[i], baud, top, digital, windowMs, &why)) {
+                            rates[i].push_back(f->cyclesPerSecond);
+                            cpus[i].push_back(f->cpuUsPerCycle);
+                        } else {
+                            problems[i] = why;
+                        }
+                    }
+                }
+                const QString load = loadAverage().section(QLatin1Char(' '), 0, 0);
+                for (std::size_t i = 0; i < clients.size(); ++i) {
+                    if (!clients[i].missing.isEmpty())
+                        continue;
+                    const QString config = QStringLiteral("| %1 | 0-%2 | %3 | %4 |")
+                                               .arg(baud).arg(top).arg(digital ? "on" : "off", clients[i].name);
+                    if (rates[i].size() < Repeats) {
+                        std::printf("%s failed: %s | | | %s |\n", qPrintable(config), qPrintable(problems[i]), qPrintable(load));
+                        continue;
+                    }
+                    const Spread rate = spreadOf(rates[i]);
+                    const Spread cpu = spreadOf(cpus[i]);
+                    const Spread share{rate.min / limit, rate.median / limit, rate.max / limit};
+                    std::printf("%s %s | %s of %.1f | %s | %s |\n", qPrintable(config), qPrintable(threeOf(rate, 1)),
+                                qPrintable(threeOf(share, 3)), limit, qPrintable(threeOf(cpu, 0)), qPrintable(load));
+                }
+                std::fflush(stdout);
+            }
+        }
+    }
+    std::printf("\nLoad average at the end: %s\n", qPrintable(loadAverage()));
+    return 0;
+}

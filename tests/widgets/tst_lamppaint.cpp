@@ -1,0 +1,126 @@
+// Lamps and the window pacer: values taken at once, painting held to one
+// repaint per refresh, nothing left unpainted.
+
+#include "widgets/FramePacer.h"
+#include "widgets/Lamp.h"
+
+#include <QTest>
+#include <QWidget>
+
+namespace {
+
+// Counts a widget's paint events and what a lamp showed in each.
+class PaintLog : public QObject {
+public:
+    explicit PaintLog(QWidget* widget)
+        : m_widget(widget)
+    {
+        widget->installEventFilter(this);
+    }
+    int paints = 0;
+    QColor lastFill;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_widget && event->type() == QEvent::Paint) {
+            ++paints;
+            if (auto* lamp = qobject_cast<Lamp*>(m_widget))
+                lastFill = lamp->fill();
+        }
+        return false;
+    }
+
+private:
+    QWidget* m_widget;
+};
+
+constexpr Lamp::Colour kBlack = 0;
+constexpr Lamp::Colour kYellow = 0x00FFFF;
+constexpr Lamp::Colour kGreen = 0x00FF00;
+
+// A shown window with one lamp, painted once and idle.
+struct Window {
+    Window()
+    {
+        window.resize(120, 60);
+        lamp = new Lamp(&window);
+        lamp->setGeometry(10, 10, 30, 30);
+        lamp->setColour(kBlack);
+        log = new PaintLog(lamp);
+        window.show();
+        if (!QTest::qWaitForWindowExposed(&window))
+            qFatal("window not exposed");
+        QTRY_VERIFY_WITH_TIMEOUT(log->paints > 0, 5000);
+        QTest::qWait(100);   // the window system may expose it more than once
+    }
+    QWidget window;
+    Lamp* lamp = nullptr;
+    PaintLog* log = nullptr;
+};
+
+} // namespace
+
+class TestLampPaint : public QObject {
+    Q_OBJECT
+
+private slots:
+    void takesItsColourAtOnce()
+    {
+        Lamp lamp;
+        QVERIFY(!lamp.painted());
+        lamp.setColour(kYellow);
+        QVERIFY(lamp.painted());
+        QCOMPARE(lamp.colour(), kYellow);
+        QCOMPARE(lamp.fill(), QColor(255, 255, 0));
+        QVERIFY(lamp.testAttribute(Qt::WA_OpaquePaintEvent));
+    }
+
+    // A colour that flips and comes back before the lamp is next painted
+    // asks for no repaint; one that ends elsewhere is painted as it ends.
+    void repaintedOnlyWhenTheColourEndsElsewhere()
+    {
+        Window w;
+        const int before = w.log->paints;
+        w.lamp->setColour(kYellow);
+        w.lamp->setColour(kBlack);
+        w.lamp->setColour(kYellow);
+        w.lamp->setColour(kBlack);
+        QTest::qWait(50);
+        QCOMPARE(w.log->paints, before);
+
+        w.lamp->setColour(kYellow);
+        w.lamp->setColour(kGreen);
+        QTRY_COMPARE(w.log->paints, before + 1);
+        QCOMPARE(w.log->lastFill, Lamp::toQColor(kGreen));
+    }
+
+    // After a repaint, changes within the same refresh wait for the next
+    // one, where they are painted together with their last values.
+    void windowRepaintsOncePerRefresh()
+    {
+        Window w;
+        auto* pacer = new FramePacer(&w.window);
+        // A long refresh, so that the changes below surely fall within one.
+        pacer->setFrameNs(1'000'000'000);
+        const int before = w.log->paints;
+        w.lamp->setColour(kYellow);   // the first repaint goes through
+        QTRY_COMPARE(w.log->paints, before + 1);
+        QVERIFY(!pacer->holding());
+
+        w.lamp->setColour(kGreen);
+        QTRY_VERIFY(pacer->holding());
+        w.lamp->setColour(kBlack);
+        w.lamp->setColour(kYellow);
+        w.lamp->setColour(kGreen);
+        QCOMPARE(w.lamp->colour(), kGreen);   // the value is there at once
+        QCOMPARE(w.log->paints, before + 1);  // its painting waits
+
+        QTRY_VERIFY(!pacer->holding());
+        QCOMPARE(w.log->paints, before + 2);
+        QCOMPARE(w.log->lastFill, Lamp::toQColor(kGreen));
+    }
+};
+
+QTEST_MAIN(TestLampPaint)
+#include "tst_lamppaint.moc"
