@@ -10,6 +10,7 @@
 #include "link/Module1.h"
 #include "link/Protocol.h"
 #include "tests/support/FakeSerialControl.h"
+#include "tests/support/RecordingViews.h"
 
 #include <QString>
 #include <algorithm>
@@ -18,28 +19,6 @@
 #include <cstdint>
 
 namespace {
-
-// The link writes nothing into windows on this path.
-class NoViews final : public LinkViews, MainPanel, PortChooser, EchoPanel {
-public:
-    MainPanel& mainPanel() override { return *this; }
-    PortChooser& portChooser() override { return *this; }
-    EchoPanel& echoPanel() override { return *this; }
-    void showSettingsModal() override {}
-    bool programEnded() const override { return false; }
-    void paintLite1(Colour) override {}
-    void paintLite3(Colour) override {}
-    void paintDLite(int, Colour) override {}
-    void setDinTxt(int, const QString&) override {}
-    void setADValTxt(int, const QString&) override {}
-    void setVolValTxt(int, const QString&) override {}
-    void setComSelEnabled(int, bool) override {}
-    void describeComSel(int, const QString&, PortProblem) override {}
-    void selectComSel(int) override {}
-    void selectBaudOption(int) override {}
-    void setLabel1(const QByteArray&) override {}
-    void setLabel2(const QString&) override {}
-};
 
 // The value the text stands for, worked out digit by digit on its own terms:
 // leading zeros do not count, and five or more significant digits are above
@@ -64,7 +43,7 @@ int expectedMillivolts(const QString& text)
 void checkSet(int channel, const QString& text)
 {
     FakeSerialControl comm;
-    NoViews views;
+    RecordingViews views;   // the link writes nothing into windows on this path
     Module1 m(comm, views);
     comm.setExistingPorts({2});
     FUZZ_CHECK(comm.setCommPort(2) && comm.setPortOpen(true), "the scripted port did not open");
