@@ -13,6 +13,7 @@
 
 #include "app/Form1.h"
 #include "app/ZoltProgram.h"
+#include "bench/OffscreenWithoutDisplay.h"
 #include "bench/PtyLinesControl.h"
 #include "link/QtSerialControl.h"
 #include "platform/PreciseTimers.h"
@@ -127,21 +128,10 @@ struct Program {
         button(QStringLiteral("Command6"))->click();
         runUntil([&] { return idle(); }, 2000);
         runFor(20);
-        qint64 first = -1;
-        qint64 last = -1;
-        long long scans = 0;
-        for (const ZoltWire::Exchange& ex : wire.exchanges()) {
-            if (ex.command.kind != ZoltModel::Kind::ReadAnalog)
-                continue;
-            if (first < 0)
-                first = ex.writtenUs;
-            last = ex.writtenUs;
-            ++scans;
-        }
-        if (scans < 2)
+        const double perSecond = wire.analogScans().cyclesPerSecond();
+        if (perSecond <= 0)
             return {0.0, 0.0};
-        const double cycleUs = static_cast<double>(last - first) / static_cast<double>(scans - 1);
-        return {1e6 / cycleUs, cycleUs};
+        return {perSecond, 1e6 / perSecond};
     }
 
     ZoltProgram program;
@@ -159,9 +149,7 @@ int main(int argc, char* argv[])
 {
     QElapsedTimer sinceMain;
     sinceMain.start();
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
-        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    offscreenWithoutDisplay();
     QApplication app(argc, argv);
     requestPreciseTimers();   // as ZOLTrc does
     const double appUs = static_cast<double>(sinceMain.nsecsElapsed()) / 1000.0;

@@ -135,23 +135,13 @@ std::optional<Figures> measure(const Client& client, int baud, int top, bool dig
         return failed(QStringLiteral("stopped while measured"));
     stop();
 
-    qint64 first = -1;
-    qint64 last = -1;
-    long long scans = 0;
-    for (const ZoltWire::Exchange& ex : wire.exchanges()) {
-        if (ex.command.kind != ZoltModel::Kind::ReadAnalog)
-            continue;
-        if (first < 0)
-            first = ex.writtenUs;
-        last = ex.writtenUs;
-        ++scans;
-    }
-    if (scans < 2) {
+    const ZoltWire::ScanSpan span = wire.analogScans();
+    if (span.scans < 2) {
         *why = QStringLiteral("fewer than two cycles");
         return std::nullopt;
     }
     Figures f;
-    f.cyclesPerSecond = 1e6 * static_cast<double>(scans - 1) / static_cast<double>(last - first);
+    f.cyclesPerSecond = span.cyclesPerSecond();
     const double cycles = f.cyclesPerSecond * windowMs / 1000.0;
     f.cpuUsPerCycle = static_cast<double>(*cpu1 - *cpu0) / 1e3 / cycles;
     return f;

@@ -6,6 +6,7 @@
 
 #include "app/Form1.h"
 #include "app/ZoltProgram.h"
+#include "bench/OffscreenWithoutDisplay.h"
 #include "bench/PtyLinesControl.h"
 #include "link/Module1.h"
 #include "platform/PreciseTimers.h"
@@ -19,9 +20,7 @@
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
-        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    offscreenWithoutDisplay();
     QApplication app(argc, argv);
     requestPreciseTimers();   // as ZOLTrc does
     const QStringList args = app.arguments();

@@ -9,6 +9,7 @@
 
 #include "app/Form1.h"
 #include "app/ZoltProgram.h"
+#include "bench/OffscreenWithoutDisplay.h"
 #include "link/QtSerialControl.h"
 #include "link/ReplyDeadline.h"
 #include "platform/PreciseTimers.h"
@@ -166,9 +167,7 @@ void printSpread(const char* label, const Spread& s)
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
-        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    offscreenWithoutDisplay();
     QApplication app(argc, argv);
     requestPreciseTimers();   // as ZOLTrc does
     const bool quick = app.arguments().contains(QStringLiteral("--quick"));

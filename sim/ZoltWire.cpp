@@ -169,3 +169,17 @@ void ZoltWire::schedule()
     }
     m_timer.start(due - nowUs());
 }
+
+ZoltWire::ScanSpan ZoltWire::analogScans() const
+{
+    ScanSpan span;
+    for (const Exchange& ex : m_exchanges) {
+        if (ex.command.kind != ZoltModel::Kind::ReadAnalog)
+            continue;
+        if (span.firstUs < 0)
+            span.firstUs = ex.writtenUs;
+        span.lastUs = ex.writtenUs;
+        ++span.scans;
+    }
+    return span;
+}

@@ -60,6 +60,21 @@ public:
 
     // What went over the line, oldest first, at most exchangeLimit() entries.
     const std::deque<Exchange>& exchanges() const { return m_exchanges; }
+
+    // The analog scans among the recorded exchanges: when the first and the
+    // last were written, and how many there were.
+    struct ScanSpan {
+        qint64 firstUs = -1;
+        qint64 lastUs = -1;
+        long long scans = 0;
+        // Scans a second from the first to the last; 0 with fewer than two.
+        double cyclesPerSecond() const
+        {
+            return scans < 2 || lastUs <= firstUs ? 0.0
+                                                   : 1e6 * static_cast<double>(scans - 1) / static_cast<double>(lastUs - firstUs);
+        }
+    };
+    ScanSpan analogScans() const;
     void clearExchanges() { m_exchanges.clear(); }
     void setExchangeLimit(std::size_t limit) { m_exchangeLimit = limit; }
     std::size_t exchangeLimit() const { return m_exchangeLimit; }
