@@ -5,6 +5,7 @@
 
 #include "sim/EventLoopWait.h"
 #include "sim/PtyModule.h"
+#include "tests/support/PtyPair.h"
 
 #include <QDir>
 #include <QFile>
@@ -38,37 +39,7 @@ struct Result {
 };
 
 // A pseudo-terminal with nobody behind it: whatever is sent goes unanswered.
-class SilentPty {
-public:
-    SilentPty()
-    {
-        m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
-            return;
-        char name[128] = {};
-        if (::ptsname_r(m_master, name, sizeof name) == 0)
-            m_slave = QString::fromLocal8Bit(name);
-        ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
-        // Not handed to the program under test, or closing it here would hang nothing up.
-        ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
-    }
-    ~SilentPty() { close(); }
-    SilentPty(const SilentPty&) = delete;
-    SilentPty& operator=(const SilentPty&) = delete;
-
-    bool ok() const { return m_master >= 0 && !m_slave.isEmpty(); }
-    QString slave() const { return m_slave; }
-    void close()
-    {
-        if (m_master >= 0)
-            ::close(m_master);
-        m_master = -1;
-    }
-
-private:
-    int m_master = -1;
-    QString m_slave;
-};
+using SilentPty = PtyPair;
 
 QByteArray fileText(const QString& path)
 {
@@ -461,7 +432,7 @@ void TestZoltCtl::portLostWhileSampling()
     QProcess* process = start({"--device", pty.slave(), "--no-presence-check", "sample", "--interval", "max"});
     QVERIFY(process->waitForStarted());
     runFor(500);   // the port open and the first requests missed
-    pty.close();
+    pty.closeMaster();
     checkFailure(finish(process), kPort, "lost");
 }
 

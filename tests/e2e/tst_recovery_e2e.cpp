@@ -8,6 +8,7 @@
 #include "link/QtSerialControl.h"
 #include "sim/EventLoopWait.h"
 #include "sim/PtyModule.h"
+#include "tests/support/ProcessFigures.h"
 #include "widgets/Lamp.h"
 
 #include <QAction>
@@ -28,26 +29,6 @@ constexpr int kModulePort = 2;
 constexpr int kWaitMs = 10000;
 // Input 2 of the simulated module holds a fixed level.
 const QString kFixedLevel = QStringLiteral(" %1").arg(ZoltModel::kFixedLevelCounts);
-
-long residentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
-
-std::chrono::milliseconds cpuTime()
-{
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    const auto ms = [](const timeval& t) { return t.tv_sec * 1000LL + t.tv_usec / 1000; };
-    return std::chrono::milliseconds(ms(usage.ru_utime) + ms(usage.ru_stime));
-}
 
 // A pseudo-terminal has no modem lines; the module's would be high whenever
 // its device is there. Counts the looks for a lost device.

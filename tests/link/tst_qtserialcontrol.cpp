@@ -5,6 +5,8 @@
 #include "link/BaudOptions.h"
 #include "link/PortNames.h"
 #include "link/QtSerialControl.h"
+#include "tests/support/ProcessFigures.h"
+#include "tests/support/PtyPair.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -27,76 +29,7 @@ namespace {
 
 constexpr int kPort = 3;
 constexpr int kQuietMs = 150;  // long enough for an event that should not come
-constexpr int kWriteMs = 2000;
 
-// One pseudo-terminal pair; the test holds the master end.
-class PtyPair {
-public:
-    PtyPair()
-    {
-        m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
-            return;
-        char name[128] = {};
-        if (::ptsname_r(m_master, name, sizeof name) != 0)
-            return;
-        m_slave = QString::fromLocal8Bit(name);
-        ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
-    }
-    ~PtyPair() { closeMaster(); }
-    PtyPair(const PtyPair&) = delete;
-    PtyPair& operator=(const PtyPair&) = delete;
-
-    bool ok() const { return m_master >= 0 && !m_slave.isEmpty(); }
-    QString slave() const { return m_slave; }
-    int master() const { return m_master; }
-
-    // A full terminal buffer drains as the control reads, from the event
-    // loop, which runs while this waits.
-    void write(const QByteArray& bytes)
-    {
-        qsizetype done = 0;
-        QVERIFY(QTest::qWaitFor([&] {
-            const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
-            if (n > 0)
-                done += n;
-            return done == bytes.size();
-        }, kWriteMs));
-    }
-
-    // What reaches the module side within the time, letting the control's
-    // event loop run meanwhile (the control writes from there).
-    QByteArray read(qsizetype count, int timeoutMs = 2000)
-    {
-        QByteArray got;
-        static_cast<void>(QTest::qWaitFor([&] {
-            char buffer[512];
-            const ssize_t n = ::read(m_master, buffer, sizeof buffer);
-            if (n > 0)
-                got.append(buffer, n);
-            return got.size() >= count;
-        }, timeoutMs));
-        return got;
-    }
-
-    termios lineSettings() const
-    {
-        termios tio {};
-        ::tcgetattr(m_master, &tio);  // the terminal side's settings
-        return tio;
-    }
-
-    void closeMaster()
-    {
-        if (m_master >= 0)
-            ::close(m_master);
-        m_master = -1;
-    }
-
-private:
-    int m_master = -1;
-    QString m_slave;
-};
 
 // Every OnComm with the code it carried and how deeply handlers nested.
 struct EventLog {
@@ -147,14 +80,6 @@ QByteArray allByteValues()
     return bytes;
 }
 
-std::chrono::milliseconds cpuTime()
-{
-    rusage usage {};
-    ::getrusage(RUSAGE_SELF, &usage);
-    const auto ms = [](const timeval& t) { return t.tv_sec * 1000LL + t.tv_usec / 1000; };
-    return std::chrono::milliseconds(ms(usage.ru_utime) + ms(usage.ru_stime));
-}
-
 // The processor time the test spends while its event loop runs idle for a
 // while; it sleeps between events, unlike qWait's time slices.
 std::chrono::milliseconds idleFor(int ms)
@@ -164,19 +89,6 @@ std::chrono::milliseconds idleFor(int ms)
     const auto before = cpuTime();
     loop.exec();
     return cpuTime() - before;
-}
-
-// Resident memory of this process, KiB.
-long residentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
 }
 
 // Counts the looks for a lost device; the looking is the real one.
