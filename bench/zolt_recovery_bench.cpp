@@ -15,6 +15,7 @@
 #include "platform/PreciseTimers.h"
 #include "sim/EventLoopWait.h"
 #include "sim/PtyModule.h"
+#include "tests/support/PluggedProgram.h"
 
 #include <QAction>
 #include <QApplication>
@@ -31,7 +32,6 @@
 
 namespace {
 
-constexpr int kModulePort = 2;
 constexpr int kWaitMs = 10000;
 
 long statusKiB(const char* field)
@@ -55,45 +55,8 @@ QByteArray loadAverage()
     return file.readAll().trimmed();
 }
 
-// A pseudo-terminal has no modem lines; the module's are high while its device is there.
-class ModuleLinesControl : public QtSerialControl {
-public:
-    using QtSerialControl::QtSerialControl;
-
-protected:
-    bool ctsLine() const override { return PortOpen(); }
-    bool dsrLine() const override { return PortOpen(); }
-};
-
 // The program on a port whose device is a link to the module's pseudo-terminal.
-struct Bench {
-    Bench()
-    {
-        link = dir.filePath(QStringLiteral("ttyZOLT"));
-        plugIn();
-        const QString device = link;
-        auto control = std::make_unique<ModuleLinesControl>([device](int port) {
-            return port == kModulePort ? device : QString();
-        });
-        comm = control.get();
-        program = std::make_unique<ZoltProgram>(std::move(control), [] {});
-        program->start();
-    }
-    void plugIn()
-    {
-        module = std::make_unique<PtyModule>(ZoltWire::Timing::Wire);
-        QFile::remove(link);
-        QFile::link(module->devicePath(), link);
-    }
-    void pullOut()
-    {
-        module.reset();
-        QFile::remove(link);
-    }
-    template <typename T>
-    T* find(const QString& name) { return program->form1().findChild<T*>(name); }
-    void click(const QString& name) { find<QPushButton>(name)->click(); }
-    Module1& m() { return program->module(); }
+struct Bench : PluggedProgram {
     bool idle() { return m().RxMode == kRxIdle && comm->InBufferCount() == 0; }
 
     bool startSampling(int top)
@@ -111,12 +74,6 @@ struct Bench {
         click(QStringLiteral("Command6"));
         runUntil([&] { return idle(); }, kWaitMs);
     }
-
-    QTemporaryDir dir;
-    QString link;
-    std::unique_ptr<PtyModule> module;
-    ModuleLinesControl* comm = nullptr;
-    std::unique_ptr<ZoltProgram> program;
 };
 
 struct Spread {

@@ -8,6 +8,7 @@
 #include "link/QtSerialControl.h"
 #include "sim/EventLoopWait.h"
 #include "sim/PtyModule.h"
+#include "tests/support/PluggedProgram.h"
 #include "tests/support/ProcessFigures.h"
 #include "widgets/Lamp.h"
 
@@ -25,67 +26,12 @@
 
 namespace {
 
-constexpr int kModulePort = 2;
 constexpr int kWaitMs = 10000;
 // Input 2 of the simulated module holds a fixed level.
 const QString kFixedLevel = QStringLiteral(" %1").arg(ZoltModel::kFixedLevelCounts);
 
-// A pseudo-terminal has no modem lines; the module's would be high whenever
-// its device is there. Counts the looks for a lost device.
-class ModuleLinesControl : public QtSerialControl {
-public:
-    using QtSerialControl::QtSerialControl;
-    mutable int looks = 0;
-
-protected:
-    bool ctsLine() const override { return PortOpen(); }
-    bool dsrLine() const override { return PortOpen(); }
-    bool devicePresent(int port) const override
-    {
-        ++looks;
-        return QtSerialControl::devicePresent(port);
-    }
-};
-
-struct Rig {
-    Rig()
-    {
-        link = dir.filePath(QStringLiteral("ttyZOLT"));
-        plugIn();
-        const QString device = link;
-        auto control = std::make_unique<ModuleLinesControl>([device](int port) {
-            return port == kModulePort ? device : QString();
-        });
-        comm = control.get();
-        program = std::make_unique<ZoltProgram>(std::move(control), [] {});
-        program->start();
-    }
-
-    // The module's device appears under the link's name.
-    void plugIn()
-    {
-        module = std::make_unique<PtyModule>(ZoltWire::Timing::Wire);
-        QFile::remove(link);
-        QFile::link(module->devicePath(), link);
-    }
-    // It goes away, as an adapter pulled out.
-    void pullOut()
-    {
-        module.reset();
-        QFile::remove(link);
-    }
-
-    template <typename T>
-    T* find(const QString& name)
-    {
-        T* child = program->form1().findChild<T*>(name);
-        if (!child)
-            qFatal("no control %s", qPrintable(name));
-        return child;
-    }
-    void click(const QString& name) { find<QPushButton>(name)->click(); }
+struct Rig : PluggedProgram {
     QString text(const QString& name) { return find<QLineEdit>(name)->text(); }
-    Module1& m() { return program->module(); }
 
     // Channels 0 to 2 at "Max Speed", the first reading in.
     bool startSampling()
@@ -99,11 +45,6 @@ struct Rig {
         return runUntil([&] { return m().SampCount > ticks + 2; }, kWaitMs);
     }
 
-    QTemporaryDir dir;
-    QString link;
-    std::unique_ptr<PtyModule> module;
-    ModuleLinesControl* comm = nullptr;
-    std::unique_ptr<ZoltProgram> program;
 };
 
 } // namespace
