@@ -21,13 +21,17 @@ constexpr int kReturnWaitMs = 5000;         // a look every 500 ms
 // How many commands the program has sent; waits for the next one.
 bool nextWrite(ProgramRig& rig, int& seen, const QByteArray& expected)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (rig.comm->writes().size() <= seen && clock.elapsed() < 3000)
-        QTest::qWait(1);
-    if (rig.comm->writes().size() <= seen)
+    if (!QTest::qWaitFor([&] { return rig.comm->writes().size() > seen; }, 3000))
         return false;
     return rig.comm->writes().at(seen++) == expected;
+}
+
+// Sampling every half second; true once the first cycle's command went out.
+bool startAtHalfSecond(ProgramRig& rig, int& seen)
+{
+    rig.choose(QStringLiteral("Halfsec"));
+    rig.click(QStringLiteral("Command12"));
+    return nextWrite(rig, seen, kReadCh0);
 }
 
 void startSampling(ProgramRig& rig)
@@ -148,10 +152,8 @@ private slots:
     {
         ProgramRig rig;
         rig.start();
-        rig.choose(QStringLiteral("Halfsec"));
         int seen = 0;
-        rig.click(QStringLiteral("Command12"));
-        QVERIFY(nextWrite(rig, seen, kReadCh0));
+        QVERIFY(startAtHalfSecond(rig, seen));
         rig.reply(kReading);
         const long long ticks = rig.m().SampCount;
         rig.reply(QByteArray("\x0F\xFF\x0F", 3));   // in the pause: read by nothing
@@ -196,10 +198,8 @@ private slots:
         QFETCH(bool, midExchange);
         ProgramRig rig;
         rig.start();
-        rig.choose(QStringLiteral("Halfsec"));
         int seen = 0;
-        rig.click(QStringLiteral("Command12"));
-        QVERIFY(nextWrite(rig, seen, kReadCh0));
+        QVERIFY(startAtHalfSecond(rig, seen));
         if (!midExchange)
             rig.reply(kReading);
         const int opens = rig.comm->openCount();

@@ -6,6 +6,21 @@
 #include <QSignalSpy>
 #include <QTest>
 
+namespace {
+
+// Open on COM1, with a send event for every write and a receive event for
+// every byte.
+void openWithEvents(FakeSerialControl& c)
+{
+    c.setExistingPorts({1});
+    QVERIFY(c.setCommPort(1));
+    QVERIFY(c.setPortOpen(true));
+    c.setSThreshold(1);
+    c.setRThreshold(1);
+}
+
+} // namespace
+
 class TestSerialControl : public QObject {
     Q_OBJECT
 
@@ -149,11 +164,7 @@ private slots:
     void handlerIsNotReentered()
     {
         FakeSerialControl c;
-        c.setExistingPorts({1});
-        c.setCommPort(1);
-        c.setPortOpen(true);
-        c.setSThreshold(1);
-        c.setRThreshold(1);
+        openWithEvents(c);
         int depth = 0;
         int maxDepth = 0;
         QList<int> codes;
@@ -180,11 +191,7 @@ private slots:
     void waitingEventsComeInOnePass()
     {
         FakeSerialControl c;
-        c.setExistingPorts({1});
-        c.setCommPort(1);
-        c.setPortOpen(true);
-        c.setSThreshold(1);
-        c.setRThreshold(1);
+        openWithEvents(c);
         constexpr int kMarker = -1;
         int depth = 0;
         int maxDepth = 0;
