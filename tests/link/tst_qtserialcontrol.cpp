@@ -152,136 +152,124 @@ private slots:
     {
         PtyLink<> link;
         QVERIFY(link.pty.ok());
-        auto& pty = link.pty;
-        auto& control = link.control;
-        QVERIFY(control.setPortOpen(true));
-        QVERIFY(control.PortOpen());
-        QVERIFY(control.lastError().isEmpty());
-        QVERIFY(!control.setCommPort(5));  // only while closed
-        QCOMPARE(control.CommPort(), kPort);
+        QVERIFY(link.control.setPortOpen(true));
+        QVERIFY(link.control.PortOpen());
+        QVERIFY(link.control.lastError().isEmpty());
+        QVERIFY(!link.control.setCommPort(5));  // only while closed
+        QCOMPARE(link.control.CommPort(), kPort);
 
-        const termios tio = pty.lineSettings();
+        const termios tio = link.pty.lineSettings();
         QCOMPARE(cfgetospeed(&tio), speed_t(B9600));
         QCOMPARE(tio.c_cflag & CSIZE, tcflag_t(CS8));
         QCOMPARE(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS), tcflag_t(0));
         QCOMPARE(tio.c_lflag & (ICANON | ECHO | ISIG), tcflag_t(0));
         QCOMPARE(tio.c_iflag & (IXON | IXOFF | ICRNL | ISTRIP), tcflag_t(0));
 
-        QVERIFY(control.setPortOpen(false));
-        QVERIFY(!control.PortOpen());
-        QVERIFY(control.setCommPort(5));
+        QVERIFY(link.control.setPortOpen(false));
+        QVERIFY(!link.control.PortOpen());
+        QVERIFY(link.control.setCommPort(5));
     }
 
     void settingsChangedWhileOpenReachTheDevice()
     {
         PtyLink<> link;
         QVERIFY(link.pty.ok());
-        auto& pty = link.pty;
-        auto& control = link.control;
-        QVERIFY(control.setPortOpen(true));
+        QVERIFY(link.control.setPortOpen(true));
 
         // A pseudo-terminal keeps 8 data bits without parity whatever it is
         // asked; baud rate and stop bits are what it shows of the settings.
-        QVERIFY(control.setSettings(QStringLiteral("2400,e,7,2")));
-        QCOMPARE(control.Settings(), QStringLiteral("2400,E,7,2"));
-        termios tio = pty.lineSettings();
+        QVERIFY(link.control.setSettings(QStringLiteral("2400,e,7,2")));
+        QCOMPARE(link.control.Settings(), QStringLiteral("2400,E,7,2"));
+        termios tio = link.pty.lineSettings();
         QCOMPARE(cfgetospeed(&tio), speed_t(B2400));
         QCOMPARE(tio.c_cflag & CSTOPB, tcflag_t(CSTOPB));
 
-        QVERIFY(!control.setSettings(QStringLiteral("fast,N,8,1")));
-        QCOMPARE(control.Settings(), QStringLiteral("2400,E,7,2"));
-        tio = pty.lineSettings();
+        QVERIFY(!link.control.setSettings(QStringLiteral("fast,N,8,1")));
+        QCOMPARE(link.control.Settings(), QStringLiteral("2400,E,7,2"));
+        tio = link.pty.lineSettings();
         QCOMPARE(cfgetospeed(&tio), speed_t(B2400));
         QCOMPARE(tio.c_cflag & CSTOPB, tcflag_t(CSTOPB));
 
-        QVERIFY(control.setSettings(QStringLiteral("4800,N,8,1")));
-        tio = pty.lineSettings();
+        QVERIFY(link.control.setSettings(QStringLiteral("4800,N,8,1")));
+        tio = link.pty.lineSettings();
         QCOMPARE(cfgetospeed(&tio), speed_t(B4800));
         QCOMPARE(tio.c_cflag & CSTOPB, tcflag_t(0));
-        QVERIFY(control.PortOpen());
+        QVERIFY(link.control.PortOpen());
     }
 
     void everyByteValueReachesTheDevice()
     {
         PtyLink<> link;
         QVERIFY(link.pty.ok());
-        auto& pty = link.pty;
-        auto& control = link.control;
-        QVERIFY(control.setPortOpen(true));
+        QVERIFY(link.control.setPortOpen(true));
 
-        control.setOutput(allByteValues());
-        QCOMPARE(pty.read(256), allByteValues());
+        link.control.setOutput(allByteValues());
+        QCOMPARE(link.pty.read(256), allByteValues());
         // Byte by byte, in order, as commands are written.
-        control.setOutput(QByteArray("!0RA\x03", 5));
-        control.setOutput(QByteArray("!0SO\x00", 5));
-        QCOMPARE(pty.read(10), QByteArray("!0RA\x03!0SO\x00", 10));
+        link.control.setOutput(QByteArray("!0RA\x03", 5));
+        link.control.setOutput(QByteArray("!0SO\x00", 5));
+        QCOMPARE(link.pty.read(10), QByteArray("!0RA\x03!0SO\x00", 10));
     }
 
     void everyByteValueComesFromTheDevice()
     {
         PtyLink<> link;
         QVERIFY(link.pty.ok());
-        auto& pty = link.pty;
-        auto& control = link.control;
-        QVERIFY(control.setPortOpen(true));
-        EventLog log(control);
+        QVERIFY(link.control.setPortOpen(true));
+        EventLog log(link.control);
         QByteArray received;
         log.during = [&] {
-            if (control.CommEvent() == SerialControl::kComEvReceive)
-                received += control.Input();
+            if (link.control.CommEvent() == SerialControl::kComEvReceive)
+                received += link.control.Input();
         };
 
-        pty.write(allByteValues());
+        link.pty.write(allByteValues());
         QTRY_COMPARE(received.size(), 256);
         QCOMPARE(received, allByteValues());
-        QCOMPARE(control.InBufferCount(), 0);
+        QCOMPARE(link.control.InBufferCount(), 0);
     }
 
     void inputTakesAtMostInputLen()
     {
         PtyLink<> link;
         QVERIFY(link.pty.ok());
-        auto& pty = link.pty;
-        auto& control = link.control;
-        QVERIFY(control.setPortOpen(true));
+        QVERIFY(link.control.setPortOpen(true));
 
-        pty.write(QByteArray("\x0A\xFF\x01\x02\x7F", 5));
-        QTRY_COMPARE(control.InBufferCount(), 5);
-        control.setInputLen(2);
-        QCOMPARE(control.Input(), QByteArray("\x0A\xFF", 2));
-        QCOMPARE(control.InBufferCount(), 3);
-        QCOMPARE(control.Input(), QByteArray("\x01\x02", 2));
-        QCOMPARE(control.Input(), QByteArray("\x7F", 1));
-        QCOMPARE(control.Input(), QByteArray());
+        link.pty.write(QByteArray("\x0A\xFF\x01\x02\x7F", 5));
+        QTRY_COMPARE(link.control.InBufferCount(), 5);
+        link.control.setInputLen(2);
+        QCOMPARE(link.control.Input(), QByteArray("\x0A\xFF", 2));
+        QCOMPARE(link.control.InBufferCount(), 3);
+        QCOMPARE(link.control.Input(), QByteArray("\x01\x02", 2));
+        QCOMPARE(link.control.Input(), QByteArray("\x7F", 1));
+        QCOMPARE(link.control.Input(), QByteArray());
     }
 
     void receiveEventOnlyAtTheThreshold()
     {
         PtyLink<> link;
         QVERIFY(link.pty.ok());
-        auto& pty = link.pty;
-        auto& control = link.control;
-        control.setRThreshold(2);
-        QVERIFY(control.setPortOpen(true));
-        EventLog log(control);
+        link.control.setRThreshold(2);
+        QVERIFY(link.control.setPortOpen(true));
+        EventLog log(link.control);
         int waitingAtEvent = -1;
-        log.during = [&] { waitingAtEvent = control.InBufferCount(); };
+        log.during = [&] { waitingAtEvent = link.control.InBufferCount(); };
 
-        pty.write(QByteArray("\x12", 1));
-        QTRY_COMPARE(control.InBufferCount(), 1);
+        link.pty.write(QByteArray("\x12", 1));
+        QTRY_COMPARE(link.control.InBufferCount(), 1);
         QTest::qWait(kQuietMs);
         QCOMPARE(log.count(SerialControl::kComEvReceive), 0);
 
-        pty.write(QByteArray("\x34", 1));
+        link.pty.write(QByteArray("\x34", 1));
         QTRY_COMPARE(log.count(SerialControl::kComEvReceive), 1);
         QCOMPARE(waitingAtEvent, 2);
-        QCOMPARE(control.CommEvent(), 0);  // holds the code only while OnComm runs
-        QCOMPARE(control.Input(), QByteArray("\x12\x34", 2));
+        QCOMPARE(link.control.CommEvent(), 0);  // holds the code only while OnComm runs
+        QCOMPARE(link.control.Input(), QByteArray("\x12\x34", 2));
 
         // With a threshold of 0 no receive event is raised at all.
-        control.setRThreshold(0);
-        pty.write(QByteArray("\x56\x78\x9A", 3));
-        QTRY_COMPARE(control.InBufferCount(), 3);
+        link.control.setRThreshold(0);
+        link.pty.write(QByteArray("\x56\x78\x9A", 3));
+        QTRY_COMPARE(link.control.InBufferCount(), 3);
         QTest::qWait(kQuietMs);
         QCOMPARE(log.count(SerialControl::kComEvReceive), 1);
     }
@@ -290,46 +278,42 @@ private slots:
     {
         PtyLink<> link;
         QVERIFY(link.pty.ok());
-        auto& pty = link.pty;
-        auto& control = link.control;
-        control.setSThreshold(0);
-        QVERIFY(control.setPortOpen(true));
-        EventLog log(control);
+        link.control.setSThreshold(0);
+        QVERIFY(link.control.setPortOpen(true));
+        EventLog log(link.control);
         int handled = 0;
         log.during = [&] {
-            control.Input();
+            link.control.Input();
             if (++handled > 1)
                 return;
             // A request made inside the handler, its reply, and events let run
             // meanwhile (as the analog output window's tracking tick does).
-            control.setOutput(QByteArray("!0RD"));
-            pty.write(QByteArray("\x05", 1));
+            link.control.setOutput(QByteArray("!0RD"));
+            link.pty.write(QByteArray("\x05", 1));
             QTest::qWait(100);
         };
 
-        pty.write(QByteArray("\x01", 1));
+        link.pty.write(QByteArray("\x01", 1));
         QTRY_COMPARE(handled, 2);
         QCOMPARE(log.maxDepth, 1);
-        QCOMPARE(pty.read(4), QByteArray("!0RD"));
+        QCOMPARE(link.pty.read(4), QByteArray("!0RD"));
     }
 
     void sendEventAfterTheOutputDrains()
     {
         PtyLink<> link;
         QVERIFY(link.pty.ok());
-        auto& pty = link.pty;
-        auto& control = link.control;
-        QVERIFY(control.setPortOpen(true));
-        EventLog log(control);
+        QVERIFY(link.control.setPortOpen(true));
+        EventLog log(link.control);
 
-        control.setOutput(QByteArray("!0RD"));
+        link.control.setOutput(QByteArray("!0RD"));
         QCOMPARE(log.codes.size(), 0);  // never from inside the call
         QTRY_COMPARE(log.count(SerialControl::kComEvSend), 1);
-        QCOMPARE(pty.read(4), QByteArray("!0RD"));
+        QCOMPARE(link.pty.read(4), QByteArray("!0RD"));
 
-        control.setSThreshold(0);
-        control.setOutput(QByteArray("!0RD"));
-        QCOMPARE(pty.read(4), QByteArray("!0RD"));
+        link.control.setSThreshold(0);
+        link.control.setOutput(QByteArray("!0RD"));
+        QCOMPARE(link.pty.read(4), QByteArray("!0RD"));
         QTest::qWait(kQuietMs);
         QCOMPARE(log.count(SerialControl::kComEvSend), 1);
     }
@@ -377,21 +361,19 @@ private slots:
     {
         PtyLink<> link;
         QVERIFY(link.pty.ok());
-        auto& pty = link.pty;
-        auto& control = link.control;
-        QVERIFY(!control.CTSHolding());  // closed
-        QVERIFY(!control.DSRHolding());
-        QVERIFY(control.setPortOpen(true));
-        EventLog log(control);
+        QVERIFY(!link.control.CTSHolding());  // closed
+        QVERIFY(!link.control.DSRHolding());
+        QVERIFY(link.control.setPortOpen(true));
+        EventLog log(link.control);
 
         // A pseudo-terminal has no modem lines: false, and the port stays usable.
-        QVERIFY(!control.CTSHolding());
-        QVERIFY(!control.DSRHolding());
+        QVERIFY(!link.control.CTSHolding());
+        QVERIFY(!link.control.DSRHolding());
         QTest::qWait(3 * QtSerialControl::kLinePollMs);
-        QVERIFY(control.PortOpen());
+        QVERIFY(link.control.PortOpen());
         QVERIFY(log.codes.isEmpty());
-        control.setOutput(QByteArray("!0RD"));
-        QCOMPARE(pty.read(4), QByteArray("!0RD"));
+        link.control.setOutput(QByteArray("!0RD"));
+        QCOMPARE(link.pty.read(4), QByteArray("!0RD"));
     }
 
     void lineChangesAreEventsWhileOpen()
@@ -427,18 +409,16 @@ private slots:
     {
         PtyLink<> link;
         QVERIFY(link.pty.ok());
-        auto& pty = link.pty;
-        auto& control = link.control;
-        EventLog log(control);
+        EventLog log(link.control);
 
-        control.setOutput(QByteArray("!0RD"));  // never opened
-        QVERIFY(control.setPortOpen(true));
-        QVERIFY(control.setPortOpen(false));
-        control.setOutput(QByteArray("!0SO\x01", 5));  // opened and closed again
-        QCOMPARE(control.Input(), QByteArray());
+        link.control.setOutput(QByteArray("!0RD"));  // never opened
+        QVERIFY(link.control.setPortOpen(true));
+        QVERIFY(link.control.setPortOpen(false));
+        link.control.setOutput(QByteArray("!0SO\x01", 5));  // opened and closed again
+        QCOMPARE(link.control.Input(), QByteArray());
 
-        QVERIFY(control.setPortOpen(true));
-        QCOMPARE(pty.read(1, kQuietMs), QByteArray());
+        QVERIFY(link.control.setPortOpen(true));
+        QCOMPARE(link.pty.read(1, kQuietMs), QByteArray());
         QTest::qWait(kQuietMs);
         QVERIFY(log.codes.isEmpty());
     }
@@ -481,10 +461,8 @@ private slots:
     {
         PtyLink<> link;
         QVERIFY(link.pty.ok());
-        auto& pty = link.pty;
-        auto& control = link.control;
-        control.setRThreshold(2);
-        QVERIFY(control.setPortOpen(true));
+        link.control.setRThreshold(2);
+        QVERIFY(link.control.setPortOpen(true));
         qint64 mostWaiting = 0;
         // Noise the program never reads; the test writes as fast as the
         // terminal takes it, letting the control run whenever it is full.
@@ -493,12 +471,12 @@ private slots:
             qint64 sent = 0;
             QDeadlineTimer deadline(120'000);
             while (sent < total && !deadline.hasExpired()) {
-                const ssize_t n = ::write(pty.master(), chunk.constData(), size_t(std::min<qint64>(chunk.size(), total - sent)));
+                const ssize_t n = ::write(link.pty.master(), chunk.constData(), size_t(std::min<qint64>(chunk.size(), total - sent)));
                 if (n > 0)
                     sent += n;
                 else
                     QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-                mostWaiting = std::max<qint64>(mostWaiting, control.InBufferCount());
+                mostWaiting = std::max<qint64>(mostWaiting, link.control.InBufferCount());
             }
             return sent;
         };
@@ -509,15 +487,15 @@ private slots:
         const long after = residentKiB();
         QVERIFY2(after - before < 1024, qPrintable(QStringLiteral("%1 KiB more resident").arg(after - before)));
         QVERIFY2(mostWaiting <= QtSerialControl::kReadBufferBytes, qPrintable(QString::number(mostWaiting)));
-        QVERIFY(control.InBufferCount() <= QtSerialControl::kReadBufferBytes);
+        QVERIFY(link.control.InBufferCount() <= QtSerialControl::kReadBufferBytes);
 
         // Once the noise stops and what is left is dropped, replies come clean.
-        QVERIFY(control.discardInput() <= QtSerialControl::kReadBufferBytes);
-        QCOMPARE(control.InBufferCount(), 0);
-        pty.write(QByteArray("\x01\x23", 2));
-        QTRY_COMPARE(control.InBufferCount(), 2);
-        QCOMPARE(control.Input(), QByteArray("\x01\x23", 2));
-        QVERIFY(control.PortOpen());
+        QVERIFY(link.control.discardInput() <= QtSerialControl::kReadBufferBytes);
+        QCOMPARE(link.control.InBufferCount(), 0);
+        link.pty.write(QByteArray("\x01\x23", 2));
+        QTRY_COMPARE(link.control.InBufferCount(), 2);
+        QCOMPARE(link.control.Input(), QByteArray("\x01\x23", 2));
+        QVERIFY(link.control.PortOpen());
     }
 
     void lostDeviceReturnsUnderItsName()
@@ -593,25 +571,23 @@ private slots:
         QFETCH(bool, open);
         PtyLink<> link;
         QVERIFY(link.pty.ok());
-        auto& pty = link.pty;
-        auto& control = link.control;
         if (open)
-            QVERIFY(control.setPortOpen(true));
-        QVERIFY(!control.setSettings(QStringLiteral("1234,N,8,1")));
-        QVERIFY2(control.lastError().contains(QStringLiteral("1234")), qPrintable(control.lastError()));
-        QCOMPARE(control.Settings(), QStringLiteral("9600,N,8,1"));
+            QVERIFY(link.control.setPortOpen(true));
+        QVERIFY(!link.control.setSettings(QStringLiteral("1234,N,8,1")));
+        QVERIFY2(link.control.lastError().contains(QStringLiteral("1234")), qPrintable(link.control.lastError()));
+        QCOMPARE(link.control.Settings(), QStringLiteral("9600,N,8,1"));
         if (!open)
-            QVERIFY(control.setPortOpen(true));
-        termios tio = pty.lineSettings();
+            QVERIFY(link.control.setPortOpen(true));
+        termios tio = link.pty.lineSettings();
         QCOMPARE(cfgetospeed(&tio), speed_t(B9600));
 
         // A string that is taken clears the error.
-        QVERIFY(control.setSettings(QStringLiteral("4800,N,8,1")));
-        QVERIFY(control.lastError().isEmpty());
-        tio = pty.lineSettings();
+        QVERIFY(link.control.setSettings(QStringLiteral("4800,N,8,1")));
+        QVERIFY(link.control.lastError().isEmpty());
+        tio = link.pty.lineSettings();
         QCOMPARE(cfgetospeed(&tio), speed_t(B4800));
-        control.setOutput(QByteArray("!0RD"));
-        QCOMPARE(pty.read(4), QByteArray("!0RD"));
+        link.control.setOutput(QByteArray("!0RD"));
+        QCOMPARE(link.pty.read(4), QByteArray("!0RD"));
     }
 };
 
