@@ -77,7 +77,10 @@ private slots:
             QCOMPARE(rig.text(QStringLiteral("ADValTxt(2)")), kFixedLevel);
         }
         const long after = residentKiB();
-        QVERIFY2(after - before < 1024, qPrintable(QStringLiteral("%1 KiB more resident").arg(after - before)));
+        if (kResidentMemoryIsTheProgramsOwn)
+            QVERIFY2(after - before < 1024, qPrintable(QStringLiteral("%1 KiB more resident").arg(after - before)));
+        else
+            qInfo("resident memory not checked under AddressSanitizer (%ld KiB more)", after - before);
         QVERIFY(rig.m().StrayBytes > 0);
         rig.click(QStringLiteral("Command6"));
     }

@@ -485,7 +485,10 @@ private slots:
         QCOMPARE(flood(10 * 1024 * 1024), 10 * 1024 * 1024);
         QTest::qWait(kQuietMs);
         const long after = residentKiB();
-        QVERIFY2(after - before < 1024, qPrintable(QStringLiteral("%1 KiB more resident").arg(after - before)));
+        if (kResidentMemoryIsTheProgramsOwn)
+            QVERIFY2(after - before < 1024, qPrintable(QStringLiteral("%1 KiB more resident").arg(after - before)));
+        else
+            qInfo("resident memory not checked under AddressSanitizer (%ld KiB more)", after - before);
         QVERIFY2(mostWaiting <= QtSerialControl::kReadBufferBytes, qPrintable(QString::number(mostWaiting)));
         QVERIFY(link.control.InBufferCount() <= QtSerialControl::kReadBufferBytes);
 

@@ -19,6 +19,29 @@ void openWithEvents(FakeSerialControl& c)
     c.setRThreshold(1);
 }
 
+// Records the codes the handler sees and how deeply it was entered. On a
+// receive it takes the bytes and sends a command, which raises a send event
+// (delivered later, never inside the handler).
+struct HandlerLog {
+    explicit HandlerLog(FakeSerialControl& c)
+    {
+        QObject::connect(&c, &SerialControl::OnComm, &c, [this, &c] {
+            ++depth;
+            maxDepth = std::max(maxDepth, depth);
+            codes << c.CommEvent();
+            if (c.CommEvent() == SerialControl::kComEvReceive) {
+                c.setInputLen(0);
+                c.Input();
+                c.setOutput("!0RD");
+            }
+            --depth;
+        });
+    }
+    int depth = 0;
+    int maxDepth = 0;
+    QList<int> codes;
+};
+
 } // namespace
 
 class TestSerialControl : public QObject {
@@ -165,24 +188,11 @@ private slots:
     {
         FakeSerialControl c;
         openWithEvents(c);
-        int depth = 0;
-        int maxDepth = 0;
-        QList<int> codes;
-        connect(&c, &SerialControl::OnComm, &c, [&] {
-            ++depth;
-            maxDepth = std::max(maxDepth, depth);
-            codes << c.CommEvent();
-            if (c.CommEvent() == SerialControl::kComEvReceive) {
-                c.setInputLen(0);
-                c.Input();
-                c.setOutput("!0RD");   // raises a send event, delivered later
-            }
-            --depth;
-        });
+        HandlerLog log(c);
         c.feed("1");
-        QTRY_COMPARE(codes.size(), 2);
-        QCOMPARE(codes, (QList<int>{SerialControl::kComEvReceive, SerialControl::kComEvSend}));
-        QCOMPARE(maxDepth, 1);
+        QTRY_COMPARE(log.codes.size(), 2);
+        QCOMPARE(log.codes, (QList<int>{SerialControl::kComEvReceive, SerialControl::kComEvSend}));
+        QCOMPARE(log.maxDepth, 1);
     }
 
     // Events waiting together reach the handler in one pass of the event loop,
@@ -193,28 +203,15 @@ private slots:
         FakeSerialControl c;
         openWithEvents(c);
         constexpr int kMarker = -1;
-        int depth = 0;
-        int maxDepth = 0;
-        QList<int> codes;
-        connect(&c, &SerialControl::OnComm, &c, [&] {
-            ++depth;
-            maxDepth = std::max(maxDepth, depth);
-            codes << c.CommEvent();
-            if (c.CommEvent() == SerialControl::kComEvReceive) {
-                c.setInputLen(0);
-                c.Input();
-                c.setOutput("!0RD");
-            }
-            --depth;
-        });
+        HandlerLog log(c);
         c.setLines(true, false);
         c.setLines(true, true);
         c.feed("1");
-        QMetaObject::invokeMethod(&c, [&] { codes << kMarker; }, Qt::QueuedConnection);
-        QTRY_COMPARE(codes.size(), 5);
-        QCOMPARE(codes, (QList<int>{SerialControl::kComEvCTS, SerialControl::kComEvDSR, SerialControl::kComEvReceive,
+        QMetaObject::invokeMethod(&c, [&] { log.codes << kMarker; }, Qt::QueuedConnection);
+        QTRY_COMPARE(log.codes.size(), 5);
+        QCOMPARE(log.codes, (QList<int>{SerialControl::kComEvCTS, SerialControl::kComEvDSR, SerialControl::kComEvReceive,
                                     kMarker, SerialControl::kComEvSend}));
-        QCOMPARE(maxDepth, 1);
+        QCOMPARE(log.maxDepth, 1);
     }
 
     void lineChangesAndUnplugging()

@@ -18,6 +18,20 @@ inline std::chrono::milliseconds cpuTime()
     return std::chrono::milliseconds(ms(usage.ru_utime) + ms(usage.ru_stime));
 }
 
+// AddressSanitizer keeps freed memory in quarantine and maps shadow memory as
+// it goes, so under it resident memory says nothing about the program's own.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kResidentMemoryIsTheProgramsOwn = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kResidentMemoryIsTheProgramsOwn = false;
+#else
+inline constexpr bool kResidentMemoryIsTheProgramsOwn = true;
+#endif
+#else
+inline constexpr bool kResidentMemoryIsTheProgramsOwn = true;
+#endif
+
 // Resident memory, KiB; -1 where the system does not tell.
 inline long residentKiB()
 {

@@ -13,7 +13,8 @@ namespace {
 class PaintLog : public QObject {
 public:
     explicit PaintLog(QWidget* widget)
-        : m_widget(widget)
+        : QObject(widget)   // goes with the widget it watches
+        , m_widget(widget)
     {
         widget->installEventFilter(this);
     }
