@@ -60,6 +60,17 @@ constexpr std::array kOptionEntrys{
     OptionEntry{"duration", "seconds", "sample: stop after this many seconds.", bit(Command::Sample)},
     OptionEntry{"format", "csv|jsonl", "sample: output format (default csv).", bit(Command::Sample)},
     OptionEntry{"output", "file", "sample: write rows to this file instead of standard output.", bit(Command::Sample)},
+    OptionEntry{kMqttOption, "URL", "sample: publish every scan on an MQTT broker too: mqtt://[USER@]HOST[:PORT]/PREFIX "
+               "or mqtts://... (password from ZOLTCTL_MQTT_PASSWORD or --mqtt-password-file).", bit(Command::Sample)},
+    OptionEntry{kMqttCaFileOption, "file", "sample: the certificate authority for an mqtts:// broker.",
+               bit(Command::Sample)},
+    OptionEntry{kMqttPasswordFileOption, "file", "sample: read the broker password from this file's first line.",
+               bit(Command::Sample)},
+    OptionEntry{kMqttClientIdOption, "id", "sample: the MQTT client id (default: from host name and prefix).",
+               bit(Command::Sample)},
+    OptionEntry{kMqttQosOption, "0|1", "sample: QoS of the scans (default 0).", bit(Command::Sample)},
+    OptionEntry{kMqttControlOption, nullptr, "sample: take commands from PREFIX/set/dac/N and PREFIX/set/dout.",
+               bit(Command::Sample)},
 };
 
 struct NamedPause {
@@ -92,7 +103,8 @@ const char kExitStatuses[] =
     "  3  no such port, port in use, not permitted, or lost while open\n"
     "  4  no module: DSR and CTS not both held\n"
     "  5  a reply never came\n"
-    "  6  the output file cannot be written\n";
+    "  6  the output file cannot be written\n"
+    "  7  the MQTT broker cannot be reached or refuses the connection\n";
 
 ParsedLine failure(const QString& message)
 {
@@ -266,6 +278,9 @@ ParsedLine parseCommandLine(const QStringList& args)
         if (o.output.isEmpty())
             return failure(QStringLiteral("--output needs a file name"));
     }
+
+    if (const auto mqttError = parseMqttOptions(isSet, value, o.mqtt))
+        return failure(*mqttError);
 
     if (o.command == Command::Dac) {
         const auto channel = wholeNumber(positional.at(1));

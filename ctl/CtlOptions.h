@@ -3,6 +3,8 @@
 // zoltctl's command line: the subcommand, the port to use and each
 // subcommand's settings, checked before anything touches a port.
 
+#include "ctl/MqttOptions.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -40,6 +42,7 @@ struct Options {
     int dacChannel = 0;                // dac
     int dacMillivolts = 0;             // dac
     bool doutHigh = false;             // dout
+    MqttOptions mqtt;                  // sample: publish on a broker too
 };
 
 struct ParsedLine {

@@ -11,6 +11,7 @@ enum class ExitStatus : int {
     NoModule = 4,     // the port opened but DSR and CTS are not both held
     NoReply = 5,      // a reply never came within its deadline
     Output = 6,       // the output file cannot be written
+    Broker = 7,       // the MQTT broker cannot be reached or refuses, at the start
 };
 
 inline int code(ExitStatus status) { return static_cast<int>(status); }
