@@ -14,6 +14,7 @@ mode=${1:-run}
 build_dir=${ZOLT_BUILD_DIR:-build}
 
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev libgl-dev fonts-dejavu-core fonts-liberation2
+  libmosquitto-dev mosquitto mosquitto-clients openssl
   python3-serial)
 if [ "$mode" = run ]; then
   packages+=(libqt6serialport6 qt6-qpa-plugins)
