@@ -71,6 +71,7 @@ QByteArray BenchPublisher::metaJson(const BenchMeta& meta)
         {QStringLiteral("digital"), meta.digital ? QStringLiteral("on") : QStringLiteral("off")},
         {QStringLiteral("pause_ms"), meta.pauseMs},
         {QStringLiteral("line_limit_scans_per_s"), std::round(meta.lineLimitScansPerSecond * 10) / 10},
+        {QStringLiteral("control"), meta.control ? QStringLiteral("on") : QStringLiteral("off")},
     };
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }

@@ -6,7 +6,8 @@
 //                  broker's will); "online, N scans dropped" once the queue
 //                  kept while the broker was away had to drop some
 //   PREFIX/meta    retained: version, port, baud, channels, digital lines,
-//                  pause, the line's limit in scans a second
+//                  pause, the line's limit in scans a second, and whether
+//                  the bench takes commands
 // and, when control is enabled, the commands on PREFIX/set/dac/N and
 // PREFIX/set/dout: a valid one goes to the acquisition (which sends it
 // between two scans) and is answered on PREFIX/ack once sent; any other is
@@ -34,6 +35,7 @@ struct BenchMeta {
     bool digital = false;
     int pauseMs = 500;
     double lineLimitScansPerSecond = 0;
+    bool control = false;   // takes commands on PREFIX/set/...
 };
 
 class BenchPublisher : public QObject {
