@@ -6,7 +6,7 @@
 //      the digital lines, with --mqtt at QoS 0 and 1: scans a second written,
 //      messages a second delivered to a subscriber, and zoltctl's processor
 //      time a message (against the same run without --mqtt).
-//   2. A load test: 1, 10 and 50 simulated benches in this process, each its
+//   2. A load test: 1, 10, 50 and 200 simulated benches in this process, each its
 //      own MQTT connection publishing a scan-sized JSON message at the Max
 //      Speed rate, to one broker and one subscriber: messages a second
 //      delivered, messages lost, and the broker's processor time.
@@ -190,7 +190,7 @@ void loadTest(int seconds)
         "\"ch1_count\":1,\"ch1_mv\":1,\"ch2_count\":1234,\"ch2_mv\":1507,\"ch3_count\":0,\"ch3_mv\":0,"
         "\"ch4_count\":0,\"ch4_mv\":0,\"ch5_count\":0,\"ch5_mv\":0,\"ch6_count\":0,\"ch6_mv\":0,"
         "\"din3\":0,\"din4\":0,\"din5\":0}";
-    for (int n : {1, 10, 50}) {
+    for (int n : {1, 10, 50, 200}) {
         Broker broker;
         if (!broker.ok()) {
             std::printf("no broker\n");
