@@ -60,6 +60,8 @@ constexpr std::array kOptionEntrys{
     OptionEntry{"duration", "seconds", "sample: stop after this many seconds.", bit(Command::Sample)},
     OptionEntry{"format", "csv|jsonl", "sample: output format (default csv).", bit(Command::Sample)},
     OptionEntry{"output", "file", "sample: write rows to this file instead of standard output.", bit(Command::Sample)},
+    OptionEntry{"exit-on-loss", nullptr, "sample: end with status 3 when the port is lost, instead of waiting for it.",
+               bit(Command::Sample)},
 };
 
 struct NamedPause {
@@ -201,6 +203,7 @@ ParsedLine parseCommandLine(const QStringList& args)
     o.presenceCheck = !isSet("no-presence-check");
     o.json = isSet("json");
     o.digital = isSet("digital");
+    o.exitOnLoss = isSet("exit-on-loss");
     if (isSet("port") && isSet("device"))
         return failure(QStringLiteral("give --port or --device, not both"));
     if (o.simulate && isSet("device"))

@@ -37,6 +37,7 @@ struct Options {
     double durationS = 0;              // sample: seconds, 0 for no limit
     Format format = Format::Csv;
     QString output;                    // sample: file, empty for standard output
+    bool exitOnLoss = false;           // sample: a lost port ends the run
     int dacChannel = 0;                // dac
     int dacMillivolts = 0;             // dac
     bool doutHigh = false;             // dout
