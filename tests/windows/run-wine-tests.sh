@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Runs the Windows cross build's tests under Wine:
 #   tests/windows/run-wine-tests.sh BUILD_WIN QT_WINDOWS_DIR [ctest arguments]
+# or any command that starts Windows programs, in the same set-up:
+#   tests/windows/run-wine-tests.sh --command QT_WINDOWS_DIR COMMAND [arguments]
 #
 # Wine maps COM1, COM2, ... to the host's /dev/ttyS0, /dev/ttyS1, ..., and on
 # a test machine the first may be the console. So, before any program runs:
@@ -15,10 +17,20 @@
 set -euo pipefail
 
 die() { echo "Windows tests not run: $*" >&2; exit 1; }
-[ $# -ge 2 ] || die "usage: $0 BUILD_WIN QT_WINDOWS_DIR [ctest arguments]"
-build=$(cd "$1" && pwd) || die "no build folder $1"
-qt=$(cd "$2" && pwd) || die "no Qt for Windows in $2"
-shift 2
+command_mode=
+if [ "${1:-}" = --command ]; then
+  command_mode=1
+  shift
+  [ $# -ge 2 ] || die "usage: $0 --command QT_WINDOWS_DIR COMMAND [arguments]"
+  build=$PWD
+  qt=$(cd "$1" && pwd) || die "no Qt for Windows in $1"
+  shift
+else
+  [ $# -ge 2 ] || die "usage: $0 BUILD_WIN QT_WINDOWS_DIR [ctest arguments]"
+  build=$(cd "$1" && pwd) || die "no build folder $1"
+  qt=$(cd "$2" && pwd) || die "no Qt for Windows in $2"
+  shift 2
+fi
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 export ZOLT_WINE=/usr/lib/wine/wine64
@@ -39,6 +51,10 @@ if [ "${ZOLT_WINE_NAMESPACE:-}" != 1 ]; then
   [ "$(id -u)" -eq 0 ] || as_root=(--map-root-user)
   unshare "${as_root[@]}" --mount --propagation private true 2>/dev/null \
     || die "cannot make a mount namespace (unshare --mount failed; it needs root or unprivileged user namespaces)"
+  if [ -n "$command_mode" ]; then
+    ZOLT_WINE_NAMESPACE=1 exec unshare "${as_root[@]}" --mount --propagation private \
+      "$0" --command "$qt" "$@"
+  fi
   ZOLT_WINE_NAMESPACE=1 exec unshare "${as_root[@]}" --mount --propagation private \
     "$0" "$build" "$qt" "$@"
 fi
@@ -78,6 +94,7 @@ export WINEDEBUG=-all
 # No Mono or Gecko installer dialogs: nothing here needs them.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
+# Only a command given here may bring its own display (a virtual one).
 unset DISPLAY WAYLAND_DISPLAY
 server=/usr/lib/wine/wineserver64
 [ -x "$server" ] || server=$(command -v wineserver || true)
@@ -107,4 +124,8 @@ cp /usr/share/fonts/truetype/liberation2/LiberationSans-*.ttf "$qt/lib/fonts/" \
 export ZOLT_WINE_SAFE=1
 
 cd "$build"
-ctest --output-on-failure --no-tests=error "$@"
+if [ -n "$command_mode" ]; then
+  "$@"
+else
+  ctest --output-on-failure --no-tests=error "$@"
+fi
