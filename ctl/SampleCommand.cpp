@@ -21,6 +21,7 @@ const QString kCount = QStringLiteral("count");
 const QString kDuration = QStringLiteral("duration");
 const QString kFormat = QStringLiteral("format");
 const QString kOutput = QStringLiteral("output");
+const QString kExitOnLoss = QStringLiteral("exit-on-loss");
 
 } // namespace
 
@@ -40,6 +41,8 @@ SampleCommand::SampleCommand()
     addOption(QCommandLineOption(kFormat, QStringLiteral("Output format (default csv)."), QStringLiteral("csv|jsonl")));
     addOption(QCommandLineOption(kOutput, QStringLiteral("Write rows to this file instead of standard output."),
                                  QStringLiteral("file")));
+    addOption(QCommandLineOption(kExitOnLoss, QStringLiteral("End with status 3 when the port is lost, instead of "
+                                                             "waiting for it to return.")));
 }
 
 QString SampleCommand::takeOwn(const QCommandLineParser& parser, const QStringList&)
@@ -87,6 +90,7 @@ QString SampleCommand::takeOwn(const QCommandLineParser& parser, const QStringLi
         if (o.output.isEmpty())
             return QStringLiteral("--output needs a file name");
     }
+    o.exitOnLoss = parser.isSet(kExitOnLoss);
     return {};
 }
 

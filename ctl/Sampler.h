@@ -1,13 +1,15 @@
 #pragma once
 
-// Continuous sampling, the cycle of ZOLTrc's main window without the window:
-// one analog scan, then one digital read if asked for, then the pause, then
-// the next cycle. Each complete cycle is one row, written and flushed at once.
-// A reply that never comes costs its row and the cycle goes on.
+// zoltctl's sample: the rows of the acquisition cycle's scans, each written
+// and flushed at once, and a progress line. The cycle itself (the pause, the
+// replies, a missed reply, a lost port and its return, the count and duration
+// limits) is the acquisition core's; a lost port ends the run only when
+// --exit-on-loss asks for it.
 
 #include "ctl/CtlOptions.h"
 #include "ctl/ExitStatus.h"
 #include "ctl/RowFormat.h"
+#include "link/Acquisition.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -37,26 +39,17 @@ public:
     long long rows() const { return m_rows; }
 
 private:
-    enum class Stage { Pause, Analog, Digital };
-
-    void startCycle();
-    void onReplied();
-    void onMissed();
+    void onScan(const acquisition::Scan& scan);
     void onLost();
-    void writeRow();
     bool writeOut(const char* data, std::size_t size);
     void finish(ExitStatus status, const QString& message = {});
     void showProgress(bool last);
 
-    CtlLink& m_link;
     const Options m_options;
     std::FILE* m_out;
     std::FILE* m_progress;
     RowFormat m_format;
-    Reading m_reading;
-    Stage m_stage = Stage::Pause;
-    QTimer m_pause;
-    QTimer m_duration;
+    acquisition::Acquisition m_acquisition;
     QTimer m_progressTick;
     QElapsedTimer m_clock;
     QEventLoop m_loop;
