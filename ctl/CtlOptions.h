@@ -2,6 +2,7 @@
 
 // The settings of zoltctl's sample, as its command reads them.
 
+#include "ctl/MqttOptions.h"
 #include "link/Acquisition.h"
 
 #include <QString>
@@ -29,6 +30,7 @@ struct Options {
     int dacChannel = 0;                // dac
     int dacMillivolts = 0;             // dac
     bool doutHigh = false;             // dout
+    MqttOptions mqtt;                  // sample: publish on a broker too
 };
 
 // "max", "0.5s", "1s", "10s" or whole milliseconds.
