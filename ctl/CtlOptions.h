@@ -2,6 +2,7 @@
 
 // The settings of zoltctl's sample, as its command reads them.
 
+#include "ctl/MqttOptions.h"
 #include "link/Acquisition.h"
 
 #include <QString>
@@ -26,6 +27,7 @@ struct Options {
     Format format = Format::Csv;
     QString output;                    // file, empty for standard output
     bool exitOnLoss = false;           // a lost port ends the run
+    MqttOptions mqtt;                  // publish on a broker too
 };
 
 // "max", "0.5s", "1s", "10s" or whole milliseconds.
