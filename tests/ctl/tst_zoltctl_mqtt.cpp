@@ -4,6 +4,7 @@
 // away and returns, passwords, TLS, and commands to the simulated module.
 
 #include "tests/support/MosquittoBroker.h"
+#include "tests/support/ProgramRun.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,11 +25,7 @@ namespace {
 constexpr int kRunMs = 60000;
 constexpr int kBrokerStatus = 7;
 
-struct Result {
-    int status = -1;
-    bool crashed = false;
-    QByteArray err;
-};
+using Result = ProgramResult;
 
 QList<QByteArray> fileLines(const QString& path)
 {
@@ -95,39 +92,21 @@ void TestZoltCtlMqtt::init()
 
 QProcess* TestZoltCtlMqtt::start(const QStringList& args, const QProcessEnvironment& extra)
 {
-    auto* process = new QProcess(this);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env = extra;
     env.insert(QStringLiteral("ZOLTCTL_DEVICE_DIR"), m_dir->filePath(QStringLiteral("com")));
-    env.remove(QStringLiteral("ZOLTCTL_MQTT_PASSWORD"));
-    for (const QString& key : extra.keys())
-        env.insert(key, extra.value(key));
-    process->setProcessEnvironment(env);
-    process->start(QStringLiteral(ZOLTCTL_EXE), args);
-    return process;
+    return startProgram(this, QStringLiteral(ZOLTCTL_EXE), args,
+                        environmentWith(env, {QStringLiteral("ZOLTCTL_MQTT_PASSWORD")}));
 }
 
 Result TestZoltCtlMqtt::finish(QProcess* process, int timeoutMs)
 {
-    const bool ended = QTest::qWaitFor([process] { return process->state() == QProcess::NotRunning; }, timeoutMs);
-    if (!ended) {
-        process->kill();
-        process->waitForFinished(1000);
-    }
-    Result r;
-    r.crashed = !ended || process->exitStatus() != QProcess::NormalExit;
-    r.status = process->exitCode();
-    r.err = process->readAllStandardError();
-    process->deleteLater();
-    return r;
+    return finishProgram(process, timeoutMs);
 }
 
 void TestZoltCtlMqtt::checkBrokerFailure(const Result& r, const QString& says)
 {
-    QVERIFY(!r.crashed);
-    QCOMPARE(r.status, kBrokerStatus);
-    QVERIFY2(r.err.startsWith("zoltctl: "), r.err.constData());
-    QCOMPARE(r.err.count('\n'), 1);
-    QVERIFY2(QString::fromLocal8Bit(r.err).contains(says), r.err.constData());
+    const QString mismatch = failureMismatch(r, "zoltctl", kBrokerStatus, says);
+    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
 }
 
 void TestZoltCtlMqtt::scansArriveAsTheRowsWritten()
