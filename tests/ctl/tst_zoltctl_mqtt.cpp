@@ -3,6 +3,8 @@
 // lab's other clients: scans equal to the rows, the will, a broker that goes
 // away and returns, passwords, TLS, and commands to the simulated module.
 
+#include "ctl/RemoteBench.h"
+#include "ctl/RowFormat.h"
 #include "tests/support/MosquittoBroker.h"
 #include "tests/support/ProgramRun.h"
 
@@ -70,6 +72,7 @@ private slots:
     void passwordsFromFileAndEnvironment();
     void tlsWithTheLabsAuthority();
     void commandsReachTheModuleOrAreRefused();
+    void aWatcherSeesTheBenchAsItIs();
 
 private:
     QProcess* start(const QStringList& args, const QProcessEnvironment& extra = {});
@@ -305,6 +308,52 @@ void TestZoltCtlMqtt::commandsReachTheModuleOrAreRefused()
 
     ::kill(static_cast<pid_t>(p->processId()), SIGTERM);
     QCOMPARE(finish(p).status, 0);
+}
+
+// What another program (ZOLT Scope, say) reads back from the broker: each
+// scan exactly as its row, the bench's meta and status, and answers to the
+// commands it sends.
+void TestZoltCtlMqtt::aWatcherSeesTheBenchAsItIs()
+{
+    Broker broker;
+    QVERIFY(broker.ok());
+    mqtt::ClientSettings s;
+    s.endpoint = *mqtt::parseUrl(broker.url(QStringLiteral("lab/t7"))).endpoint;
+    s.clientId = QStringLiteral("watcher-t7");
+    mqtt::Client client(s);
+    QVERIFY2(client.openAndWait(5000), qPrintable(client.error()));
+    zoltctl::RemoteBench bench(client, QStringLiteral("lab/t7"));
+    QList<acquisition::Scan> scans;
+    QStringList acks;
+    connect(&bench, &zoltctl::RemoteBench::scanned, this, [&](const acquisition::Scan& scan) { scans += scan; });
+    connect(&bench, &zoltctl::RemoteBench::acknowledged, this, [&](const QString& what) { acks += what; });
+    Watcher ready(broker, QStringLiteral("lab/t7/#"));
+    QVERIFY(ready.ready(QStringLiteral("lab/t7/probe")));
+
+    const QString out = m_dir->filePath(QStringLiteral("watched.jsonl"));
+    QProcess* p = start({"--simulate", "sample", "--interval", "20", "--digital", "--count", "60", "--format", "jsonl",
+                         "--output", out, "--mqtt", broker.url(QStringLiteral("lab/t7")), "--mqtt-control"});
+    QTRY_VERIFY_WITH_TIMEOUT(bench.takesCommands() && bench.status() == QLatin1String("online"), 10000);
+    QCOMPARE(bench.meta()->topChannel, 6);
+    QVERIFY(bench.meta()->digital);
+    QCOMPARE(bench.meta()->pauseMs, 20);
+    bench.setDigitalOutput(true);
+    QCOMPARE(finish(p).status, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(scans.size(), 60, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(bench.status(), QStringLiteral("offline"), 5000);
+    QCOMPARE(acks, QStringList{QStringLiteral("set/dout on")});
+    QCOMPARE(bench.badScans(), 0);
+
+    const QList<QByteArray> rows = fileLines(out);
+    QCOMPARE(rows.size(), 60);
+    zoltctl::RowFormat format(zoltctl::Format::Jsonl, 6, true);
+    for (int i = 0; i < 60; ++i) {
+        QCOMPARE(scans[i].seq, i + 1);
+        const std::string_view row = format.row(scans[i]);
+        QCOMPARE(QByteArray(row.data(), qsizetype(row.size())).trimmed(), rows[i]);
+    }
+    // The output switched on shows on line 3 in the scans after the answer.
+    QCOMPARE(scans.last().lines[0], 1);
 }
 
 QTEST_GUILESS_MAIN(TestZoltCtlMqtt)
