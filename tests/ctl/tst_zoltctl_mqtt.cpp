@@ -7,6 +7,7 @@
 #include "ctl/RowFormat.h"
 #include "tests/support/MosquittoBroker.h"
 #include "tests/support/ProgramRun.h"
+#include "tests/support/Wait.h"
 
 #include <QDir>
 #include <QFile>
@@ -179,9 +180,9 @@ void TestZoltCtlMqtt::brokerAwayAndBackMidRun()
     QTRY_VERIFY_WITH_TIMEOUT(watcher.payloads("lab/t3/scan").size() > 20, 10000);
     broker.stop();
     const qsizetype rowsAtStop = fileLines(out).size();
-    QTest::qWait(3000);
-    // Sampling went on while the broker was away.
-    QVERIFY2(fileLines(out).size() > rowsAtStop + 50, qPrintable(QString::number(fileLines(out).size())));
+    // Sampling goes on while the broker is away.
+    QVERIFY2(testwait::until([&] { return fileLines(out).size() > rowsAtStop + 50; }, 5000),
+             qPrintable(QString::number(fileLines(out).size())));
     QVERIFY(broker.start());
     const Result r = finish(p);
     QCOMPARE(r.status, 0);
@@ -300,7 +301,9 @@ void TestZoltCtlMqtt::commandsReachTheModuleOrAreRefused()
     QVERIFY(broker.publish(QStringLiteral("lab/t6/set/dout"), "on"));
     QTRY_COMPARE_WITH_TIMEOUT(watcher.payloads("lab/t6/ack").size(), 2, 5000);
     QCOMPARE(watcher.payloads("lab/t6/ack").last(), QByteArray("set/dout on"));
-    QTest::qWait(300);
+    // Two scans more: at least one taken after every command above.
+    const qsizetype scansAtAck = watcher.payloads("lab/t6/scan").size();
+    QVERIFY(testwait::until([&] { return watcher.payloads("lab/t6/scan").size() >= scansAtAck + 2; }, 5000));
     QVERIFY(std::abs(mv(5) - 1500) <= 30);
     QCOMPARE(mv(3), before3);
     QCOMPARE(mv(4), before4);
