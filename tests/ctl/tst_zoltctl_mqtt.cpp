@@ -5,6 +5,7 @@
 
 #include "ctl/RemoteBench.h"
 #include "ctl/RowFormat.h"
+#include "sim/PtyModule.h"
 #include "tests/support/MosquittoBroker.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/Wait.h"
@@ -74,6 +75,7 @@ private slots:
     void tlsWithTheLabsAuthority();
     void commandsReachTheModuleOrAreRefused();
     void aWatcherSeesTheBenchAsItIs();
+    void statusFollowsTheModulesPort();
 
 private:
     QProcess* start(const QStringList& args, const QProcessEnvironment& extra = {});
@@ -357,6 +359,33 @@ void TestZoltCtlMqtt::aWatcherSeesTheBenchAsItIs()
     }
     // The output switched on shows on line 3 in the scans after the answer.
     QCOMPARE(scans.last().lines[0], 1);
+}
+
+void TestZoltCtlMqtt::statusFollowsTheModulesPort()
+{
+    Broker broker;
+    QVERIFY(broker.ok());
+    Watcher watcher(broker, QStringLiteral("lab/t8/#"));
+    QVERIFY(watcher.ready(QStringLiteral("lab/t8/probe")));
+    // COM2 is a link to the module's pseudo-terminal, as an adapter's name
+    // stays the same when it is plugged in again.
+    const QString com2 = m_dir->filePath(QStringLiteral("com/COM2"));
+    auto module = std::make_unique<PtyModule>(ZoltWire::Timing::Wire);
+    QVERIFY2(module->isOpen(), qPrintable(module->errorString()));
+    QVERIFY(QFile::link(module->devicePath(), com2));
+    QProcess* p = start({"--port", "COM2", "--no-presence-check", "sample", "--interval", "max", "--channels", "0",
+                         "--duration", "8", "--output", m_dir->filePath(QStringLiteral("port.csv")), "--mqtt",
+                         broker.url(QStringLiteral("lab/t8"))});
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.payloads("lab/t8/scan").size() > 10, 10000);
+    module.reset();   // pulled out: the device and its name go
+    QVERIFY(QFile::remove(com2));
+    QTRY_COMPARE_WITH_TIMEOUT(broker.retained(QStringLiteral("lab/t8/status")), QByteArray("waiting for device"), 5000);
+    module = std::make_unique<PtyModule>(ZoltWire::Timing::Wire);
+    QVERIFY(QFile::link(module->devicePath(), com2));
+    QTRY_COMPARE_WITH_TIMEOUT(broker.retained(QStringLiteral("lab/t8/status")), QByteArray("online"), 10000);
+    QCOMPARE(finish(p).status, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.payloads("lab/t8/status"),
+                              (QList<QByteArray>{"online", "waiting for device", "online", "offline"}), 5000);
 }
 
 QTEST_GUILESS_MAIN(TestZoltCtlMqtt)
