@@ -13,10 +13,11 @@ cd "$(dirname "${BASH_SOURCE[0]}")"
 mode=${1:-run}
 build_dir=${ZOLT_BUILD_DIR:-build}
 
+# libqcustomplot-dev: the chart of ZOLT Scope (zoltscope).
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev libgl-dev fonts-dejavu-core fonts-liberation2
-  python3-serial)
+  python3-serial libqcustomplot-dev)
 if [ "$mode" = run ]; then
-  packages+=(libqt6serialport6 qt6-qpa-plugins)
+  packages+=(libqt6serialport6 qt6-qpa-plugins libqcustomplot2.1-qt6)
 fi
 
 # ------------------------------------------------------------------ proof

@@ -5,6 +5,7 @@
 
 #include "scope/Reduce.h"
 #include "scope/ScanStore.h"
+#include "tests/scope/RandomScans.h"
 
 #include <QTest>
 #include <algorithm>
@@ -16,28 +17,7 @@ using scope::kSeries;
 using scope::Reduction;
 using scope::ScanStore;
 
-namespace {
-
-acquisition::Scan makeScan(long long seq, qint64 ns, std::mt19937& rng, int top, bool digital)
-{
-    acquisition::Scan s;
-    s.seq = seq;
-    s.elapsedNs = ns;
-    s.wall = std::chrono::system_clock::time_point(std::chrono::milliseconds(1'765'000'000'000LL)) +
-             std::chrono::nanoseconds(ns);
-    s.topChannel = top;
-    std::uniform_int_distribution<int> count(0, 4095);
-    for (int ch = 0; ch <= top; ++ch) {
-        s.counts[ch] = count(rng);
-        s.millivolts[ch] = protocol::countToMillivolts(s.counts[ch]);
-    }
-    s.digital = digital;
-    for (int l = 0; digital && l < acquisition::kDigitalLines; ++l)
-        s.lines[l] = static_cast<int>(rng() & 1u);
-    return s;
-}
-
-} // namespace
+using scopetest::randomScan;
 
 class TstScanStore : public QObject {
     Q_OBJECT
@@ -58,7 +38,7 @@ void TstScanStore::scansComeBackAsTheyWentInAcrossBlocks()
     for (long long i = 0; i < n; ++i) {
         // The channels read and the digital lines change during the run.
         const int top = static_cast<int>(i / 5000 % 7);
-        given.push_back(makeScan(i + 1, i * 26'000'000LL + (i % 3), rng, top, i % 3 != 0));
+        given.push_back(randomScan(i + 1, i * 26'000'000LL + (i % 3), rng, top, i % 3 != 0));
         store.append(given.back());
     }
     QCOMPARE(store.size(), n);
@@ -98,7 +78,7 @@ void TstScanStore::pastTheBoundTheOldestGoWholeAndTheRestStay()
     std::vector<acquisition::Scan> given;
     const long long n = 3 * ScanStore::kBlockScans + 500;
     for (long long i = 0; i < n; ++i) {
-        given.push_back(makeScan(i + 1, i * 1'000'000LL, rng, 6, true));
+        given.push_back(randomScan(i + 1, i * 1'000'000LL, rng, 6, true));
         store.append(given.back());
         QVERIFY(store.size() <= bound);
         QVERIFY(store.bytesHeld() <= static_cast<std::size_t>(bound / ScanStore::kBlockScans) * sizeof(ScanStore::Block));
@@ -132,7 +112,7 @@ void TstScanStore::reductionKeepsEveryColumnsMinimumAndMaximum()
             // Irregular steps, and now and then a long gap (a port away).
             t += (rng() % 500 == 0) ? 5'000'000'000LL : step(rng);
             times.push_back(t);
-            store.append(makeScan(i + 1, t, rng, static_cast<int>(rng() % 7), rng() % 4 != 0));
+            store.append(randomScan(i + 1, t, rng, static_cast<int>(rng() % 7), rng() % 4 != 0));
         }
         const int columns = 1 + static_cast<int>(rng() % 1500);
         // A view that may start before the run and end after it.
@@ -201,7 +181,7 @@ void TstScanStore::reductionReachesPastBothEdgesAndSkipsWhatWasNotSampled()
     std::mt19937 rng(3);
     ScanStore store;
     for (int i = 0; i < 100; ++i)
-        store.append(makeScan(i + 1, i * 1'000'000'000LL, rng, i < 50 ? 2 : 6, i >= 50));
+        store.append(randomScan(i + 1, i * 1'000'000'000LL, rng, i < 50 ? 2 : 6, i >= 50));
     std::array<bool, kSeries> all{};
     all.fill(true);
     Reduction r;
