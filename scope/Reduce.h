@@ -36,9 +36,8 @@ struct Reduction {
     long long scansInView = 0;
     long long firstInView = 0;   // index of the first scan inside the stretch
 
-    // Working space kept from one pass to the next.
-    std::vector<int> column;
-    std::vector<double> key;
+    // Working space kept from one pass to the next: where each column starts.
+    std::vector<long long> bounds;
 };
 
 // The stretch from fromNs to toNs (times since the start) drawn over columns

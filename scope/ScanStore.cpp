@@ -49,6 +49,27 @@ void ScanStore::append(const acquisition::Scan& s)
     }
     b.lines[k] = bits;
     b.flags[k] = static_cast<std::uint8_t>(top | (s.digital ? 0x08 : 0));
+    const auto within = static_cast<std::uint8_t>(k % kGroupScans);
+    for (int series = 0; series < kSeries; ++series) {
+        Group& g = b.groups[static_cast<std::size_t>(series)][static_cast<std::size_t>(k / kGroupScans)];
+        if (within == 0)
+            g = Group{0, 0, 0, 0, 0, 0};
+        const bool has = series < kAnalogSeries ? series <= top : s.digital;
+        if (!has)
+            continue;
+        const std::uint16_t v = series < kAnalogSeries ? b.millivolts[series][k]
+                                                      : static_cast<std::uint16_t>((bits >> (series - kAnalogSeries)) & 1);
+        if (g.n == 0 || v < g.min) {
+            g.min = v;
+            g.minAt = within;
+        }
+        if (g.n == 0 || v > g.max) {
+            g.max = v;
+            g.maxAt = within;
+        }
+        g.sum += v;
+        ++g.n;
+    }
     ++m_size;
 }
 

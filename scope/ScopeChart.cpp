@@ -72,7 +72,7 @@ ScopeChart::ScopeChart(const ScanStore& store, QWidget* parent)
     for (int s = 0; s < kSeries; ++s) {
         QCPGraph* g = s < kAnalogSeries ? addGraph(xAxis, yAxis) : addGraph(dx, dy);
         g->setName(seriesName(s));
-        g->setPen(QPen(m_colours[s], 1.5));
+        g->setPen(QPen(m_colours[s], 1));
         g->setAdaptiveSampling(false);   // the reduction has done it
         if (s >= kAnalogSeries) {
             g->setLineStyle(QCPGraph::lsStepLeft);
@@ -149,7 +149,7 @@ void ScopeChart::setSeriesVisible(int series, bool visible)
 void ScopeChart::setColour(int series, const QColor& colour)
 {
     m_colours[series] = colour;
-    m_graphs[series]->setPen(QPen(colour, 1.5));
+    m_graphs[series]->setPen(QPen(colour, 1));
     replot(rpQueuedReplot);
 }
 
