@@ -251,7 +251,7 @@ double scopeRate(const QString& device, int seconds)
     scope::ScopeWindow window(settings);
     window.resize(1280, 860);
     window.show();
-    zoltctl::Options link;
+    zoltctl::LinkOptions link;
     link.device = device;
     link.presenceCheck = false;
     link.baud = 9600;

@@ -2,7 +2,7 @@
 
 namespace scope {
 
-ModuleSource::ModuleSource(const zoltctl::Options& options, QObject* parent)
+ModuleSource::ModuleSource(const zoltctl::LinkOptions& options, QObject* parent)
     : ScanSource(parent)
     , m_options(options)
     , m_link(std::make_unique<zoltctl::CtlLink>(zoltctl::CtlLink::controlFor(options)))

@@ -5,7 +5,7 @@
 // the acquisition cycle every front end shares.
 
 #include "ctl/CtlLink.h"
-#include "ctl/CtlOptions.h"
+#include "ctl/LinkOptions.h"
 #include "scope/ScanSource.h"
 
 #include <memory>
@@ -16,9 +16,7 @@ class ModuleSource final : public ScanSource {
     Q_OBJECT
 
 public:
-    // Only the link options of `options` are used: port, device, baud,
-    // simulate and the presence check.
-    explicit ModuleSource(const zoltctl::Options& options, QObject* parent = nullptr);
+    explicit ModuleSource(const zoltctl::LinkOptions& options, QObject* parent = nullptr);
     ~ModuleSource() override;
 
     QString label() const override;
@@ -37,7 +35,7 @@ public:
     zoltctl::CtlLink& link() { return *m_link; }
 
 private:
-    zoltctl::Options m_options;
+    zoltctl::LinkOptions m_options;
     std::unique_ptr<zoltctl::CtlLink> m_link;
     std::unique_ptr<acquisition::Acquisition> m_acquisition;
     QString m_label;

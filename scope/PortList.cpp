@@ -8,7 +8,7 @@ namespace scope {
 
 std::vector<PortEntry> listPorts()
 {
-    zoltctl::CtlLink link(zoltctl::CtlLink::controlFor(zoltctl::Options{}));
+    zoltctl::CtlLink link(zoltctl::CtlLink::controlFor(zoltctl::LinkOptions{}));
     Module1& m = link.module();
     SerialControl& comm = link.comm();
     m.InitSerialLink();   // the probe ZOLTrc makes at start-up

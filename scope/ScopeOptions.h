@@ -4,6 +4,7 @@
 // for scripted runs, a recording to begin at once.
 
 #include "ctl/CtlOptions.h"
+#include "ctl/LinkOptions.h"
 
 #include <QString>
 #include <QStringList>
@@ -11,9 +12,8 @@
 namespace scope {
 
 struct ScopeOptions {
-    zoltctl::Options link;     // port, device, baud, simulate, presence check
-    bool linkGiven = false;    // the command line named a source
-    bool baudGiven = false;
+    zoltctl::LinkOptions link;   // port, device, baud, simulate, presence check
+    bool linkGiven = false;      // the command line named a source
     bool start = false;        // start sampling at once
     QString record;            // and record to this file
     zoltctl::Format format = zoltctl::Format::Csv;

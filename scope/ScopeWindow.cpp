@@ -502,7 +502,7 @@ void ScopeWindow::applySettings()
 
 QString ScopeWindow::connectChosen()
 {
-    zoltctl::Options link;
+    zoltctl::LinkOptions link;
     const QString kind = m_sourceCombo->currentData().toString();
     if (kind == QLatin1String("demo"))
         link.simulate = true;
@@ -519,7 +519,7 @@ QString ScopeWindow::connectChosen()
     return connectTo(link);
 }
 
-QString ScopeWindow::connectTo(const zoltctl::Options& link)
+QString ScopeWindow::connectTo(const zoltctl::LinkOptions& link)
 {
     // Show the choice the options make, so that it is remembered.
     if (link.simulate)

@@ -6,6 +6,7 @@
 // in the store, drawn, and written to the recording when one runs.
 
 #include "ctl/CtlOptions.h"
+#include "ctl/LinkOptions.h"
 #include "scope/Recorder.h"
 #include "scope/ScanSource.h"
 #include "scope/ScanStore.h"
@@ -41,7 +42,7 @@ public:
     // The source from the side panel's choice, or from these options; empty
     // when it opened, else why not (also shown in the window).
     QString connectChosen();
-    QString connectTo(const zoltctl::Options& link);
+    QString connectTo(const zoltctl::LinkOptions& link);
     // Any other source (the window takes it over); opened already.
     void useSource(std::unique_ptr<ScanSource> source);
     ScanSource* source() const { return m_source.get(); }

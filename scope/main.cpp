@@ -2,9 +2,9 @@
 // the zolt_scope library; this reads the command line, makes the window and
 // ends it cleanly on Ctrl-C or SIGTERM.
 
-#include "ctl/StopSignals.h"
 #include "generated/ZoltVersion.h"
 #include "platform/PreciseTimers.h"
+#include "platform/TerminationSignals.h"
 #include "scope/ScopeOptions.h"
 #include "scope/ScopeWindow.h"
 
@@ -42,8 +42,8 @@ int main(int argc, char* argv[])
     scope::ScopeWindow window(settings);
     // Ctrl-C and SIGTERM close the window as its Quit does: a recording ends
     // after the row in hand, and the choices are kept.
-    zoltctl::StopSignals stopSignals;
-    QObject::connect(&stopSignals, &zoltctl::StopSignals::stopRequested, &window, &QWidget::close);
+    TerminationSignals stopSignals;
+    QObject::connect(&stopSignals, &TerminationSignals::received, &window, &QWidget::close);
     window.resize(1280, 860);
     window.show();
 
