@@ -21,6 +21,13 @@ QString seriesName(int s)
     return QStringLiteral("din%1").arg(acquisition::kFirstDigitalLine + s - kAnalogSeries);
 }
 
+QPen tracePen(const QColor& colour)
+{
+    QPen pen(colour, 1);
+    pen.setCosmetic(true);
+    return pen;
+}
+
 } // namespace
 
 std::array<QColor, kSeries> defaultColours()
@@ -37,7 +44,14 @@ ScopeChart::ScopeChart(const ScanStore& store, QWidget* parent)
 {
     m_visible.fill(true);
     setAccessibleName(QStringLiteral("Chart"));
+    // Thin straight polylines without antialiasing: the traces are reduced to
+    // two points a pixel column, and drawn this way they cost little.
     setNotAntialiasedElements(QCP::aePlottables);
+    setPlottingHint(QCP::phFastPolylines, true);
+    // One paint buffer for every layer: a second one for the overlay (where
+    // only the zoom box is drawn) costs a full-size clear and blend a replot.
+    if (QCPLayer* overlay = layer(QStringLiteral("overlay")))
+        overlay->setMode(QCPLayer::lmLogical);
     setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
     setMouseTracking(true);
 
@@ -72,7 +86,7 @@ ScopeChart::ScopeChart(const ScanStore& store, QWidget* parent)
     for (int s = 0; s < kSeries; ++s) {
         QCPGraph* g = s < kAnalogSeries ? addGraph(xAxis, yAxis) : addGraph(dx, dy);
         g->setName(seriesName(s));
-        g->setPen(QPen(m_colours[s], 1));
+        g->setPen(tracePen(m_colours[s]));
         g->setAdaptiveSampling(false);   // the reduction has done it
         if (s >= kAnalogSeries) {
             g->setLineStyle(QCPGraph::lsStepLeft);
@@ -149,7 +163,7 @@ void ScopeChart::setSeriesVisible(int series, bool visible)
 void ScopeChart::setColour(int series, const QColor& colour)
 {
     m_colours[series] = colour;
-    m_graphs[series]->setPen(QPen(colour, 1));
+    m_graphs[series]->setPen(tracePen(colour));
     replot(rpQueuedReplot);
 }
 
