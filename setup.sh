@@ -5,6 +5,7 @@
 #   ./setup.sh run     install, build, start ZOLT Control on a simulated module
 #   ./setup.sh test    install, build, run all tests (headless)
 #   ./setup.sh package install, build, make the Debian package zolt-control_*.deb
+#   ./setup.sh windows install, cross-build for Windows, make zolt-control-*-win64.zip
 #
 # After a run, build/app/ZOLTrc is the program for a real module on a COM port.
 set -euo pipefail
@@ -107,6 +108,50 @@ build_package() {
 }
 # --- end of the Debian package block
 
+# --- Windows: cross-built with Debian's MinGW-w64 and the prebuilt Qt for
+# Windows beside the clone (../shared/toolchains, made by
+# tools/build-qt-mingw.sh); the test command runs its tests under Wine.
+if [ "$mode" = windows ] || [ "$mode" = test ]; then
+  packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+    qt6-base-dev-tools ninja-build wine64 util-linux xz-utils fonts-liberation2)
+fi
+windows_qt_tarball=../shared/toolchains/qt6.4.2-mingw-w64.tar.xz
+windows_build() {
+  local dir=${ZOLT_WINDOWS_BUILD_DIR:-$build_dir-win}
+  [ -f "$windows_qt_tarball" ] || {
+    echo "No Qt for Windows: $windows_qt_tarball is missing (tools/build-qt-mingw.sh makes one)" >&2
+    return 1
+  }
+  # Qt for Windows goes inside the build folder, unpacked again when the
+  # tarball changes.
+  mkdir -p "$dir"
+  if [ ! -f "$dir/qt6-mingw/lib/cmake/Qt6/qt.toolchain.cmake" ] || [ "$windows_qt_tarball" -nt "$dir/qt6-mingw" ]; then
+    rm -rf "$dir/qt6-mingw"
+    tar xJf "$windows_qt_tarball" -C "$dir"
+    touch "$dir/qt6-mingw"
+  fi
+  local qt
+  qt=$(cd "$dir/qt6-mingw" && pwd)
+  cmake -G Ninja -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DZOLT_WERROR=ON \
+    -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
+    -DQT_CHAINLOAD_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" "$@"
+  cmake --build "$dir" -j"$jobs"
+  rm -f "$dir"/zolt-control-*-win64.zip
+  (cd "$dir" && cpack -G ZIP)
+  cp "$dir"/zolt-control-*-win64.zip .
+  ls -1 zolt-control-*-win64.zip
+}
+windows_tests() {
+  local dir=${ZOLT_WINDOWS_BUILD_DIR:-$build_dir-win}
+  local started=$SECONDS
+  # zoltctl.exe is compared with the Linux build's zoltctl.
+  windows_build -DBUILD_TESTING=ON -DZOLT_HOST_ZOLTCTL="$PWD/$build_dir/ctl/zoltctl"
+  local built=$SECONDS
+  tests/windows/run-wine-tests.sh "$dir" "$dir/qt6-mingw" -j"$jobs"
+  echo "Windows part: $((built - started)) s to cross-build and zip, $((SECONDS - built)) s of tests under Wine"
+}
+# --- end of the Windows block
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -134,14 +179,18 @@ case "$mode" in
     cd "$build_dir"
     ctest --output-on-failure --no-tests=error -j"$jobs"
     cd - >/dev/null
+    windows_tests
     sanitizer_tests
     fuzz_runs
     ;;
   package)
     build_package "$build_dir"
     ;;
+  windows)
+    windows_build -DBUILD_TESTING=ON
+    ;;
   *)
-    echo "usage: $0 run|test|package" >&2
+    echo "usage: $0 run|test|package|windows" >&2
     exit 2
     ;;
 esac

@@ -2,6 +2,9 @@
 
 // The settings of zoltctl's sample, as its command reads them.
 
+#include "ctl/MqttOptions.h"
+#include "link/Acquisition.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -11,11 +14,9 @@ namespace zoltctl {
 enum class Format { Csv, Jsonl };
 
 // Pauses between sampling cycles, in ms, as the main window offers them.
-inline constexpr int kMaxSpeedMs = 1;
-inline constexpr int kHalfSecondMs = 500;
-inline constexpr int kOneSecondMs = 1000;
-inline constexpr int kTenSecondsMs = 10000;
-inline constexpr int kLongestPauseMs = 3600 * 1000;   // an hour; anything longer is a typing slip
+inline constexpr int kMaxSpeedMs = acquisition::kNamedPauses[0].ms;
+inline constexpr int kHalfSecondMs = acquisition::kNamedPauses[1].ms;
+inline constexpr int kLongestPauseMs = acquisition::kLongestPauseMs;
 
 struct Options {
     int topChannel = 6;                // read, sample: channels 0..topChannel
@@ -25,9 +26,11 @@ struct Options {
     double durationS = 0;              // sample: seconds, 0 for no limit
     Format format = Format::Csv;
     QString output;                    // sample: file, empty for standard output
+    bool exitOnLoss = false;           // sample: a lost port ends the run
     int dacChannel = 0;                // dac
     int dacMillivolts = 0;             // dac
     bool doutHigh = false;             // dout
+    MqttOptions mqtt;                  // sample: publish on a broker too
 };
 
 // "max", "0.5s", "1s", "10s" or whole milliseconds.
