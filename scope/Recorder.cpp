@@ -38,14 +38,7 @@ bool Recorder::write(const acquisition::Scan& scan)
 {
     if (!m_file.isOpen())
         return false;
-    zoltctl::Reading reading;
-    for (int ch = 0; ch <= m_topChannel && ch < acquisition::kChannels; ++ch) {
-        reading.counts[ch] = scan.counts[ch];
-        reading.millivolts[ch] = scan.millivolts[ch];
-    }
-    for (int l = 0; l < acquisition::kDigitalLines; ++l)
-        reading.lines[l] = scan.lines[l];
-    const std::string_view row = m_rowFormat->row(reading, scan.wall, scan.elapsedNs / 1000);
+    const std::string_view row = m_rowFormat->row(scan);
     if (!put(row.data(), static_cast<qint64>(row.size())))
         return false;
     ++m_rows;

@@ -370,12 +370,7 @@ QString ScopeChart::exportCsv(const QString& path) const
     zoltctl::RowFormat format(zoltctl::Format::Csv, top, digital);
     file.write(format.header());
     for (long long i = first; i < end; ++i) {
-        const acquisition::Scan s = m_store.scan(i);
-        zoltctl::Reading reading;
-        reading.counts = s.counts;
-        reading.millivolts = s.millivolts;
-        reading.lines = s.lines;
-        const std::string_view row = format.row(reading, s.wall, s.elapsedNs / 1000);
+        const std::string_view row = format.row(m_store.scan(i));
         if (file.write(row.data(), static_cast<qint64>(row.size())) != static_cast<qint64>(row.size()))
             return QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
     }

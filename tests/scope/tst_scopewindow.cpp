@@ -23,6 +23,16 @@ namespace {
 
 constexpr int kWaitMs = 20000;
 
+template <typename T>
+T* named(QWidget& window, const QString& accessibleName)
+{
+    for (T* w : window.findChildren<T*>()) {
+        if (w->accessibleName() == accessibleName)
+            return w;
+    }
+    qFatal("no control named %s", qPrintable(accessibleName));
+}
+
 struct Rig {
     QTemporaryDir dir;
     QSettings settings{dir.filePath(QStringLiteral("scope.conf")), QSettings::IniFormat};
@@ -94,11 +104,7 @@ void TstScopeWindow::theChartHoldsExactlyTheScansRecorded()
     for (long long i = 0; i < store.size(); ++i) {
         const acquisition::Scan s = store.scan(i);
         QCOMPARE(s.seq, i + 1);
-        zoltctl::Reading r;
-        r.counts = s.counts;
-        r.millivolts = s.millivolts;
-        r.lines = s.lines;
-        const std::string_view row = format.row(r, s.wall, s.elapsedNs / 1000);
+        const std::string_view row = format.row(s);
         QCOMPARE(rows.at(static_cast<qsizetype>(i) + 1) + '\n', QByteArray(row.data(), static_cast<qsizetype>(row.size())));
     }
     // The simulated inputs move: the chart's figures are not all one value.
@@ -184,23 +190,17 @@ void TstScopeWindow::choicesComeBackInTheNextRun()
 {
     Rig rig;
     auto* window = rig.window.get();
-    window->findChild<QSpinBox*>()->setValue(3);   // the top channel is the first spin box
-    auto* pause = window->findChildren<QComboBox*>().at(4);
-    QCOMPARE(pause->accessibleName(), QStringLiteral("Pause between scans"));
-    pause->setEditText(QStringLiteral("250"));
+    const QString top = QStringLiteral("Channels, 0 to top channel");
+    const QString pause = QStringLiteral("Pause between scans");
+    named<QSpinBox>(*window, top)->setValue(3);
+    named<QComboBox>(*window, pause)->setEditText(QStringLiteral("250"));
     window->chart().setColour(2, QColor(Qt::red));
-    QComboBox* windowCombo = nullptr;
-    for (QComboBox* c : window->findChildren<QComboBox*>()) {
-        if (c->accessibleName() == QLatin1String("Time window"))
-            windowCombo = c;
-    }
-    QVERIFY(windowCombo);
-    windowCombo->setCurrentIndex(3);   // 1 h
+    named<QComboBox>(*window, QStringLiteral("Time window"))->setCurrentIndex(3);   // 1 h
     window->close();   // saves
 
     ScopeWindow again(rig.settings);
-    QCOMPARE(again.findChild<QSpinBox*>()->value(), 3);
-    QCOMPARE(again.findChildren<QComboBox*>().at(4)->currentText(), QStringLiteral("250"));
+    QCOMPARE(named<QSpinBox>(again, top)->value(), 3);
+    QCOMPARE(named<QComboBox>(again, pause)->currentText(), QStringLiteral("250"));
     QCOMPARE(again.chart().colour(2), QColor(Qt::red));
     QCOMPARE(again.chart().windowSeconds(), 3600.0);
 }

@@ -74,7 +74,7 @@ void TstZoltScope::badOptionsAreRefused()
         p.start(QStringLiteral(ZOLTSCOPE_EXE), args);
         QVERIFY(p.waitForFinished(10000));
         QCOMPARE(p.exitCode(), 2);
-        QVERIFY(p.readAllStandardError().startsWith("zoltscope: "));
+        QVERIFY(p.readAllStandardError().contains("zoltscope: "));
     }
 }
 
