@@ -86,6 +86,8 @@ if [ "$mode" = package ] || [ "$mode" = test ]; then
 fi
 if [ "$mode" = test ]; then
   packages+=(lintian desktop-file-utils appstream)
+  # The screen reader's view: the program under Xvfb, read through AT-SPI.
+  packages+=(xvfb xauth dbus at-spi2-core python3-pyatspi)
 fi
 build_package() {
   # Only what the package holds is built; the tests are not needed for it.
