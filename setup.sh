@@ -14,6 +14,7 @@ mode=${1:-run}
 build_dir=${ZOLT_BUILD_DIR:-build}
 
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev libgl-dev fonts-dejavu-core fonts-liberation2
+  libmosquitto-dev mosquitto mosquitto-clients openssl
   python3-serial)
 if [ "$mode" = run ]; then
   packages+=(libqt6serialport6 qt6-qpa-plugins)
@@ -28,8 +29,15 @@ fi
 if [ "$mode" = test ]; then
   packages+=(clang-14 libclang-rt-14-dev)   # libclang-rt-14-dev holds libFuzzer
 fi
-fuzz_targets=(fuzz_program fuzz_linesettings fuzz_dactext)
-fuzz_share=(60 20 20)   # per cent of the fuzzing time; the parsers are small
+# The targets and their shares of the fuzzing time (per cent), from the list
+# the build reads too.
+fuzz_targets=()
+fuzz_share=()
+while read -r name share _; do
+  case "$name" in ''|'#'*) continue ;; esac
+  fuzz_targets+=("$name")
+  fuzz_share+=("$share")
+done < fuzz/targets.txt
 
 sanitizer_tests() {
   local dir=${ZOLT_ASAN_BUILD_DIR:-$build_dir-asan}

@@ -42,7 +42,7 @@ QtSerialControl::DeviceMap comPortDevices()
     };
 }
 
-std::unique_ptr<SerialControl> CtlLink::controlFor(const Options& options)
+std::unique_ptr<SerialControl> CtlLink::controlFor(const LinkOptions& options)
 {
     if (options.simulate) {
         auto sim = std::make_unique<SimSerialControl>(ZoltWire::Timing::Wire);
@@ -86,7 +86,7 @@ QString CtlLink::portLabel(int port) const
     return device.isEmpty() || device == name ? name : QStringLiteral("%1 (%2)").arg(name, device);
 }
 
-std::optional<LinkFailure> CtlLink::open(const Options& options)
+std::optional<LinkFailure> CtlLink::open(const LinkOptions& options)
 {
     m_byDevice = !options.device.isEmpty();
     m_baud = options.baud;
@@ -106,25 +106,25 @@ std::optional<LinkFailure> CtlLink::open(const Options& options)
         QStringList parts;
         for (auto it = reasons.cbegin(); it != reasons.cend(); ++it)
             parts << QStringLiteral("%1 %2").arg(it.value()).arg(it.key());
-        return LinkFailure{ExitStatus::Port,
+        return LinkFailure{LinkFailure::Kind::Port,
                            QStringLiteral("no COM port can be opened (%1); 'zoltctl ports' lists them")
                                .arg(parts.join(QLatin1String(", ")))};
     }
     if (m_module.PortExists[port] != True)
-        return LinkFailure{ExitStatus::Port, QStringLiteral("%1: %2").arg(portLabel(port), portProblemText(m_module.PortFault[port]))};
+        return LinkFailure{LinkFailure::Kind::Port, QStringLiteral("%1: %2").arg(portLabel(port), portProblemText(m_module.PortFault[port]))};
 
     m_module.SelPort = port;
     (void)m_comm->setCommPort(port);   // the port is closed after the probe
     (void)m_comm->setSettings(settingsFor(m_baud));
     if (!m_comm->setPortOpen(true))
-        return LinkFailure{ExitStatus::Port, QStringLiteral("%1: %2").arg(portLabel(port), m_comm->lastError())};
+        return LinkFailure{LinkFailure::Kind::Port, QStringLiteral("%1: %2").arg(portLabel(port), m_comm->lastError())};
 
     if (options.presenceCheck && !(m_comm->DSRHolding() && m_comm->CTSHolding())) {
         const QString lines = QStringLiteral("DSR %1, CTS %2")
                                   .arg(QLatin1String(m_comm->DSRHolding() ? "held" : "not held"),
                                        QLatin1String(m_comm->CTSHolding() ? "held" : "not held"));
         (void)m_comm->setPortOpen(false);
-        return LinkFailure{ExitStatus::NoModule,
+        return LinkFailure{LinkFailure::Kind::NoModule,
                            QStringLiteral("no module on %1: %2 (--no-presence-check skips this check)")
                                .arg(portLabel(port), lines)};
     }

@@ -5,8 +5,7 @@
 // deadline and drops what a missed reply left; this turns each read's end
 // into one of three outcomes: replied, missed, or the port lost.
 
-#include "ctl/CtlOptions.h"
-#include "ctl/ExitStatus.h"
+#include "ctl/LinkOptions.h"
 #include "link/LinkViews.h"
 #include "link/Module1.h"
 #include "link/QtSerialControl.h"
@@ -52,8 +51,13 @@ private:
     void setLabel2(const QString&) override {}
 };
 
+// Why the link could not be opened, with one line for the user.
 struct LinkFailure {
-    ExitStatus status = ExitStatus::Port;
+    enum class Kind {
+        Port,       // no such port, in use, not permitted
+        NoModule,   // the port opened but DSR and CTS are not both held
+    };
+    Kind kind = Kind::Port;
     QString message;
 };
 
@@ -77,14 +81,14 @@ public:
 
     // The control the options ask for: the simulated module, or a real port
     // that can reach only the ports the options name.
-    static std::unique_ptr<SerialControl> controlFor(const Options& options);
+    static std::unique_ptr<SerialControl> controlFor(const LinkOptions& options);
 
     Module1& module() { return m_module; }
     SerialControl& comm() { return *m_comm; }
 
     // The start-up probe of ZOLTrc, then the chosen port opened at the baud
     // rate asked for and, unless switched off, the module's presence checked.
-    std::optional<LinkFailure> open(const Options& options);
+    std::optional<LinkFailure> open(const LinkOptions& options);
     // "COM3 (/dev/ttyS2)", or the device alone when it was given by path.
     QString portLabel(int port) const;
 

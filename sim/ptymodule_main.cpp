@@ -6,16 +6,13 @@
 //   zolt-ptymodule --baud 2400     time it at 2400 baud whatever the client sets
 //   zolt-ptymodule --zero-time     answer at once, no line time
 
+#include "platform/TerminationSignals.h"
 #include "sim/PtyModule.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QSocketNotifier>
 
-#include <csignal>
 #include <cstdio>
-#include <sys/signalfd.h>
-#include <unistd.h>
 
 namespace {
 
@@ -34,18 +31,6 @@ bool knownBaud(int baud)
 
 int main(int argc, char* argv[])
 {
-    // Blocked before anything can start a thread, so that only the signal
-    // descriptor below ever sees them and the event loop ends in order. A shell
-    // starts background jobs with Ctrl-C ignored, and an ignored signal never
-    // reaches the descriptor: take both back first.
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
-
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zolt-ptymodule"));
 
@@ -80,17 +65,14 @@ int main(int argc, char* argv[])
     if (baud > 0)
         module.pinBaud(baud);
 
-    const int signalFd = ::signalfd(-1, &stopSignals, SFD_NONBLOCK | SFD_CLOEXEC);
-    if (signalFd < 0) {
-        std::perror("zolt-ptymodule: signalfd");
+    // Ctrl-C and SIGTERM end the event loop in order, also when a shell
+    // started this in the background with Ctrl-C ignored.
+    TerminationSignals termination;
+    if (!termination.installed()) {
+        std::fprintf(stderr, "zolt-ptymodule: cannot take over SIGINT and SIGTERM\n");
         return 1;
     }
-    QSocketNotifier stopNotifier(signalFd, QSocketNotifier::Read);
-    QObject::connect(&stopNotifier, &QSocketNotifier::activated, &app, [signalFd] {
-        signalfd_siginfo info{};
-        if (::read(signalFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info))
-            QCoreApplication::quit();
-    });
+    QObject::connect(&termination, &TerminationSignals::received, &app, &QCoreApplication::quit);
 
     std::printf("%s\n", qPrintable(module.devicePath()));
     if (!parser.isSet(quietOption)) {
@@ -101,7 +83,5 @@ int main(int argc, char* argv[])
     }
     std::fflush(stdout);
 
-    const int status = app.exec();
-    ::close(signalFd);
-    return status;
+    return app.exec();
 }

@@ -70,14 +70,14 @@ void TestCtlLink::samplingHealsAfterLostReplies()
     comm.setLines(true, true);
     CtlLink link(std::move(owned));
 
+    LinkOptions where;
+    where.port = kModulePort;
+    QVERIFY(!link.open(where).has_value());
     Options o;
-    o.command = Command::Sample;
-    o.port = kModulePort;
     o.topChannel = 0;
     o.intervalMs = 1;
     o.count = 3;
     o.format = Format::Csv;
-    QVERIFY(!link.open(o).has_value());
 
     // Reply 1 never comes; reply 2 loses its second byte; then whole replies.
     // The odd byte must not shift the readings after it.

@@ -1,4 +1,4 @@
-// zoltctl's command line and its row format, without a port.
+// The sample's interval words and its row format, without a port.
 
 #include "ctl/CtlOptions.h"
 #include "ctl/RowFormat.h"
@@ -12,11 +12,6 @@ using namespace zoltctl;
 
 namespace {
 
-ParsedLine parse(const QStringList& words)
-{
-    return parseCommandLine(QStringList{QStringLiteral("zoltctl")} + words);
-}
-
 std::chrono::system_clock::time_point at(std::chrono::milliseconds sinceEpoch)
 {
     return std::chrono::system_clock::time_point(sinceEpoch);
@@ -28,10 +23,6 @@ class TestCtlOptions : public QObject {
     Q_OBJECT
 
 private slots:
-    void goodLines();
-    void badLines_data();
-    void badLines();
-    void helpAndVersion();
     void intervals_data();
     void intervals();
 
@@ -43,106 +34,6 @@ private slots:
     void secondsSinceStart();
     void bufferNeverOverruns();
 };
-
-void TestCtlOptions::goodLines()
-{
-    {
-        const ParsedLine p = parse({"--simulate", "sample", "--count", "100", "--output", "run.csv"});
-        QCOMPARE(p.action, ParsedLine::Action::Run);
-        QCOMPARE(p.options.command, Command::Sample);
-        QVERIFY(p.options.simulate);
-        QCOMPARE(p.options.count, 100);
-        QCOMPARE(p.options.output, QStringLiteral("run.csv"));
-        QCOMPARE(p.options.intervalMs, kHalfSecondMs);   // the main window's pause
-        QCOMPARE(p.options.topChannel, 6);
-        QCOMPARE(p.options.format, Format::Csv);
-        QCOMPARE(p.options.baud, 9600);
-        QVERIFY(p.options.presenceCheck);
-    }
-    {
-        const ParsedLine p = parse({"--device", "/dev/pts/7", "--no-presence-check", "--baud", "2400", "sample",
-                                    "--interval", "max", "--duration", "2.5", "--format", "jsonl", "--channels",
-                                    "0", "--digital"});
-        QCOMPARE(p.action, ParsedLine::Action::Run);
-        QCOMPARE(p.options.device, QStringLiteral("/dev/pts/7"));
-        QVERIFY(!p.options.presenceCheck);
-        QCOMPARE(p.options.baud, 2400);
-        QCOMPARE(p.options.intervalMs, kMaxSpeedMs);
-        QCOMPARE(p.options.durationS, 2.5);
-        QCOMPARE(p.options.format, Format::Jsonl);
-        QCOMPARE(p.options.topChannel, 0);
-        QVERIFY(p.options.digital);
-    }
-    {
-        const ParsedLine p = parse({"--port", "com12", "dac", "3", "0045"});
-        QCOMPARE(p.action, ParsedLine::Action::Run);
-        QCOMPARE(p.options.port, 12);
-        QCOMPARE(p.options.dacChannel, 3);
-        QCOMPARE(p.options.dacMillivolts, 45);
-    }
-    QVERIFY(parse({"--simulate", "dout", "on"}).options.doutHigh);
-    QVERIFY(!parse({"--simulate", "dout", "off"}).options.doutHigh);
-    QCOMPARE(parse({"--simulate", "dac", "0", "4300"}).options.dacMillivolts, 4300);
-}
-
-void TestCtlOptions::badLines_data()
-{
-    QTest::addColumn<QStringList>("words");
-    QTest::addColumn<QString>("says");
-    QTest::newRow("nothing") << QStringList{} << "no command";
-    QTest::newRow("unknown command") << QStringList{"reed"} << "unknown command 'reed'";
-    QTest::newRow("unknown option") << QStringList{"read", "--fast"} << "fast";
-    QTest::newRow("extra argument") << QStringList{"read", "now"} << "read takes 0";
-    QTest::newRow("dac without value") << QStringList{"dac", "1"} << "dac takes 2";
-    QTest::newRow("port and device") << QStringList{"--port", "COM1", "--device", "/dev/x", "read"} << "not both";
-    QTest::newRow("simulate and device") << QStringList{"--simulate", "--device", "/dev/x", "read"} << "--simulate";
-    QTest::newRow("port 0") << QStringList{"--port", "COM0", "read"} << "COM1 to COM16";
-    QTest::newRow("port 17") << QStringList{"--port", "17", "read"} << "COM1 to COM16";
-    QTest::newRow("port text") << QStringList{"--port", "ttyS0", "read"} << "COM1 to COM16";
-    QTest::newRow("baud 19200") << QStringList{"--baud", "19200", "read"} << "2400, 4800 or 9600";
-    QTest::newRow("channels 7") << QStringList{"read", "--channels", "7"} << "0 to 6";
-    QTest::newRow("channels -1") << QStringList{"read", "--channels", "-1"} << "0 to 6";
-    QTest::newRow("interval word") << QStringList{"sample", "--interval", "fast"} << "--interval";
-    QTest::newRow("interval negative") << QStringList{"sample", "--interval", "-5"} << "--interval";
-    QTest::newRow("count 0") << QStringList{"sample", "--count", "0"} << "--count";
-    QTest::newRow("count text") << QStringList{"sample", "--count", "many"} << "--count";
-    QTest::newRow("duration 0") << QStringList{"sample", "--duration", "0"} << "--duration";
-    QTest::newRow("duration inf") << QStringList{"sample", "--duration", "inf"} << "--duration";
-    QTest::newRow("format xml") << QStringList{"sample", "--format", "xml"} << "csv or jsonl";
-    QTest::newRow("dac channel 4") << QStringList{"dac", "4", "100"} << "CHANNEL";
-    QTest::newRow("dac over 4300") << QStringList{"dac", "0", "4301"} << "MILLIVOLTS";
-    QTest::newRow("dac negative") << QStringList{"dac", "0", "--", "-1"} << "MILLIVOLTS";
-    QTest::newRow("dac fraction") << QStringList{"dac", "0", "12.5"} << "MILLIVOLTS";
-    QTest::newRow("dac long") << QStringList{"dac", "0", "000001"} << "MILLIVOLTS";
-    QTest::newRow("dout level") << QStringList{"dout", "high"} << "on or off";
-    // Options that belong to another command are refused, not ignored.
-    QTest::newRow("interval on read") << QStringList{"read", "--interval", "max"} << "--interval does not apply to read";
-    QTest::newRow("json on read") << QStringList{"read", "--json"} << "--json does not apply";
-    QTest::newRow("digital on din") << QStringList{"din", "--digital"} << "--digital does not apply";
-    QTest::newRow("port on ports") << QStringList{"ports", "--port", "COM1"} << "--port does not apply";
-    QTest::newRow("output on read") << QStringList{"read", "--output", "x.csv"} << "--output does not apply";
-}
-
-void TestCtlOptions::badLines()
-{
-    QFETCH(QStringList, words);
-    QFETCH(QString, says);
-    const ParsedLine p = parse(words);
-    QCOMPARE(p.action, ParsedLine::Action::Error);
-    QVERIFY2(p.error.contains(says), qPrintable(p.error));
-    QVERIFY(!p.error.contains(u'\n'));
-}
-
-void TestCtlOptions::helpAndVersion()
-{
-    const ParsedLine help = parse({"--help"});
-    QCOMPARE(help.action, ParsedLine::Action::Help);
-    for (const char* word : {"ports", "sample", "dac CHANNEL MILLIVOLTS", "--no-presence-check", "Exit status"})
-        QVERIFY2(help.helpText.contains(QLatin1String(word)), word);
-    QCOMPARE(parse({"--version"}).action, ParsedLine::Action::Version);
-    // Help wins over a mistake elsewhere on the line.
-    QCOMPARE(parse({"reed", "--help"}).action, ParsedLine::Action::Help);
-}
 
 void TestCtlOptions::intervals_data()
 {

@@ -7,8 +7,8 @@
 
 #include "app/ZoltProgram.h"
 #include "generated/ZoltVersion.h"
-#include "platform/EndOnSignal.h"
 #include "platform/PreciseTimers.h"
+#include "platform/TerminationSignals.h"
 #include "sim/SimSerialControl.h"
 
 #include <QApplication>
@@ -25,7 +25,8 @@ int main(int argc, char* argv[])
     comm->wire().setRecording(false);
     comm->wire().setExchangeLimit(1000);
     ZoltProgram program(std::move(comm), [] { QCoreApplication::exit(0); });
-    endOnTerminationSignals([&program] { program.End(); });
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &app, [&program] { program.End(); });
     program.start();
     if (program.programEnded())
         return 0;

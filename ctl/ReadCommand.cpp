@@ -1,0 +1,83 @@
+#include "ctl/ReadCommand.h"
+
+#include "ctl/CtlLink.h"
+#include "ctl/RowFormat.h"
+#include "link/Protocol.h"
+
+#include <QCommandLineParser>
+
+namespace zoltctl {
+
+QList<QCommandLineOption> ChannelChoice::options()
+{
+    return {
+        QCommandLineOption(QStringLiteral("channels"), QStringLiteral("Channels 0 to N, N = 0..6 (default 6)."),
+                           QStringLiteral("N")),
+        QCommandLineOption(QStringLiteral("digital"), QStringLiteral("Digital lines 3 to 5 as well.")),
+    };
+}
+
+QString ChannelChoice::take(const QCommandLineParser& parser)
+{
+    digital = parser.isSet(QStringLiteral("digital"));
+    if (parser.isSet(QStringLiteral("channels"))) {
+        const QString text = parser.value(QStringLiteral("channels"));
+        const auto top = wholeNumber(text);
+        if (!top || *top < 0 || *top > protocol::kMaxAnalogChannel)
+            return QStringLiteral("--channels must be 0 to 6, not '%1'").arg(text);
+        topChannel = *top;
+    }
+    return {};
+}
+
+ExitStatus replyFailure(CtlLink& link, bool lost, const char* what)
+{
+    if (lost)
+        return fail(ExitStatus::Port, QStringLiteral("the port was lost while waiting for %1").arg(QLatin1String(what)));
+    return fail(ExitStatus::NoReply, QStringLiteral("no reply from the module on %1 to %2")
+                                         .arg(link.portLabel(link.module().SelPort), QLatin1String(what)));
+}
+
+QString digitalTable(const Module1& m)
+{
+    QString text = QStringLiteral("line  level\n");
+    for (int line = kFirstLine; line < kFirstLine + kLines; ++line)
+        text += QStringLiteral("%1  %2\n").arg(line, 4).arg(m.DigData[line][0], 5);
+    return text;
+}
+
+ReadCommand::ReadCommand()
+    : LinkCommand(QStringLiteral("read"), QStringLiteral("One reading of channels 0 to N: counts and millivolts."))
+{
+    for (const QCommandLineOption& o : ChannelChoice::options())
+        addOption(o);
+}
+
+QString ReadCommand::takeOwn(const QCommandLineParser& parser, const QStringList&)
+{
+    return m_channels.take(parser);
+}
+
+ExitStatus ReadCommand::run(CtlLink& link)
+{
+    link.requestAnalog(m_channels.topChannel);
+    const CtlLink::Outcome analog = link.awaitReply();
+    if (analog != CtlLink::Outcome::Replied)
+        return replyFailure(link, analog == CtlLink::Outcome::Lost, "the analog read");
+    if (m_channels.digital) {
+        link.requestDigital();
+        const CtlLink::Outcome digital = link.awaitReply();
+        if (digital != CtlLink::Outcome::Replied)
+            return replyFailure(link, digital == CtlLink::Outcome::Lost, "the digital read");
+    }
+    const Module1& m = link.module();
+    QString text = QStringLiteral("channel  count    mV\n");
+    for (int ch = 0; ch <= m_channels.topChannel; ++ch)
+        text += QStringLiteral("%1  %2  %3\n").arg(ch, 7).arg(m.AnaData[ch][1], 5).arg(m.AnaData[ch][2], 4);
+    if (m_channels.digital)
+        text += digitalTable(m);
+    print(stdout, text);
+    return ExitStatus::Ok;
+}
+
+} // namespace zoltctl

@@ -1,0 +1,39 @@
+#pragma once
+
+// read: one reading of channels 0 to N, counts and millivolts, and with
+// --digital lines 3 to 5.
+
+#include "ctl/Command.h"
+
+class Module1;
+
+namespace zoltctl {
+
+// --channels N and --digital, for read and sample.
+struct ChannelChoice {
+    int topChannel = 6;      // channels 0..topChannel
+    bool digital = false;    // lines 3 to 5 as well
+
+    static QList<QCommandLineOption> options();
+    // Empty, or what is wrong.
+    QString take(const QCommandLineParser& parser);
+};
+
+class ReadCommand final : public LinkCommand {
+public:
+    ReadCommand();
+    const ChannelChoice& channels() const { return m_channels; }
+
+private:
+    QString takeOwn(const QCommandLineParser& parser, const QStringList& arguments) override;
+    ExitStatus run(CtlLink& link) override;
+
+    ChannelChoice m_channels;
+};
+
+// A read that did not come back: the port lost (3) or the reply missed (5).
+ExitStatus replyFailure(CtlLink& link, bool lost, const char* what);
+// "line  level" and lines 3 to 5 as the module last gave them.
+QString digitalTable(const Module1& m);
+
+} // namespace zoltctl

@@ -1,0 +1,24 @@
+#pragma once
+
+// sample: continuous sampling to CSV or JSON lines, one row per cycle, until
+// --count, --duration, Ctrl-C or SIGTERM.
+
+#include "ctl/Command.h"
+#include "ctl/CtlOptions.h"
+
+namespace zoltctl {
+
+class SampleCommand final : public LinkCommand {
+public:
+    SampleCommand();
+    // What the sampler is given.
+    const Options& settings() const { return m_settings; }
+
+private:
+    QString takeOwn(const QCommandLineParser& parser, const QStringList& arguments) override;
+    ExitStatus run(CtlLink& link) override;
+
+    Options m_settings;
+};
+
+} // namespace zoltctl

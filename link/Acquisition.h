@@ -1,0 +1,89 @@
+#pragma once
+
+// Continuous acquisition, once for every front end: the read request, the
+// pause, the optional digital read, the reply deadline, stray bytes, a lost
+// port and its return, the count and duration limits, and output commands
+// asked for during a run (sent between two scans, never inside an exchange).
+// Each complete scan is handed on as a value through scanned().
+
+#include "link/Scan.h"
+
+#include <QObject>
+#include <QString>
+#include <array>
+
+class Module1;
+
+namespace acquisition {
+
+// The pauses between cycles that the programs offer by name, in ms. Any other
+// whole number of ms from kShortestPauseMs to kLongestPauseMs is allowed too.
+struct NamedPause {
+    const char* label;   // as the programs show it
+    const char* word;    // as command lines take it
+    int ms;
+};
+inline constexpr std::array<NamedPause, 4> kNamedPauses{{
+    {"Max Speed", "max", 1},
+    {"0.5 s", "0.5s", 500},
+    {"1 s", "1s", 1000},
+    {"10 s", "10s", 10000},
+}};
+inline constexpr int kMaxSpeedPauseMs = kNamedPauses[0].ms;
+inline constexpr int kShortestPauseMs = 1;
+inline constexpr int kLongestPauseMs = 3600 * 1000;   // an hour; anything longer is a typing slip
+
+struct Settings {
+    int topChannel = protocol::kMaxAnalogChannel;   // 0..6
+    bool digital = false;                           // lines 3 to 5 after each analog read
+    int pauseMs = 500;
+    long long countLimit = 0;                       // scans; 0 for none
+    qint64 durationLimitMs = 0;                     // from start(); 0 for none
+};
+
+// Scans a second the line can carry at most at a baud rate, with nothing but
+// the bytes on the wire and the pause.
+double lineLimitScansPerSecond(const Settings& settings, int baud);
+
+class Acquisition : public QObject {
+    Q_OBJECT
+
+public:
+    enum class End { Stopped, CountReached, DurationReached };
+
+    explicit Acquisition(Module1& module, QObject* parent = nullptr);
+    ~Acquisition() override;
+
+    // Taken at the start of the next cycle when changed during a run.
+    void setSettings(const Settings& settings);
+    const Settings& settings() const;
+
+    void start();
+    void stop();
+    bool running() const;
+    // The port is gone and the run waits for it to return.
+    bool waitingForPort() const;
+
+    // Output commands: sent at once when stopped, between two scans when
+    // running. Millivolts as the analog output window takes them (0..4300,
+    // clamped); the digital output line is read back afterwards.
+    void setAnalogOutput(int channel, int millivolts);
+    void setDigitalOutput(bool high);
+
+    long long scans() const;
+    long long missedReplies() const;
+
+signals:
+    void scanned(const acquisition::Scan& scan);
+    void portLost();
+    void portReturned();
+    // An output command has left (channel -1 for the digital output).
+    void outputSent(int channel, int value);
+    void ended(acquisition::Acquisition::End why);
+
+private:
+    struct Private;
+    Private* d;
+};
+
+} // namespace acquisition

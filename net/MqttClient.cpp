@@ -1,0 +1,470 @@
+#include "net/MqttClient.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QSocketNotifier>
+
+#include <mosquitto.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace mqtt {
+
+namespace {
+
+// Messages handed to libmosquitto and not yet written (QoS 0) or
+// acknowledged (QoS 1); the rest wait in the bounded queue, so that a slow
+// broker cannot grow libmosquitto's own lists without limit.
+constexpr int kWindow = 100;
+constexpr int kHousekeepingMs = 1000;
+
+void initialiseOnce()
+{
+    static const bool done = [] {
+        mosquitto_lib_init();
+        return true;
+    }();
+    (void)done;
+}
+
+QByteArray utf8(const QString& text) { return text.toUtf8(); }
+
+} // namespace
+
+Client::Client(ClientSettings settings, QObject* parent)
+    : QObject(parent)
+    , m_settings(std::move(settings))
+{
+    initialiseOnce();
+    m_misc.setInterval(kHousekeepingMs);
+    connect(&m_misc, &QTimer::timeout, this, &Client::housekeeping);
+    m_retry.setSingleShot(true);
+    connect(&m_retry, &QTimer::timeout, this, &Client::retry);
+}
+
+Client::~Client()
+{
+    m_read.reset();
+    m_write.reset();
+    if (m_mosq)
+        mosquitto_destroy(m_mosq);
+}
+
+bool Client::configure()
+{
+    const QByteArray id = utf8(m_settings.clientId);
+    m_mosq = mosquitto_new(id.constData(), true, this);
+    if (!m_mosq) {
+        m_error = QStringLiteral("cannot set up the MQTT client: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    mosquitto_connect_callback_set(m_mosq, &Client::onConnect);
+    mosquitto_disconnect_callback_set(m_mosq, &Client::onDisconnect);
+    mosquitto_publish_callback_set(m_mosq, &Client::onPublish);
+    mosquitto_message_callback_set(m_mosq, &Client::onMessage);
+    mosquitto_log_callback_set(m_mosq, &Client::onLog);
+
+    const Endpoint& e = m_settings.endpoint;
+    if (!e.user.isEmpty() || m_settings.password) {
+        const QByteArray user = utf8(e.user);
+        const QByteArray password = m_settings.password.value_or(QByteArray());
+        const int rc = mosquitto_username_pw_set(m_mosq, user.isEmpty() ? nullptr : user.constData(),
+                                                 m_settings.password ? password.constData() : nullptr);
+        if (rc != MOSQ_ERR_SUCCESS) {
+            m_error = QStringLiteral("the MQTT user name or password is not accepted: %1")
+                          .arg(QString::fromUtf8(mosquitto_strerror(rc)));
+            return false;
+        }
+    }
+    if (!m_settings.willTopic.isEmpty()) {
+        mosquitto_will_set(m_mosq, m_settings.willTopic.constData(), static_cast<int>(m_settings.willPayload.size()),
+                           m_settings.willPayload.constData(), 1, true);
+    }
+    if (e.tls) {
+        int rc = MOSQ_ERR_SUCCESS;
+        if (m_settings.caFile.isEmpty()) {
+            rc = mosquitto_int_option(m_mosq, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
+        } else {
+            if (!QFile::exists(m_settings.caFile)) {
+                m_error = QStringLiteral("the CA file %1 does not exist").arg(m_settings.caFile);
+                return false;
+            }
+            const QByteArray ca = QFile::encodeName(m_settings.caFile);
+            rc = mosquitto_tls_set(m_mosq, ca.constData(), nullptr, nullptr, nullptr, nullptr);
+        }
+        if (rc != MOSQ_ERR_SUCCESS) {
+            m_error = QStringLiteral("cannot set up TLS: %1").arg(describe(rc));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Client::open()
+{
+    m_error.clear();
+    if (!m_mosq && !configure()) {
+        m_openFailed = true;
+        return false;
+    }
+    const QByteArray host = utf8(m_settings.endpoint.host);
+    errno = 0;
+    const int rc = mosquitto_connect_async(m_mosq, host.constData(), m_settings.endpoint.port, m_settings.keepAliveS);
+    if (rc != MOSQ_ERR_SUCCESS) {
+        m_error = QStringLiteral("cannot reach the MQTT broker at %1:%2: %3")
+                      .arg(m_settings.endpoint.host)
+                      .arg(m_settings.endpoint.port)
+                      .arg(describe(rc));
+        m_openFailed = true;
+        return false;
+    }
+    watchSocket();
+    m_misc.start();
+    return true;
+}
+
+bool Client::openAndWait(int timeoutMs)
+{
+    if (!open())
+        return false;
+    if (m_connected)
+        return true;
+    QEventLoop loop;
+    QTimer limit;
+    limit.setSingleShot(true);
+    connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    const auto a = connect(this, &Client::connected, &loop, &QEventLoop::quit);
+    const auto b = connect(this, &Client::refused, &loop, &QEventLoop::quit);
+    limit.start(timeoutMs);
+    loop.exec();
+    disconnect(a);
+    disconnect(b);
+    if (m_connected)
+        return true;
+    if (m_error.isEmpty()) {
+        m_error = QStringLiteral("no answer from the MQTT broker at %1:%2 within %3 s")
+                      .arg(m_settings.endpoint.host)
+                      .arg(m_settings.endpoint.port)
+                      .arg(timeoutMs / 1000.0);
+    }
+    m_openFailed = true;
+    unwatchSocket();
+    m_misc.stop();
+    m_retry.stop();
+    return false;
+}
+
+void Client::watchSocket()
+{
+    const int fd = mosquitto_socket(m_mosq);
+    if (fd < 0)
+        return;
+    m_read = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    connect(m_read.get(), &QSocketNotifier::activated, this, &Client::readReady);
+    m_write = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
+    connect(m_write.get(), &QSocketNotifier::activated, this, &Client::writeReady);
+    updateWriteWatch();
+}
+
+void Client::unwatchSocket()
+{
+    // Called from inside the notifiers' own handlers too: they go later.
+    for (auto* notifier : {&m_read, &m_write}) {
+        if (*notifier) {
+            (*notifier)->setEnabled(false);
+            notifier->release()->deleteLater();
+        }
+    }
+}
+
+void Client::updateWriteWatch()
+{
+    if (m_write)
+        m_write->setEnabled(mosquitto_want_write(m_mosq));
+}
+
+void Client::readReady()
+{
+    errno = 0;
+    const int rc = mosquitto_loop_read(m_mosq, 1);
+    if (rc != MOSQ_ERR_SUCCESS)
+        failed(rc, "read");
+    else
+        updateWriteWatch();
+}
+
+void Client::writeReady()
+{
+    errno = 0;
+    const int rc = mosquitto_loop_write(m_mosq, 1);
+    if (rc != MOSQ_ERR_SUCCESS)
+        failed(rc, "write");
+    else
+        updateWriteWatch();
+}
+
+void Client::housekeeping()
+{
+    if (!m_read)
+        return;
+    const int rc = mosquitto_loop_misc(m_mosq);
+    if (rc != MOSQ_ERR_SUCCESS && rc != MOSQ_ERR_NO_CONN)
+        failed(rc, "keep-alive");
+    else
+        updateWriteWatch();
+}
+
+void Client::failed(int rc, const char* where)
+{
+    (void)where;
+    if (!m_read)
+        return;   // already handled, by the disconnect callback say
+    const QString reason = describe(rc);
+    unwatchSocket();
+    const bool wasConnected = m_connected;
+    m_connected = false;
+    // QoS 0 messages libmosquitto held are gone with the socket; QoS 1 ones
+    // it sends again after reconnecting.
+    std::erase_if(m_inFlight, [this](const auto& entry) {
+        if (entry.second != 0)
+            return false;
+        ++m_lostOnBreak;
+        return true;
+    });
+    if (m_closing)
+        return;
+    if (!m_everConnected) {
+        if (!m_openFailed) {
+            m_openFailed = true;
+            m_misc.stop();
+            if (m_error.isEmpty())
+                m_error = QStringLiteral("cannot reach the MQTT broker at %1:%2: %3")
+                              .arg(m_settings.endpoint.host)
+                              .arg(m_settings.endpoint.port)
+                              .arg(reason);
+            emit refused(m_error);
+        }
+        return;
+    }
+    if (wasConnected)
+        emit connectionLost(reason);
+    scheduleRetry();
+}
+
+void Client::scheduleRetry()
+{
+    m_retry.start(m_retryMs);
+    m_retryMs = std::min(m_retryMs * 2, kLongestRetryMs);
+}
+
+void Client::retry()
+{
+    if (m_closing)
+        return;
+    errno = 0;
+    m_lastLogError.clear();
+    const int rc = mosquitto_reconnect_async(m_mosq);
+    if (rc != MOSQ_ERR_SUCCESS) {
+        scheduleRetry();
+        return;
+    }
+    watchSocket();
+}
+
+void Client::afterConnect(int rc)
+{
+    if (rc != 0) {
+        const QString reason = QStringLiteral("the MQTT broker at %1:%2 refused the connection: %3")
+                                   .arg(m_settings.endpoint.host)
+                                   .arg(m_settings.endpoint.port)
+                                   .arg(QString::fromUtf8(mosquitto_connack_string(rc)));
+        if (!m_everConnected)
+            m_error = reason;
+        // libmosquitto closes the socket on its return; failed() follows.
+        return;
+    }
+    if (m_everConnected)
+        ++m_reconnects;
+    m_everConnected = true;
+    m_connected = true;
+    m_retryMs = kFirstRetryMs;
+    for (const auto& [topic, p] : m_retained)
+        (void)publishNow(topic, p.payload, p.qos, true, false);
+    for (const auto& [filter, qos] : m_subscriptions)
+        mosquitto_subscribe(m_mosq, nullptr, filter.constData(), qos);
+    flush();
+    emit connected();
+}
+
+void Client::flush()
+{
+    while (m_connected && !m_queue.empty() && static_cast<int>(m_inFlight.size()) < kWindow) {
+        const Pending& p = m_queue.front();
+        const int rc = publishNow(p.topic, p.payload, p.qos, false, true);
+        if (rc == MOSQ_ERR_NO_CONN)
+            return;
+        if (rc != MOSQ_ERR_SUCCESS)
+            ++m_dropped;   // too large for the protocol, say: it never will be sent
+        m_queue.pop_front();
+    }
+}
+
+int Client::publishNow(const QByteArray& topic, const QByteArray& payload, int qos, bool retain, bool queued)
+{
+    int mid = 0;
+    const int rc = mosquitto_publish(m_mosq, &mid, topic.constData(), static_cast<int>(payload.size()),
+                                     payload.constData(), qos, retain);
+    if (rc == MOSQ_ERR_SUCCESS)
+        track(mid, qos, queued);
+    return rc;
+}
+
+void Client::track(int mid, int qos, bool queued)
+{
+    const bool done = m_doneEarly.erase(mid) > 0;
+    if (!queued)
+        return;   // retained: kept per topic and sent again on every connect anyway
+    if (done)
+        ++m_published;
+    else
+        m_inFlight[mid] = qos;
+}
+
+void Client::publish(const QByteArray& topic, const QByteArray& payload, int qos, bool retain)
+{
+    if (retain) {
+        m_retained[topic] = Pending{topic, payload, qos};
+        if (m_connected) {
+            (void)publishNow(topic, payload, qos, true, false);
+            updateWriteWatch();
+        }
+        return;
+    }
+    if (m_queue.size() >= m_settings.queueLimit) {
+        m_queue.pop_front();
+        ++m_dropped;
+    }
+    m_queue.push_back(Pending{topic, payload, qos});
+    if (m_connected) {
+        flush();
+        updateWriteWatch();
+    }
+}
+
+void Client::subscribe(const QByteArray& filter, int qos)
+{
+    m_subscriptions[filter] = qos;
+    if (m_connected) {
+        mosquitto_subscribe(m_mosq, nullptr, filter.constData(), qos);
+        updateWriteWatch();
+    }
+}
+
+void Client::close(const QByteArray& goodbyeTopic, const QByteArray& goodbyePayload, int timeoutMs)
+{
+    if (!m_mosq)
+        return;
+    m_retry.stop();
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(5);
+    connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (!m_connected || (m_queue.empty() && m_inFlight.empty()))
+            loop.quit();
+    });
+    QTimer limit;
+    limit.setSingleShot(true);
+    connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    if (m_connected && (!m_queue.empty() || !m_inFlight.empty())) {
+        poll.start();
+        limit.start(timeoutMs);
+        loop.exec();
+    }
+    if (m_connected && !goodbyeTopic.isEmpty()) {
+        m_retained[goodbyeTopic] = Pending{goodbyeTopic, goodbyePayload, 1};
+        const int rc = mosquitto_publish(m_mosq, &m_goodbyeMid, goodbyeTopic.constData(),
+                                         static_cast<int>(goodbyePayload.size()), goodbyePayload.constData(), 1, true);
+        if (m_doneEarly.erase(m_goodbyeMid) > 0)
+            m_goodbyeSent = true;
+        updateWriteWatch();
+        if (rc == MOSQ_ERR_SUCCESS) {
+            QTimer goodbyeLimit;
+            goodbyeLimit.setSingleShot(true);
+            connect(&goodbyeLimit, &QTimer::timeout, &loop, &QEventLoop::quit);
+            QTimer goodbyePoll;
+            goodbyePoll.setInterval(5);
+            connect(&goodbyePoll, &QTimer::timeout, &loop, [&] {
+                if (!m_connected || m_goodbyeSent)
+                    loop.quit();
+            });
+            goodbyeLimit.start(std::max(timeoutMs / 2, 1000));
+            goodbyePoll.start();
+            loop.exec();
+        }
+    }
+    m_closing = true;
+    if (m_connected) {
+        mosquitto_disconnect(m_mosq);
+        // The disconnect packet goes out at once when the socket takes it.
+        if (mosquitto_want_write(m_mosq))
+            (void)mosquitto_loop_write(m_mosq, 1);
+    }
+    m_connected = false;
+    unwatchSocket();
+    m_misc.stop();
+}
+
+void Client::onConnect(mosquitto*, void* self, int rc)
+{
+    static_cast<Client*>(self)->afterConnect(rc);
+}
+
+void Client::onDisconnect(mosquitto*, void* self, int rc)
+{
+    auto* c = static_cast<Client*>(self);
+    if (c->m_closing)
+        return;
+    c->failed(rc == 0 ? MOSQ_ERR_CONN_LOST : rc, "disconnect");
+}
+
+void Client::onPublish(mosquitto*, void* self, int mid)
+{
+    auto* c = static_cast<Client*>(self);
+    if (mid == c->m_goodbyeMid)
+        c->m_goodbyeSent = true;
+    const auto it = c->m_inFlight.find(mid);
+    if (it == c->m_inFlight.end()) {
+        c->m_doneEarly.insert(mid);
+        return;
+    }
+    c->m_inFlight.erase(it);
+    ++c->m_published;
+    c->flush();
+}
+
+void Client::onMessage(mosquitto*, void* self, const mosquitto_message* message)
+{
+    auto* c = static_cast<Client*>(self);
+    emit c->messageReceived(QByteArray(message->topic),
+                            QByteArray(static_cast<const char*>(message->payload), message->payloadlen));
+}
+
+void Client::onLog(mosquitto*, void* self, int level, const char* text)
+{
+    // OpenSSL's reasons reach us only through the log.
+    if (level & MOSQ_LOG_ERR)
+        static_cast<Client*>(self)->m_lastLogError = QString::fromUtf8(text);
+}
+
+QString Client::describe(int rc) const
+{
+    QString text = rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(std::strerror(errno))
+                                        : QString::fromUtf8(mosquitto_strerror(rc));
+    if (!m_lastLogError.isEmpty())
+        text += QStringLiteral(" (%1)").arg(m_lastLogError);
+    return text;
+}
+
+} // namespace mqtt
