@@ -55,7 +55,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 inside() { chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 "$@"; }
 as_user() {
   chroot --userspec="$user:$user" --groups=dialout "$root" \
-    env -i PATH=/usr/bin:/bin HOME="/home/$user" USER="$user" LANG=C.UTF-8 "$@"
+    env -i PATH=/usr/local/bin:/usr/bin:/bin HOME="/home/$user" USER="$user" LANG=C.UTF-8 "$@"
 }
 
 step "debootstrap --variant=minbase bookworm from $mirror"
@@ -113,7 +113,7 @@ as_user xvfb-run -a sh -c '
   ZOLTrc-demo 2>/tmp/demo.err & pid=$!
   sleep 5
   kill -0 "$pid" || { echo "ZOLTrc-demo ended early"; cat /tmp/demo.err; exit 1; }
-  ps -o pid,stat,pcpu,rss,args -p "$pid" | cat
+  grep -E "^(Name|State|VmRSS)" "/proc/$pid/status" | tr -s "\t " " " | paste -sd";"
   kill -TERM "$pid"; wait "$pid"; status=$?
   echo "ZOLTrc-demo ended with status $status"
   if [ -s /tmp/demo.err ]; then echo "its messages:"; cat /tmp/demo.err; fi
