@@ -198,10 +198,11 @@ void Form1::buildMenus()
     Endme = action(Tmenu, "Endme", QStringLiteral("Exit"));
 
     QMenu* Samplerate = menu(bar, nullptr, "Samplerate", QStringLiteral("Sampling"));
-    MaxSamp = action(Samplerate, "MaxSamp", QStringLiteral("Max Speed"));
-    Halfsec = action(Samplerate, "Halfsec", QStringLiteral("0.5 sec"));
-    onesec = action(Samplerate, "onesec", QStringLiteral("1 sec"));
-    tensec = action(Samplerate, "tensec", QStringLiteral("10 sec"));
+    const auto pauseLabel = [](int i) { return QLatin1String(acquisition::kNamedPauses[i].label); };
+    MaxSamp = action(Samplerate, "MaxSamp", pauseLabel(0));
+    Halfsec = action(Samplerate, "Halfsec", pauseLabel(1));
+    onesec = action(Samplerate, "onesec", pauseLabel(2));
+    tensec = action(Samplerate, "tensec", pauseLabel(3));
 
     QMenu* DAsetFm = menu(bar, nullptr, "DAsetFm", QStringLiteral("Outputs"));
     QMenu* Dmenfrm = menu(bar, DAsetFm, "Dmenfrm", QStringLiteral("Digital"));

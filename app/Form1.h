@@ -9,6 +9,7 @@
 // windows the user asks for and the end of the program; whoever owns it
 // connects those.
 
+#include "link/Acquisition.h"
 #include "link/LinkViews.h"
 
 #include <QMainWindow>
@@ -76,8 +77,6 @@ public:
     void setVolValTxt(int channel, const QString& text) override;
     void paintLiteXfer(Colour colour) override;
     void showMissedReplies(long long count) override;
-    void holdSampling() override;
-    void resumeSampling() override;
 
 signals:
     void exitRequested();
@@ -101,7 +100,6 @@ private:
     void describeControls();   // Form1Access.cpp
     void nameCommand7();
     void wireHandlers();
-    void enableTimer1();
     void centreOnScreen();
     void setSendingButtonsEnabled(bool enabled);
     void setOutputLevel(int level);
@@ -110,6 +108,9 @@ private:
     Module1& m_module;
     SerialControl& MSComm1;
     QTimer m_timer1;
+    // The sampling cycle, driven from Timer1_Timer and MSComm1_OnComm with
+    // Timer1 as its pause.
+    acquisition::Acquisition m_acquisition{m_module, m_timer1};
 
     std::array<QPushButton*, kChannels> ADCmdbut{};
     std::array<Lamp*, kChannels> ChLite{};

@@ -3,6 +3,7 @@
 // Where the main window's controls stand, in twips from the top left of the
 // client area (left, top, width, height).
 
+#include "link/Acquisition.h"
 #include "widgets/Twips.h"
 
 namespace form1layout {
@@ -72,9 +73,10 @@ inline constexpr TwipsRect kLabel3{360, 3720, 495, 255};
 // Sampling timer: stored 1000 ms, start-up sets 500 ms.
 inline constexpr int kTimerStoredMs = 1000;
 inline constexpr int kTimerStartMs = 500;
-inline constexpr int kMaxSpeedMs = 1;
-inline constexpr int kHalfSecondMs = 500;
-inline constexpr int kOneSecondMs = 1000;
-inline constexpr int kTenSecondsMs = 10000;
+// The Sampling menu's pauses, in its order.
+inline constexpr int kMaxSpeedMs = acquisition::kNamedPauses[0].ms;
+inline constexpr int kHalfSecondMs = acquisition::kNamedPauses[1].ms;
+inline constexpr int kOneSecondMs = acquisition::kNamedPauses[2].ms;
+inline constexpr int kTenSecondsMs = acquisition::kNamedPauses[3].ms;
 
 } // namespace form1layout

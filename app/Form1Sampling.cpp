@@ -27,20 +27,12 @@ void Form1::Form_Load()
     m_module.OpenPortAtStartup();
 }
 
-void Form1::enableTimer1()
-{
-    // Enabling a running timer leaves its count as it is.
-    if (!m_timer1.isActive())
-        m_timer1.start();
-}
-
 // ---------------------------------------------------------------- sampling cycle
 
 void Form1::Timer1_Timer()
 {
-    m_timer1.stop();
-    m_module.RequestAnalog();
-    m_module.SampCount += 1;
+    // Timer1 stopped, the read request, SampCount one more.
+    m_acquisition.pauseEnded();
 }
 
 void Form1::MaxSamp_Click() { m_timer1.setInterval(kMaxSpeedMs); }
@@ -58,7 +50,7 @@ void Form1::MSComm1_OnComm()
         break;
     case SerialControl::kComEvReceive:
         LiteXfer->setColour(m.ColBlack);
-        m.ReceiveReply();
+        m_acquisition.replyArrived();
         break;
     case SerialControl::kComEvCTS:
         m.ShowCtsLamp();
@@ -77,13 +69,9 @@ void Form1::MSComm1_OnComm()
     if (m.ReplyOverdue)
         LiteXfer->setColour(m.ColRed);   // until the next complete reply
 
-    // A lost port holds the cycle (its line events come here too) until it is back.
-    if (!MSComm1.PortOpen())
-        return;
-    if (m.Sampling == 1 && m.RxChan < 0 && m.DinMode == 1)
-        m.RequestDigital();
-    if (m.Sampling == 1 && m.RxChan < 0)
-        enableTimer1();
+    // While sampling: the digital read after the analog one, or Timer1
+    // enabled for the next cycle; nothing while the port is lost.
+    m_acquisition.commEventDone();
 }
 
 // ---------------------------------------------------------------- replies that go wrong
@@ -97,13 +85,6 @@ void Form1::showMissedReplies(long long count)
     LiteXfer->setAccessibleDescription(text);
 }
 
-void Form1::holdSampling() { m_timer1.stop(); }
-
-void Form1::resumeSampling()
-{
-    if (m_module.Sampling == 1 && MSComm1.PortOpen())
-        enableTimer1();
-}
 
 // ---------------------------------------------------------------- on-demand reads
 
@@ -194,11 +175,12 @@ void Form1::setSendingButtonsEnabled(bool enabled)
 void Form1::Command12_Click()
 {
     Module1& m = m_module;
-    m.Sampling = 1;
     for (int i = 0; i <= m.TopChan; ++i)
         ChLite[i]->setColour(m.ColGreen);
-    m.SampCount = 0;
-    enableTimer1();
+    // The channels and the digital read as the window has them, Timer1's
+    // pause as the menu set it.
+    m_acquisition.setSettings({.topChannel = m.TopChan, .digital = m.DinMode > 0, .pauseMs = m_timer1.interval()});
+    m_acquisition.start();   // Sampling 1, SampCount 0, Timer1 enabled
     SamLite[1]->setColour(m.ColGreen);
     SamLite[0]->setColour(m.DinMode <= 0 ? m.ColBlack : m.ColGreen);
     setSendingButtonsEnabled(false);
@@ -207,10 +189,9 @@ void Form1::Command12_Click()
 void Form1::Command6_Click()
 {
     Module1& m = m_module;
-    m.Sampling = 0;
+    m_acquisition.stop();   // Sampling 0, Timer1 stopped
     SamLite[0]->setColour(m.DinMode <= 0 ? m.ColBlack : m.ColRed);
     SamLite[1]->setColour(m.ColRed);
-    m_timer1.stop();
     setSendingButtonsEnabled(true);
     m.views().echoPanel().setLabel2(numberText(m.SampCount));
 }

@@ -106,9 +106,9 @@ void RowFormat::putSeconds(LineBuffer& out, long long elapsedUs)
     out.putNumber((us % kUsPerSecond) / kUsPerMs, 3);
 }
 
-void RowFormat::field(std::string_view name, long long value)
+void RowFormat::field(bool csv, std::string_view name, long long value)
 {
-    if (m_format == Format::Csv) {
+    if (csv) {
         m_out.put(',');
     } else {
         m_out.put(",\"");
@@ -118,24 +118,41 @@ void RowFormat::field(std::string_view name, long long value)
     m_out.putNumber(value);
 }
 
-std::string_view RowFormat::row(const Reading& reading, std::chrono::system_clock::time_point wall,
-                                long long elapsedUs)
+void RowFormat::put(const acquisition::Scan& scan, bool csv, bool withSeq)
 {
     m_out.clear();
-    const bool csv = m_format == Format::Csv;
-    m_out.put(csv ? "" : "{\"time\":\"");
-    putTime(m_out, wall);
+    if (!csv && withSeq) {
+        m_out.put("{\"seq\":");
+        m_out.putNumber(scan.seq);
+        m_out.put(",\"time\":\"");
+    } else {
+        m_out.put(csv ? "" : "{\"time\":\"");
+    }
+    putTime(m_out, scan.wall);
     m_out.put(csv ? "," : "\",\"seconds\":");
-    putSeconds(m_out, elapsedUs);
+    putSeconds(m_out, scan.elapsedNs / 1000);
     for (int ch = 0; ch <= m_topChannel; ++ch) {
-        field(kCountNames[ch], reading.counts[ch]);
-        field(kMillivoltNames[ch], reading.millivolts[ch]);
+        field(csv, kCountNames[ch], scan.counts[ch]);
+        field(csv, kMillivoltNames[ch], scan.millivolts[ch]);
     }
     if (m_digital) {
         for (int i = 0; i < kLines; ++i)
-            field(kLineNames[i], reading.lines[i]);
+            field(csv, kLineNames[i], scan.lines[i]);
     }
-    m_out.put(csv ? "\n" : "}\n");
+    if (!csv)
+        m_out.put('}');
+}
+
+std::string_view RowFormat::row(const acquisition::Scan& scan)
+{
+    put(scan, m_format == Format::Csv, false);
+    m_out.put('\n');
+    return m_out.view();
+}
+
+std::string_view RowFormat::json(const acquisition::Scan& scan, bool withSeq)
+{
+    put(scan, false, withSeq);
     return m_out.view();
 }
 

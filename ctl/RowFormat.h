@@ -1,14 +1,16 @@
 #pragma once
 
-// One sampling row as CSV or as a JSON line, written into a buffer the
-// formatter keeps, so that a long run allocates nothing per row.
+// One scan as a CSV row or as a JSON object, written into a buffer the
+// formatter keeps, so that a long run allocates nothing per row. Every program
+// that writes scans out as text uses this one.
 //
 // Columns: time (ISO 8601, UTC, milliseconds), seconds since the start, then
 // chN_count and chN_mv for each channel 0..N, then din3, din4 and din5 when the
-// digital lines are sampled. JSON lines use the same names as keys.
+// digital lines are sampled. JSON uses the same names as keys, and "seq" (the
+// scan's number in its run) first when asked for.
 
 #include "ctl/CtlOptions.h"
-#include "link/Protocol.h"
+#include "link/Scan.h"
 
 #include <QByteArray>
 #include <array>
@@ -18,14 +20,8 @@
 
 namespace zoltctl {
 
-inline constexpr int kFirstLine = 3;   // digital lines sampled: 3, 4 and 5
-inline constexpr int kLines = 3;
-
-struct Reading {
-    std::array<int, protocol::kMaxAnalogChannel + 1> counts{};
-    std::array<int, protocol::kMaxAnalogChannel + 1> millivolts{};
-    std::array<int, kLines> lines{};   // lines 3, 4, 5: 0 or 1
-};
+inline constexpr int kFirstLine = acquisition::kFirstDigitalLine;   // digital lines sampled: 3, 4 and 5
+inline constexpr int kLines = acquisition::kDigitalLines;
 
 // Text built in place; what does not fit is cut off and noted, never written past.
 class LineBuffer {
@@ -50,8 +46,12 @@ public:
 
     // The CSV header line, or nothing for JSON lines.
     QByteArray header() const;
-    // One row with its line ending; valid until the next call.
-    std::string_view row(const Reading& reading, std::chrono::system_clock::time_point wall, long long elapsedUs);
+    // One row in the format asked for, with its line ending; valid until the
+    // next call. The columns are those of the header, whatever the scan holds.
+    std::string_view row(const acquisition::Scan& scan);
+    // The scan as one JSON object, without a line ending, whatever the format;
+    // valid until the next call.
+    std::string_view json(const acquisition::Scan& scan, bool withSeq);
 
     // 2026-12-08T11:02:14.123Z
     static void putTime(LineBuffer& out, std::chrono::system_clock::time_point wall);
@@ -59,7 +59,8 @@ public:
     static void putSeconds(LineBuffer& out, long long elapsedUs);
 
 private:
-    void field(std::string_view name, long long value);   // after the first field
+    void put(const acquisition::Scan& scan, bool csv, bool withSeq);
+    void field(bool csv, std::string_view name, long long value);   // after the first field
 
     Format m_format;
     int m_topChannel;

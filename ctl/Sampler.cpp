@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 
 #ifdef Q_OS_UNIX
@@ -33,30 +34,36 @@ bool onTerminal(std::FILE* stream)
 
 Sampler::Sampler(CtlLink& link, const Options& options, std::FILE* out, std::FILE* progress, QObject* parent)
     : QObject(parent)
-    , m_link(link)
     , m_options(options)
     , m_out(out)
     , m_progress(progress)
     , m_format(options.format, options.topChannel, options.digital)
+    , m_acquisition(link.module())
 {
-    m_pause.setSingleShot(true);
-    m_pause.setTimerType(Qt::PreciseTimer);   // 1 ms at full speed must stay 1 ms
-    m_pause.setInterval(options.intervalMs);
-    connect(&m_pause, &QTimer::timeout, this, &Sampler::startCycle);
+    acquisition::Settings settings;
+    settings.topChannel = options.topChannel;
+    settings.digital = options.digital;
+    settings.pauseMs = options.intervalMs;
+    settings.countLimit = options.count;
+    settings.durationLimitMs = static_cast<qint64>(std::llround(options.durationS * 1000.0));
+    m_acquisition.setSettings(settings);
 
-    m_duration.setSingleShot(true);
-    m_duration.setTimerType(Qt::PreciseTimer);
-    connect(&m_duration, &QTimer::timeout, this, [this] { finish(ExitStatus::Ok); });
+    connect(&m_acquisition, &acquisition::Acquisition::scanned, this, &Sampler::onScan);
+    connect(&m_acquisition, &acquisition::Acquisition::ended, this, [this](acquisition::Acquisition::End why) {
+        if (why != acquisition::Acquisition::End::Stopped)
+            finish(ExitStatus::Ok);
+    });
+    connect(&m_acquisition, &acquisition::Acquisition::portLost, this, &Sampler::onLost);
+    connect(&m_acquisition, &acquisition::Acquisition::portReturned, this, [this] {
+        if (m_progress)
+            showProgress(false);
+    });
 
     if (m_progress) {
         m_progressOnTerminal = onTerminal(m_progress);
         m_progressTick.setInterval(m_progressOnTerminal ? kTerminalProgressMs : kLogProgressMs);
         connect(&m_progressTick, &QTimer::timeout, this, [this] { showProgress(false); });
     }
-
-    connect(&m_link, &CtlLink::replied, this, &Sampler::onReplied);
-    connect(&m_link, &CtlLink::missed, this, &Sampler::onMissed);
-    connect(&m_link, &CtlLink::lost, this, &Sampler::onLost);
 }
 
 ExitStatus Sampler::run()
@@ -66,20 +73,20 @@ ExitStatus Sampler::run()
         return m_status;
 
     m_clock.start();
-    if (m_options.durationS > 0)
-        m_duration.start(static_cast<int>(std::min(m_options.durationS * 1000.0, 2'000'000'000.0)));
     if (m_progress)
         m_progressTick.start();
-    startCycle();
+    m_acquisition.start();
+    // The first row at once, not after the first pause (ten seconds, say).
+    m_acquisition.pauseEnded();
     if (!m_finished)
         m_loop.exec();
     if (m_progress)
         showProgress(true);
 
-    if (m_status == ExitStatus::Ok && m_rows == 0 && m_link.missedReplies() > 0) {
+    if (m_status == ExitStatus::Ok && m_rows == 0 && m_acquisition.missedReplies() > 0) {
         m_status = ExitStatus::NoReply;
         m_message = QStringLiteral("no reply from the module: %1 request(s) went unanswered")
-                        .arg(m_link.missedReplies());
+                        .arg(m_acquisition.missedReplies());
     }
     return m_status;
 }
@@ -89,66 +96,22 @@ void Sampler::stop()
     finish(ExitStatus::Ok);
 }
 
-void Sampler::startCycle()
+void Sampler::onScan(const acquisition::Scan& scan)
 {
-    if (m_finished)
-        return;
-    m_stage = Stage::Analog;
-    m_link.requestAnalog(m_options.topChannel);
-}
-
-void Sampler::onReplied()
-{
-    if (m_finished)
-        return;
-    if (m_stage == Stage::Analog) {
-        const Module1& m = m_link.module();
-        for (int ch = 0; ch <= m_options.topChannel; ++ch) {
-            m_reading.counts[ch] = m.AnaData[ch][1];
-            m_reading.millivolts[ch] = m.AnaData[ch][2];
-        }
-        if (m_options.digital) {
-            m_stage = Stage::Digital;
-            m_link.requestDigital();
-            return;
-        }
-    } else if (m_stage == Stage::Digital) {
-        const Module1& m = m_link.module();
-        for (int i = 0; i < kLines; ++i)
-            m_reading.lines[i] = m.DigData[kFirstLine + i][0];
-    } else {
-        return;
-    }
-    writeRow();
-    if (m_finished)
-        return;
-    if (m_options.count > 0 && m_rows >= m_options.count) {
-        finish(ExitStatus::Ok);
-        return;
-    }
-    m_stage = Stage::Pause;
-    m_pause.start();
-}
-
-void Sampler::onMissed()
-{
-    if (m_finished)
-        return;
-    // The row is lost; the next cycle starts after the usual pause.
-    m_stage = Stage::Pause;
-    m_pause.start();
+    const std::string_view row = m_format.row(scan);
+    if (writeOut(row.data(), row.size()))
+        ++m_rows;
 }
 
 void Sampler::onLost()
 {
-    finish(ExitStatus::Port, QStringLiteral("the port was lost while sampling"));
-}
-
-void Sampler::writeRow()
-{
-    const std::string_view row = m_format.row(m_reading, std::chrono::system_clock::now(), m_clock.nsecsElapsed() / 1000);
-    if (writeOut(row.data(), row.size()))
-        ++m_rows;
+    if (m_options.exitOnLoss) {
+        finish(ExitStatus::Port, QStringLiteral("the port was lost while sampling"));
+        return;
+    }
+    // The run waits for the device to come back; the rows' time column shows the gap.
+    if (m_progress)
+        showProgress(false);
 }
 
 bool Sampler::writeOut(const char* data, std::size_t size)
@@ -175,8 +138,7 @@ void Sampler::finish(ExitStatus status, const QString& message)
     m_finished = true;
     m_status = status;
     m_message = message;
-    m_pause.stop();
-    m_duration.stop();
+    m_acquisition.stop();
     m_progressTick.stop();
     m_loop.quit();
 }
@@ -185,11 +147,15 @@ void Sampler::showProgress(bool last)
 {
     const double seconds = static_cast<double>(m_clock.nsecsElapsed()) / 1e9;
     const double rate = seconds > 0 ? static_cast<double>(m_rows) / seconds : 0.0;
-    const QByteArray line = QStringLiteral("%1 rows, %2 rows/s, %3 missed")
-                                .arg(m_rows)
-                                .arg(rate, 0, 'f', 1)
-                                .arg(m_link.missedReplies())
-                                .toLocal8Bit();
+    QString text = QStringLiteral("%1 rows, %2 rows/s, %3 missed")
+                       .arg(m_rows)
+                       .arg(rate, 0, 'f', 1)
+                       .arg(m_acquisition.missedReplies());
+    if (m_progressNote)
+        text += QLatin1String(", ") + m_progressNote();
+    if (m_acquisition.waitingForPort())
+        text += QLatin1String(", the port is lost: waiting for it to return");
+    const QByteArray line = text.toLocal8Bit();
     if (m_progressOnTerminal)
         std::fprintf(m_progress, "\r%s\033[K%s", line.constData(), last ? "\n" : "");
     else

@@ -1,13 +1,15 @@
 #pragma once
 
-// Continuous sampling, the cycle of ZOLTrc's main window without the window:
-// one analog scan, then one digital read if asked for, then the pause, then
-// the next cycle. Each complete cycle is one row, written and flushed at once.
-// A reply that never comes costs its row and the cycle goes on.
+// zoltctl's sample: the rows of the acquisition cycle's scans, each written
+// and flushed at once, and a progress line. The cycle itself (the pause, the
+// replies, a missed reply, a lost port and its return, the count and duration
+// limits) is the acquisition core's; a lost port ends the run only when
+// --exit-on-loss asks for it.
 
 #include "ctl/CtlOptions.h"
 #include "ctl/ExitStatus.h"
 #include "ctl/RowFormat.h"
+#include "link/Acquisition.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -15,6 +17,7 @@
 #include <QString>
 #include <QTimer>
 #include <cstdio>
+#include <functional>
 
 namespace zoltctl {
 
@@ -35,28 +38,23 @@ public:
 
     const QString& message() const { return m_message; }
     long long rows() const { return m_rows; }
+    // The cycle, for others that take its scans or send outputs through it.
+    acquisition::Acquisition& acquisition() { return m_acquisition; }
+    // More for the progress line ("12 dropped"), asked each time it is shown.
+    void setProgressNote(std::function<QString()> note) { m_progressNote = std::move(note); }
 
 private:
-    enum class Stage { Pause, Analog, Digital };
-
-    void startCycle();
-    void onReplied();
-    void onMissed();
+    void onScan(const acquisition::Scan& scan);
     void onLost();
-    void writeRow();
     bool writeOut(const char* data, std::size_t size);
     void finish(ExitStatus status, const QString& message = {});
     void showProgress(bool last);
 
-    CtlLink& m_link;
     const Options m_options;
     std::FILE* m_out;
     std::FILE* m_progress;
     RowFormat m_format;
-    Reading m_reading;
-    Stage m_stage = Stage::Pause;
-    QTimer m_pause;
-    QTimer m_duration;
+    acquisition::Acquisition m_acquisition;
     QTimer m_progressTick;
     QElapsedTimer m_clock;
     QEventLoop m_loop;
@@ -65,6 +63,7 @@ private:
     bool m_finished = false;
     ExitStatus m_status = ExitStatus::Ok;
     QString m_message;
+    std::function<QString()> m_progressNote;
 };
 
 } // namespace zoltctl

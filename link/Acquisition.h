@@ -13,24 +13,25 @@
 #include <array>
 
 class Module1;
+class QTimer;
 
 namespace acquisition {
 
 // The pauses between cycles that the programs offer by name, in ms. Any other
 // whole number of ms from kShortestPauseMs to kLongestPauseMs is allowed too.
 struct NamedPause {
-    const char* label;   // as the programs show it
+    const char* label;   // as ZOLTrc's Sampling menu shows it
     const char* word;    // as command lines take it
     int ms;
 };
 inline constexpr std::array<NamedPause, 4> kNamedPauses{{
     {"Max Speed", "max", 1},
-    {"0.5 s", "0.5s", 500},
-    {"1 s", "1s", 1000},
-    {"10 s", "10s", 10000},
+    {"0.5 sec", "0.5s", 500},
+    {"1 sec", "1s", 1000},
+    {"10 sec", "10s", 10000},
 }};
 inline constexpr int kMaxSpeedPauseMs = kNamedPauses[0].ms;
-inline constexpr int kShortestPauseMs = 1;
+inline constexpr int kShortestPauseMs = 0;   // as soon as the event loop is free
 inline constexpr int kLongestPauseMs = 3600 * 1000;   // an hour; anything longer is a typing slip
 
 struct Settings {
@@ -51,7 +52,14 @@ class Acquisition : public QObject {
 public:
     enum class End { Stopped, CountReached, DurationReached };
 
+    // The cycle runs itself: its own pause timer, and it takes the serial
+    // control's events.
     explicit Acquisition(Module1& module, QObject* parent = nullptr);
+    // A front end that already has the pause timer and handles the serial
+    // events (the main window) passes its timer; the cycle then connects
+    // neither, and the front end calls pauseEnded() from the timer's handler
+    // and replyArrived() and commEventDone() from its serial event handler.
+    Acquisition(Module1& module, QTimer& pauseTimer, QObject* parent = nullptr);
     ~Acquisition() override;
 
     // Taken at the start of the next cycle when changed during a run.
@@ -66,12 +74,23 @@ public:
 
     // Output commands: sent at once when stopped, between two scans when
     // running. Millivolts as the analog output window takes them (0..4300,
-    // clamped); the digital output line is read back afterwards.
+    // clamped). When stopped, the digital lines are read back at once after
+    // the output changed; in a run the next scan's lines show it.
     void setAnalogOutput(int channel, int millivolts);
     void setDigitalOutput(bool high);
 
     long long scans() const;
     long long missedReplies() const;
+
+    // --- Driving the cycle from a front end's own handlers.
+    // The pause is over: output commands asked for meanwhile, then the read
+    // request of the next cycle.
+    void pauseEnded();
+    // A receive event: the reply's bytes decoded into the shared state.
+    void replyArrived();
+    // After any serial event: the scan completed, the digital read, or the
+    // next pause.
+    void commEventDone();
 
 signals:
     void scanned(const acquisition::Scan& scan);
@@ -82,6 +101,20 @@ signals:
     void ended(acquisition::Acquisition::End why);
 
 private:
+    friend class ::Module1;
+    // Reception is Idle with no reply to come (a reply missed, a cycle the
+    // stray bytes rule skipped): the next cycle comes after the pause.
+    void receptionIdleAgain();
+
+    void init();
+    void onPortLost();
+    void onPortReturned();
+    void armPause();
+    void takeReply();
+    void applySettings();
+    void sendOutputs();
+    void finish(End why);
+
     struct Private;
     Private* d;
 };

@@ -1,5 +1,6 @@
 #include "link/Module1.h"
 
+#include "link/Acquisition.h"
 #include "link/NumberText.h"
 #include "link/PortNames.h"
 #include "link/Protocol.h"
@@ -159,7 +160,7 @@ void Module1::RequestAnalog()
         RxChan = -1;
         if (DinMode > 0)
             DinMode = 2;   // the digital read goes with this cycle
-        m_views.mainPanel().resumeSampling();
+        receptionIdleAgain();
         return;
     }
     SendCommand();
@@ -286,7 +287,7 @@ void Module1::ReplyMissed()
     MainPanel& panel = m_views.mainPanel();
     panel.paintLiteXfer(ColRed);
     panel.showMissedReplies(MissedReplies);
-    panel.resumeSampling();
+    receptionIdleAgain();
 }
 
 void Module1::PortLost()
@@ -305,6 +306,13 @@ void Module1::PortReturned()
     ShowDsrLamp();
     ShowCtsLamp();
     m_views.mainPanel().resumeSampling();
+}
+
+void Module1::receptionIdleAgain()
+{
+    m_views.mainPanel().resumeSampling();
+    if (m_cycle)
+        m_cycle->receptionIdleAgain();
 }
 
 void Module1::ShowDigitalInputs()

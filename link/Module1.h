@@ -13,6 +13,9 @@
 #include <cstdint>
 
 class SerialControl;
+namespace acquisition {
+class Acquisition;
+}
 
 // Flags kept as 16-bit integers hold True as -1.
 inline constexpr std::int16_t True = -1;
@@ -110,6 +113,11 @@ public:
     SerialControl& comm() { return m_comm; }
     LinkViews& views() { return m_views; }
 
+    // The acquisition cycle that runs over this state (one at most; it
+    // attaches itself): told when reception is Idle again with no reply to
+    // come, so that it goes on after its pause.
+    void attachCycle(acquisition::Acquisition* cycle) { m_cycle = cycle; }
+
 private:
     // Returns how many were dropped.
     qint64 dropStrayBytes();
@@ -118,8 +126,10 @@ private:
     void ReplyMissed();
     void PortLost();
     void PortReturned();
+    void receptionIdleAgain();
 
     SerialControl& m_comm;
     LinkViews& m_views;
     QTimer m_replyDeadline;
+    acquisition::Acquisition* m_cycle = nullptr;
 };

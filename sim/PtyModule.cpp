@@ -52,7 +52,9 @@ PtyModule::~PtyModule()
 
 bool PtyModule::openPair()
 {
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    // Not handed down to programs this one starts: a child holding the master
+    // would keep the terminal up when the module goes.
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (m_master < 0) {
         m_error = errnoText("posix_openpt");
         return false;
@@ -69,7 +71,7 @@ bool PtyModule::openPair()
     m_slavePath = QString::fromLocal8Bit(name);
     ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
 
-    m_slaveHold = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    m_slaveHold = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (m_slaveHold < 0) {
         m_error = errnoText("open slave");
         return false;

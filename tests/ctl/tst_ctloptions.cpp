@@ -62,7 +62,7 @@ void TestCtlOptions::intervals()
 
 void TestCtlOptions::csvRows()
 {
-    Reading r;
+    acquisition::Scan r;
     for (int ch = 0; ch < 7; ++ch) {
         r.counts[ch] = ch == 0 ? 4095 : ch * 100;
         r.millivolts[ch] = ch == 0 ? 5000 : ch * 122;
@@ -71,22 +71,25 @@ void TestCtlOptions::csvRows()
 
     RowFormat two(Format::Csv, 1, true);
     QCOMPARE(two.header(), QByteArray("time,seconds,ch0_count,ch0_mv,ch1_count,ch1_mv,din3,din4,din5\n"));
-    const auto t = at(std::chrono::milliseconds(1'700'000'000'123));
-    QCOMPARE(QByteArray(two.row(r, t, 2'500'000).data()),
+    r.wall = at(std::chrono::milliseconds(1'700'000'000'123));
+    r.elapsedNs = 2'500'000'000;
+    QCOMPARE(QByteArray(two.row(r).data()),
              QByteArray("2023-11-14T22:13:20.123Z,2.500,4095,5000,100,122,1,0,1\n"));
 
     RowFormat all(Format::Csv, 6, false);
     const QByteArray header = all.header();
     QCOMPARE(header.count(','), 1 + 2 * 7);
     QVERIFY(header.endsWith("ch6_count,ch6_mv\n"));
-    const QByteArray row(all.row(r, t, 0).data(), static_cast<qsizetype>(all.row(r, t, 0).size()));
+    r.elapsedNs = 0;
+    const std::string_view text = all.row(r);
+    const QByteArray row(text.data(), static_cast<qsizetype>(text.size()));
     QCOMPARE(row.count(','), header.count(','));
     QVERIFY(row.endsWith(",600,732\n"));
 }
 
 void TestCtlOptions::jsonRowsAreJson()
 {
-    Reading r;
+    acquisition::Scan r;
     r.counts[0] = 2048;
     r.millivolts[0] = 2500;
     r.counts[2] = 1234;
@@ -94,7 +97,9 @@ void TestCtlOptions::jsonRowsAreJson()
     r.lines = {0, 1, 0};
     RowFormat f(Format::Jsonl, 2, true);
     QVERIFY(f.header().isEmpty());
-    const std::string_view row = f.row(r, at(std::chrono::milliseconds(0)), 61'000'999);
+    r.wall = at(std::chrono::milliseconds(0));
+    r.elapsedNs = 61'000'999'000;
+    const std::string_view row = f.row(r);
     QVERIFY(row.ends_with("}\n"));
     QJsonParseError error{};
     const QJsonObject o = QJsonDocument::fromJson(QByteArray(row.data(), static_cast<qsizetype>(row.size())), &error).object();
@@ -107,6 +112,16 @@ void TestCtlOptions::jsonRowsAreJson()
     QVERIFY(!o.contains("ch3_count"));
     QCOMPARE(o.value("din4").toInt(), 1);
     QCOMPARE(o.size(), 2 + 3 * 2 + 3);
+
+    // The same object with the scan's number first, for a publisher.
+    r.seq = 12345678901LL;
+    const std::string_view object = f.json(r, true);
+    QVERIFY(object.starts_with("{\"seq\":12345678901,") && object.ends_with('}'));
+    const QJsonObject withSeq =
+        QJsonDocument::fromJson(QByteArray(object.data(), static_cast<qsizetype>(object.size())), &error).object();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(withSeq.size(), o.size() + 1);
+    QCOMPARE(withSeq.value("ch2_mv").toInt(), 1507);
 }
 
 void TestCtlOptions::timesInUtc_data()

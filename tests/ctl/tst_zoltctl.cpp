@@ -86,6 +86,7 @@ private slots:
     void portInUse();
     void portNotPermitted();
     void portLostWhileSampling();
+    void sampleWaitsForALostPort();
 
     void overAPseudoTerminal();
 
@@ -429,11 +430,50 @@ void TestZoltCtl::portLostWhileSampling()
 {
     SilentPty pty;
     QVERIFY(pty.ok());
-    QProcess* process = start({"--device", pty.slave(), "--no-presence-check", "sample", "--interval", "max"});
+    QProcess* process =
+        start({"--device", pty.slave(), "--no-presence-check", "sample", "--interval", "max", "--exit-on-loss"});
     QVERIFY(process->waitForStarted());
     runFor(500);   // the port open and the first requests missed
     pty.closeMaster();
     checkFailure(finish(process), kPort, "lost");
+}
+
+void TestZoltCtl::sampleWaitsForALostPort()
+{
+    // COM2 is a link to the module's pseudo-terminal, as an adapter's name
+    // stays the same when it is plugged in again.
+    const QString com2 = m_comDir + "/COM2";
+    auto module = std::make_unique<PtyModule>(ZoltWire::Timing::Wire);
+    QVERIFY2(module->isOpen(), qPrintable(module->errorString()));
+    QVERIFY(QFile::link(module->devicePath(), com2));
+    const QString path = m_dir->filePath("gap.csv");
+    QProcess* process = start({"--port", "COM2", "--no-presence-check", "sample", "--interval", "max", "--channels",
+                               "0", "--duration", "8", "--output", path});
+    QVERIFY(process->waitForStarted());
+    QVERIFY(runUntil([&] { return rowsOf(fileText(path)).size() > 10; }, kRunMs));
+
+    module.reset();   // pulled out: the device and its name go
+    QVERIFY(QFile::remove(com2));
+    runFor(1000);
+    const qsizetype rowsBefore = rowsOf(fileText(path)).size();
+    module = std::make_unique<PtyModule>(ZoltWire::Timing::Wire);
+    QVERIFY(QFile::link(module->devicePath(), com2));
+    QVERIFY(runUntil([&] { return rowsOf(fileText(path)).size() > rowsBefore + 10; }, kRunMs));
+
+    const Result r = finish(process);
+    QVERIFY(!r.crashed);
+    QCOMPARE(r.status, 0);
+    QVERIFY2(r.err.contains("the port is lost: waiting for it to return"), r.err.constData());
+    // The seconds column shows the gap: one step of about a second or more.
+    double last = -1;
+    double widest = 0;
+    for (const QByteArray& row : rowsOf(fileText(path)).mid(1)) {
+        const double seconds = row.split(',').value(1).toDouble();
+        if (last >= 0)
+            widest = std::max(widest, seconds - last);
+        last = seconds;
+    }
+    QVERIFY2(widest >= 0.9, qPrintable(QString::number(widest)));
 }
 
 // ---------------------------------------------------------------- a real tty
