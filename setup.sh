@@ -14,12 +14,28 @@ cd "$(dirname "${BASH_SOURCE[0]}")"
 mode=${1:-run}
 build_dir=${ZOLT_BUILD_DIR:-build}
 
-packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev libgl-dev fonts-dejavu-core fonts-liberation2
-  libmosquitto-dev mosquitto mosquitto-clients openssl
-  python3-serial)
-if [ "$mode" = run ]; then
-  packages+=(libqt6serialport6 qt6-qpa-plugins)
-fi
+# ------------------------------------------------------------------ packages
+# What each mode installs: one list each, all in one place.
+#   common   every mode: the build (the MQTT client on libmosquitto), a broker
+#            and its clients, openssl, and pyserial for the comparison script
+#   run      the demo on the desktop
+#   test     also the fuzzing (clang; libFuzzer is in libclang-rt-14-dev) and
+#            the package, built and checked
+#   package  the Debian package
+#   windows  the cross build for Windows (MinGW-w64, the host's Qt tools, Wine
+#            for its tests); the test command runs that too
+common_packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev libgl-dev fonts-dejavu-core
+  fonts-liberation2 libmosquitto-dev mosquitto mosquitto-clients openssl python3-serial)
+windows_packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  qt6-base-dev-tools ninja-build wine64 util-linux xz-utils)
+case "$mode" in
+  run)     packages=("${common_packages[@]}" libqt6serialport6 qt6-qpa-plugins) ;;
+  test)    packages=("${common_packages[@]}" clang-14 libclang-rt-14-dev
+             dpkg-dev file gzip lintian desktop-file-utils appstream "${windows_packages[@]}") ;;
+  package) packages=("${common_packages[@]}" dpkg-dev file gzip) ;;
+  windows) packages=("${common_packages[@]}" "${windows_packages[@]}") ;;
+  *)       packages=("${common_packages[@]}") ;;
+esac
 
 # ------------------------------------------------------------------ proof
 # After the tests, the test command runs them all once more under
@@ -27,9 +43,6 @@ fi
 # bounded time. The build folders follow the main one (<build>-asan and
 # <build>-fuzz) unless ZOLT_ASAN_BUILD_DIR or ZOLT_FUZZ_BUILD_DIR name others;
 # ZOLT_FUZZ_SECONDS scales the fuzzing (the total, split over the targets).
-if [ "$mode" = test ]; then
-  packages+=(clang-14 libclang-rt-14-dev)   # libclang-rt-14-dev holds libFuzzer
-fi
 # The targets and their shares of the fuzzing time (per cent), from the list
 # the build reads too.
 fuzz_targets=()
@@ -89,13 +102,7 @@ fuzz_runs() {
 }
 # ------------------------------------------------------------------ end proof
 
-# --- Debian package: what building and checking it needs (the test run checks it too).
-if [ "$mode" = package ] || [ "$mode" = test ]; then
-  packages+=(dpkg-dev file gzip)
-fi
-if [ "$mode" = test ]; then
-  packages+=(lintian desktop-file-utils appstream)
-fi
+# --- Debian package (its packages are in the lists at the top).
 build_package() {
   # Only what the package holds is built; the tests are not needed for it.
   cmake -S . -B "$1" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
@@ -110,10 +117,6 @@ build_package() {
 # --- Windows: cross-built with Debian's MinGW-w64 and the prebuilt Qt for
 # Windows beside the clone (../shared/toolchains, made by
 # tools/build-qt-mingw.sh); the test command runs its tests under Wine.
-if [ "$mode" = windows ] || [ "$mode" = test ]; then
-  packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-    qt6-base-dev-tools ninja-build wine64 util-linux xz-utils fonts-liberation2)
-fi
 windows_qt_tarball=../shared/toolchains/qt6.4.2-mingw-w64.tar.xz
 windows_build() {
   local dir=${ZOLT_WINDOWS_BUILD_DIR:-$build_dir-win}
