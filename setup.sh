@@ -148,7 +148,7 @@ windows_tests() {
   local dir=${ZOLT_WINDOWS_BUILD_DIR:-$build_dir-win}
   local started=$SECONDS
   # zoltctl.exe is compared with the Linux build's zoltctl.
-  windows_build -DBUILD_TESTING=ON -DZOLT_HOST_ZOLTCTL="$PWD/$build_dir/ctl/zoltctl"
+  windows_build -DBUILD_TESTING=ON -DZOLT_HOST_ZOLTCTL="$(cd "$build_dir" && pwd)/ctl/zoltctl"
   local built=$SECONDS
   tests/windows/run-wine-tests.sh "$dir" "$dir/qt6-mingw" -j"$jobs"
   echo "Windows part: $((built - started)) s to cross-build and zip, $((SECONDS - built)) s of tests under Wine"
