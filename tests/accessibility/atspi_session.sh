@@ -41,6 +41,8 @@ if kill -TERM "$demo_pid" 2>/dev/null; then
   done
   if kill -0 "$demo_pid" 2>/dev/null; then
     echo "FAIL: ZOLTrc-demo did not end on SIGTERM"
+    kill -KILL "$demo_pid"
+    wait "$demo_pid" 2>/dev/null
     status=1
   else
     wait "$demo_pid" || { echo "FAIL: ZOLTrc-demo ended with status $?"; status=1; }
