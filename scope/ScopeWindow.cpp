@@ -640,7 +640,10 @@ void ScopeWindow::useSource(std::unique_ptr<ScanSource> source)
     connect(m_source.get(), &ScanSource::returned, this, &ScopeWindow::onReturned);
     connect(m_source.get(), &ScanSource::ended, this, &ScopeWindow::stopSampling);
     m_source->setSettings(chosenSettings());
-    m_sourceState->setText(QStringLiteral("Connected: %1").arg(m_source->label()));
+    // A long device path is shortened in the middle; the tooltip has it whole.
+    const QString connected = QStringLiteral("Connected: %1").arg(m_source->label());
+    m_sourceState->setText(m_sourceState->fontMetrics().elidedText(connected, Qt::ElideMiddle, 280));
+    m_sourceState->setToolTip(connected);
     updateControls();
 }
 
@@ -692,7 +695,7 @@ void ScopeWindow::onScanned(const acquisition::Scan& scan)
     m_store.append(scan);
     ++m_runScans;
     if (m_recorder.active() && !m_recorder.write(scan)) {
-        showProblem(m_recorder.error());
+        statusBar()->showMessage(m_recorder.error(), 15000);
         updateControls();
     }
     schedulePaint();
@@ -762,7 +765,7 @@ QString ScopeWindow::startRecording(const QString& path, zoltctl::Format format,
         opened = m_recorder.start(path, format, st.topChannel, st.digital, true);
     }
     if (opened != Recorder::Opened::Ok) {
-        showProblem(m_recorder.error());
+        statusBar()->showMessage(m_recorder.error(), 15000);
         updateControls();
         return m_recorder.error();
     }
@@ -829,7 +832,7 @@ void ScopeWindow::onTick()
         m_rate = static_cast<double>(m_runScans - m_scansAtTick) * 1000.0 / static_cast<double>(ms);
     m_scansAtTick = m_runScans;
     if (m_recorder.active() && !m_recorder.checkFile())
-        showProblem(m_recorder.error());
+        statusBar()->showMessage(m_recorder.error(), 15000);
     if (!sampling())
         m_rate = 0;
     updateControls();
