@@ -5,6 +5,7 @@
 #   ./setup.sh run     install, build, start ZOLT Control on a simulated module
 #   ./setup.sh test    install, build, run all tests (headless)
 #   ./setup.sh package install, build, make the Debian package zolt-control_*.deb
+#   ./setup.sh windows install, cross-build for Windows, make zolt-control-*-win64.zip
 #
 # After a run, build/app/ZOLTrc is the program for a real module on a COM port.
 set -euo pipefail
@@ -13,12 +14,28 @@ cd "$(dirname "${BASH_SOURCE[0]}")"
 mode=${1:-run}
 build_dir=${ZOLT_BUILD_DIR:-build}
 
-packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev libgl-dev fonts-dejavu-core fonts-liberation2
-  libmosquitto-dev mosquitto mosquitto-clients openssl
-  python3-serial)
-if [ "$mode" = run ]; then
-  packages+=(libqt6serialport6 qt6-qpa-plugins)
-fi
+# ------------------------------------------------------------------ packages
+# What each mode installs: one list each, all in one place.
+#   common   every mode: the build (the MQTT client on libmosquitto), a broker
+#            and its clients, openssl, and pyserial for the comparison script
+#   run      the demo on the desktop
+#   test     also the fuzzing (clang; libFuzzer is in libclang-rt-14-dev) and
+#            the package, built and checked
+#   package  the Debian package
+#   windows  the cross build for Windows (MinGW-w64, the host's Qt tools, Wine
+#            for its tests); the test command runs that too
+common_packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev libgl-dev fonts-dejavu-core
+  fonts-liberation2 libmosquitto-dev mosquitto mosquitto-clients openssl python3-serial)
+windows_packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  qt6-base-dev-tools ninja-build wine64 util-linux xz-utils)
+case "$mode" in
+  run)     packages=("${common_packages[@]}" libqt6serialport6 qt6-qpa-plugins) ;;
+  test)    packages=("${common_packages[@]}" clang-14 libclang-rt-14-dev
+             dpkg-dev file gzip lintian desktop-file-utils appstream "${windows_packages[@]}") ;;
+  package) packages=("${common_packages[@]}" dpkg-dev file gzip) ;;
+  windows) packages=("${common_packages[@]}" "${windows_packages[@]}") ;;
+  *)       packages=("${common_packages[@]}") ;;
+esac
 
 # ------------------------------------------------------------------ proof
 # After the tests, the test command runs them all once more under
@@ -26,9 +43,6 @@ fi
 # bounded time. The build folders follow the main one (<build>-asan and
 # <build>-fuzz) unless ZOLT_ASAN_BUILD_DIR or ZOLT_FUZZ_BUILD_DIR name others;
 # ZOLT_FUZZ_SECONDS scales the fuzzing (the total, split over the targets).
-if [ "$mode" = test ]; then
-  packages+=(clang-14 libclang-rt-14-dev)   # libclang-rt-14-dev holds libFuzzer
-fi
 # The targets and their shares of the fuzzing time (per cent), from the list
 # the build reads too.
 fuzz_targets=()
@@ -88,13 +102,7 @@ fuzz_runs() {
 }
 # ------------------------------------------------------------------ end proof
 
-# --- Debian package: what building and checking it needs (the test run checks it too).
-if [ "$mode" = package ] || [ "$mode" = test ]; then
-  packages+=(dpkg-dev file gzip)
-fi
-if [ "$mode" = test ]; then
-  packages+=(lintian desktop-file-utils appstream)
-fi
+# --- Debian package (its packages are in the lists at the top).
 build_package() {
   # Only what the package holds is built; the tests are not needed for it.
   cmake -S . -B "$1" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
@@ -105,6 +113,46 @@ build_package() {
   ls -1 zolt-control_*.deb
 }
 # --- end of the Debian package block
+
+# --- Windows: cross-built with Debian's MinGW-w64 and the prebuilt Qt for
+# Windows beside the clone (../shared/toolchains, made by
+# tools/build-qt-mingw.sh); the test command runs its tests under Wine.
+windows_qt_tarball=../shared/toolchains/qt6.4.2-mingw-w64.tar.xz
+windows_build() {
+  local dir=${ZOLT_WINDOWS_BUILD_DIR:-$build_dir-win}
+  [ -f "$windows_qt_tarball" ] || {
+    echo "No Qt for Windows: $windows_qt_tarball is missing (tools/build-qt-mingw.sh makes one)" >&2
+    return 1
+  }
+  # Qt for Windows goes inside the build folder, unpacked again when the
+  # tarball changes.
+  mkdir -p "$dir"
+  if [ ! -f "$dir/qt6-mingw/lib/cmake/Qt6/qt.toolchain.cmake" ] || [ "$windows_qt_tarball" -nt "$dir/qt6-mingw" ]; then
+    rm -rf "$dir/qt6-mingw"
+    tar xJf "$windows_qt_tarball" -C "$dir"
+    touch "$dir/qt6-mingw"
+  fi
+  local qt
+  qt=$(cd "$dir/qt6-mingw" && pwd)
+  cmake -G Ninja -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DZOLT_WERROR=ON \
+    -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
+    -DQT_CHAINLOAD_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" "$@"
+  cmake --build "$dir" -j"$jobs"
+  rm -f "$dir"/zolt-control-*-win64.zip
+  (cd "$dir" && cpack -G ZIP)
+  cp "$dir"/zolt-control-*-win64.zip .
+  ls -1 zolt-control-*-win64.zip
+}
+windows_tests() {
+  local dir=${ZOLT_WINDOWS_BUILD_DIR:-$build_dir-win}
+  local started=$SECONDS
+  # zoltctl.exe is compared with the Linux build's zoltctl.
+  windows_build -DBUILD_TESTING=ON -DZOLT_HOST_ZOLTCTL="$PWD/$build_dir/ctl/zoltctl"
+  local built=$SECONDS
+  tests/windows/run-wine-tests.sh "$dir" "$dir/qt6-mingw" -j"$jobs"
+  echo "Windows part: $((built - started)) s to cross-build and zip, $((SECONDS - built)) s of tests under Wine"
+}
+# --- end of the Windows block
 
 missing=()
 for p in "${packages[@]}"; do
@@ -133,14 +181,18 @@ case "$mode" in
     cd "$build_dir"
     ctest --output-on-failure --no-tests=error -j"$jobs"
     cd - >/dev/null
+    windows_tests
     sanitizer_tests
     fuzz_runs
     ;;
   package)
     build_package "$build_dir"
     ;;
+  windows)
+    windows_build -DBUILD_TESTING=ON
+    ;;
   *)
-    echo "usage: $0 run|test|package" >&2
+    echo "usage: $0 run|test|package|windows" >&2
     exit 2
     ;;
 esac

@@ -20,6 +20,7 @@
 #include "sim/EventLoopWait.h"
 #include "sim/PtyModule.h"
 #include "sim/SimSerialControl.h"
+#include "tests/support/ProcessFigures.h"
 #include "widgets/IndexedName.h"
 
 #include <QAction>
@@ -56,18 +57,6 @@ double idleCpuShare(int idleMs)
     clock.start();
     runFor(idleMs);
     return (cpuSeconds() - cpu0) / (static_cast<double>(clock.nsecsElapsed()) / 1e9);
-}
-
-long statusKiB(const char* field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(static_cast<qsizetype>(std::strlen(field))).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
 }
 
 // What a bare 1 ms precise timer really pauses on this machine, with nothing

@@ -16,6 +16,7 @@
 #include "sim/EventLoopWait.h"
 #include "sim/PtyModule.h"
 #include "tests/support/PluggedProgram.h"
+#include "tests/support/ProcessFigures.h"
 
 #include <QAction>
 #include <QApplication>
@@ -33,19 +34,6 @@
 namespace {
 
 constexpr int kWaitMs = 10000;
-
-long statusKiB(const char* field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray key(field);
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(key.size()).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
 
 QByteArray loadAverage()
 {

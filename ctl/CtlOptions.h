@@ -2,6 +2,7 @@
 
 // The settings of zoltctl's sample, as its command reads them.
 
+#include "ctl/MqttOptions.h"
 #include "link/Acquisition.h"
 
 #include <QString>
@@ -18,17 +19,15 @@ inline constexpr int kHalfSecondMs = acquisition::kNamedPauses[1].ms;
 inline constexpr int kLongestPauseMs = acquisition::kLongestPauseMs;
 
 struct Options {
-    int topChannel = 6;                // read, sample: channels 0..topChannel
-    bool digital = false;              // read, sample: lines 3 to 5 as well
-    int intervalMs = kHalfSecondMs;    // sample: pause between cycles
-    long long count = 0;               // sample: rows, 0 for no limit
-    double durationS = 0;              // sample: seconds, 0 for no limit
+    int topChannel = 6;                // channels 0..topChannel
+    bool digital = false;              // lines 3 to 5 as well
+    int intervalMs = kHalfSecondMs;    // pause between cycles
+    long long count = 0;               // rows, 0 for no limit
+    double durationS = 0;              // seconds, 0 for no limit
     Format format = Format::Csv;
-    QString output;                    // sample: file, empty for standard output
-    bool exitOnLoss = false;           // sample: a lost port ends the run
-    int dacChannel = 0;                // dac
-    int dacMillivolts = 0;             // dac
-    bool doutHigh = false;             // dout
+    QString output;                    // file, empty for standard output
+    bool exitOnLoss = false;           // a lost port ends the run
+    MqttOptions mqtt;                  // publish on a broker too
 };
 
 // "max", "0.5s", "1s", "10s" or whole milliseconds.

@@ -17,6 +17,7 @@ enum class ExitStatus : int {
     NoModule = 4,
     NoReply = 5,
     Output = 6,
+    Broker = 7,
 };
 
 struct ExitStatusMeaning {
@@ -31,6 +32,7 @@ inline constexpr std::array kExitStatuses{
     ExitStatusMeaning{ExitStatus::NoModule, "no module: the port opened but DSR and CTS are not both held"},
     ExitStatusMeaning{ExitStatus::NoReply, "a reply never came (for sample: not a single row, every reply missed)"},
     ExitStatusMeaning{ExitStatus::Output, "the output file cannot be written"},
+    ExitStatusMeaning{ExitStatus::Broker, "the MQTT broker cannot be reached or refuses the connection (at the start)"},
 };
 
 constexpr int code(ExitStatus status) { return static_cast<int>(status); }

@@ -1,7 +1,7 @@
 #include "ctl/ReadCommand.h"
 
 #include "ctl/CtlLink.h"
-#include "ctl/RowFormat.h"
+#include "link/Acquisition.h"
 #include "link/Protocol.h"
 
 #include <QCommandLineParser>
@@ -41,7 +41,8 @@ ExitStatus replyFailure(CtlLink& link, bool lost, const char* what)
 QString digitalTable(const Module1& m)
 {
     QString text = QStringLiteral("line  level\n");
-    for (int line = kFirstLine; line < kFirstLine + kLines; ++line)
+    for (int line = acquisition::kFirstDigitalLine;
+         line < acquisition::kFirstDigitalLine + acquisition::kDigitalLines; ++line)
         text += QStringLiteral("%1  %2\n").arg(line, 4).arg(m.DigData[line][0], 5);
     return text;
 }

@@ -3,9 +3,13 @@
 #include "ctl/CtlLink.h"
 #include "ctl/ReadCommand.h"
 #include "ctl/Sampler.h"
+#ifdef ZOLT_HAS_MQTT
+#include "ctl/MqttRun.h"
+#endif
 #include "platform/TerminationSignals.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QFile>
 #include <cerrno>
 #include <cmath>
@@ -15,6 +19,26 @@
 namespace zoltctl {
 
 namespace {
+
+#ifdef ZOLT_HAS_MQTT
+BenchMeta benchMeta(CtlLink& link, const Options& options, int baud)
+{
+    BenchMeta meta;
+    meta.version = QCoreApplication::applicationVersion();
+    meta.port = link.portLabel(link.module().SelPort);
+    meta.baud = baud;
+    meta.topChannel = options.topChannel;
+    meta.digital = options.digital;
+    meta.pauseMs = options.intervalMs;
+    acquisition::Settings settings;
+    settings.topChannel = options.topChannel;
+    settings.digital = options.digital;
+    settings.pauseMs = options.intervalMs;
+    meta.lineLimitScansPerSecond = acquisition::lineLimitScansPerSecond(settings, meta.baud);
+    meta.control = options.mqtt.control;
+    return meta;
+}
+#endif
 
 const QString kInterval = QStringLiteral("interval");
 const QString kCount = QStringLiteral("count");
@@ -41,6 +65,26 @@ SampleCommand::SampleCommand()
     addOption(QCommandLineOption(kFormat, QStringLiteral("Output format (default csv)."), QStringLiteral("csv|jsonl")));
     addOption(QCommandLineOption(kOutput, QStringLiteral("Write rows to this file instead of standard output."),
                                  QStringLiteral("file")));
+    addOption(QCommandLineOption(QLatin1String(kMqttOption),
+                                 QStringLiteral("Publish every scan on an MQTT broker too: mqtt://[USER@]HOST[:PORT]/PREFIX "
+                                                "or mqtts://... (password from ZOLTCTL_MQTT_PASSWORD or "
+                                                "--mqtt-password-file, never from the command line)."),
+                                 QStringLiteral("URL")));
+    addOption(QCommandLineOption(QLatin1String(kMqttCaFileOption),
+                                 QStringLiteral("The certificate authority of an mqtts:// broker (default: the "
+                                                "system's)."),
+                                 QStringLiteral("file")));
+    addOption(QCommandLineOption(QLatin1String(kMqttPasswordFileOption),
+                                 QStringLiteral("Read the broker password from this file's first line."),
+                                 QStringLiteral("file")));
+    addOption(QCommandLineOption(QLatin1String(kMqttClientIdOption),
+                                 QStringLiteral("The MQTT client id (default: zoltctl-HOSTNAME-PREFIX)."),
+                                 QStringLiteral("id")));
+    addOption(QCommandLineOption(QLatin1String(kMqttQosOption), QStringLiteral("QoS of the scans (default 0)."),
+                                 QStringLiteral("0|1")));
+    addOption(QCommandLineOption(QLatin1String(kMqttControlOption),
+                                 QStringLiteral("Take commands from PREFIX/set/dac/N (millivolts) and PREFIX/set/dout "
+                                                "(on or off); answered on PREFIX/ack or PREFIX/error.")));
     addOption(QCommandLineOption(kExitOnLoss, QStringLiteral("End with status 3 when the port is lost, instead of "
                                                              "waiting for it to return.")));
 }
@@ -90,6 +134,10 @@ QString SampleCommand::takeOwn(const QCommandLineParser& parser, const QStringLi
         if (o.output.isEmpty())
             return QStringLiteral("--output needs a file name");
     }
+    const auto isSet = [&](const char* name) { return parser.isSet(QLatin1String(name)); };
+    const auto value = [&](const char* name) { return parser.value(QLatin1String(name)); };
+    if (const auto error = parseMqttOptions(isSet, value, o.mqtt))
+        return *error;
     o.exitOnLoss = parser.isSet(kExitOnLoss);
     return {};
 }
@@ -110,7 +158,38 @@ ExitStatus SampleCommand::run(CtlLink& link)
     // Rows on standard output are the data; progress only when they go elsewhere.
     Sampler sampler(link, options, out, file ? stderr : nullptr);
     QObject::connect(&termination, &TerminationSignals::received, &sampler, &Sampler::stop);
+#ifdef ZOLT_HAS_MQTT
+    std::unique_ptr<MqttRun> mqtt;
+    // The scans as JSON with their seq, by the formatter that writes the rows.
+    RowFormat scanJson(Format::Jsonl, options.topChannel, options.digital);
+    if (options.mqtt.enabled) {
+        MqttRun::Opened opened = MqttRun::open(options.mqtt, benchMeta(link, options, linkOptions().baud));
+        if (!opened.run)
+            return fail(opened.status, opened.message);
+        mqtt = std::move(opened.run);
+        BenchPublisher& bench = mqtt->publisher();
+        acquisition::Acquisition& cycle = sampler.acquisition();
+        // After the row: the sampler took the scan first.
+        QObject::connect(&cycle, &acquisition::Acquisition::scanned, &bench,
+                         [&](const acquisition::Scan& scan) { bench.publishScan(scanJson.json(scan, true)); });
+        QObject::connect(&cycle, &acquisition::Acquisition::portLost, &bench,
+                         [&] { bench.setStatus(BenchPublisher::Status::WaitingForDevice); });
+        QObject::connect(&cycle, &acquisition::Acquisition::portReturned, &bench,
+                         [&] { bench.setStatus(BenchPublisher::Status::Online); });
+        if (options.mqtt.control)
+            bench.acceptControl(cycle);
+        bench.setStatus(BenchPublisher::Status::Online);
+        sampler.setProgressNote([&] { return QStringLiteral("%1 dropped").arg(bench.dropped()); });
+    }
+#else
+    if (options.mqtt.enabled)
+        return fail(ExitStatus::Usage, QStringLiteral("--mqtt: this zoltctl was built without MQTT (libmosquitto)"));
+#endif
     ExitStatus status = sampler.run();
+#ifdef ZOLT_HAS_MQTT
+    if (mqtt)
+        mqtt->close();
+#endif
     QString message = sampler.message();
     if (file) {
         std::FILE* raw = file.release();

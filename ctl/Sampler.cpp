@@ -151,6 +151,8 @@ void Sampler::showProgress(bool last)
                        .arg(m_rows)
                        .arg(rate, 0, 'f', 1)
                        .arg(m_acquisition.missedReplies());
+    if (m_progressNote)
+        text += QLatin1String(", ") + m_progressNote();
     if (m_acquisition.waitingForPort())
         text += QLatin1String(", the port is lost: waiting for it to return");
     const QByteArray line = text.toLocal8Bit();

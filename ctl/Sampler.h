@@ -17,6 +17,7 @@
 #include <QString>
 #include <QTimer>
 #include <cstdio>
+#include <functional>
 
 namespace zoltctl {
 
@@ -37,6 +38,10 @@ public:
 
     const QString& message() const { return m_message; }
     long long rows() const { return m_rows; }
+    // The cycle, for others that take its scans or send outputs through it.
+    acquisition::Acquisition& acquisition() { return m_acquisition; }
+    // More for the progress line ("12 dropped"), asked each time it is shown.
+    void setProgressNote(std::function<QString()> note) { m_progressNote = std::move(note); }
 
 private:
     void onScan(const acquisition::Scan& scan);
@@ -58,6 +63,7 @@ private:
     bool m_finished = false;
     ExitStatus m_status = ExitStatus::Ok;
     QString m_message;
+    std::function<QString()> m_progressNote;
 };
 
 } // namespace zoltctl

@@ -13,7 +13,9 @@
 #include "link/Module1.h"
 #include "link/NumberText.h"
 #include "link/Protocol.h"
+#include "tests/support/Controls.h"
 #include "tests/support/FakeSerialControl.h"
+#include "tests/support/ProgramInvariants.h"
 #include "ui/DispForm.h"
 #include "ui/Form3.h"
 #include "ui/SerialMenu.h"
@@ -45,8 +47,6 @@ constexpr int kMaxSteps = 256;
 constexpr int kSettleRounds = 20;   // each serial event is delivered in its own round
 constexpr int kWatchSlackMs = 200;  // beyond the port watch's own period, for a loaded machine
 
-constexpr std::array<Colour, 4> kLampColours{kColRed, kColGreen, kColYellow, kColBlack};
-constexpr std::array<int, 4> kTimerIntervalsMs{1, 500, 1000, 10000};
 const char* const kMenuItems[] = {"MaxSamp", "Halfsec", "onesec", "tensec", "Dighi",
                                   "DigLo",   "SetComMenu", "SelDisp", "AnamenFrm", "showabout"};
 
@@ -55,11 +55,6 @@ const char* const kMenuItems[] = {"MaxSamp", "Halfsec", "onesec", "tensec", "Dig
 constexpr int kPrintableKeys = 95;
 constexpr std::array<Qt::Key, 5> kOtherKeys{Qt::Key_Backspace, Qt::Key_Return, Qt::Key_Delete, Qt::Key_Left,
                                             Qt::Key_Home};
-
-constexpr int kFirstLine = 3;   // the digital input lines shown
-constexpr int kLastLine = 5;
-// Locked while sampling runs, in the order start disables them.
-const char* const kLockedButtons[] = {"Command7", "Command1", "Command12", "Command13", "Command3"};
 
 QString indexed(const char* name, int i)
 {
@@ -70,27 +65,6 @@ void settle()
 {
     for (int i = 0; i < kSettleRounds; ++i)
         QCoreApplication::processEvents();
-}
-
-template <typename T>
-T* child(QObject& parent, const QString& name)
-{
-    T* w = parent.findChild<T*>(name);
-    FUZZ_CHECK(w, "no control %s", qPrintable(name));
-    return w;
-}
-
-// Whether text is the number-to-text form of a number in first..last.
-bool isNumberIn(const QString& text, int first, int last, int* value = nullptr)
-{
-    bool ok = false;
-    const int v = text.toInt(&ok);
-    // toInt also takes "+5", " 05" and "5": only the program's own form counts.
-    if (!ok || v < first || v > last || text != numberText(v))
-        return false;
-    if (value)
-        *value = v;
-    return true;
 }
 
 class Script {
@@ -135,31 +109,7 @@ public:
         m_program = std::make_unique<ZoltProgram>(std::move(control), [this] { m_ended = true; });
         qApp->installEventFilter(this);
 
-        // The main window lives as long as the run: find its controls once.
-        Form1& f = m_program->form1();
-        m_lamps = f.findChildren<Lamp*>();
-        for (int ch = 0; ch <= protocol::kMaxAnalogChannel; ++ch) {
-            m_adCmdBut[ch] = child<QPushButton>(f, indexed("ADCmdbut", ch));
-            m_adValTxt[ch] = child<QLineEdit>(f, indexed("ADValTxt", ch));
-            m_volValTxt[ch] = child<QLineEdit>(f, indexed("VolValTxt", ch));
-        }
-        for (int line = kFirstLine; line <= kLastLine; ++line) {
-            m_dinTxt[line - kFirstLine] = child<QLineEdit>(f, indexed("DinTxt", line));
-            m_dLite[line - kFirstLine] = child<Lamp>(f, indexed("DLite", line));
-        }
-        for (int i = 0; i < 2; ++i)
-            m_samLite[i] = child<Lamp>(f, indexed("SamLite", i));
-        m_lite1 = child<Lamp>(f, QStringLiteral("Lite1"));
-        m_lite3 = child<Lamp>(f, QStringLiteral("Lite3"));
-        for (std::size_t i = 0; i < std::size(kLockedButtons); ++i)
-            m_locked[i] = child<QPushButton>(f, QLatin1String(kLockedButtons[i]));
-        m_stop = child<QPushButton>(f, QStringLiteral("Command6"));
-        m_command7 = m_locked[0];
-
-        // The look the lamps are laid out with counts as a value they may keep.
-        for (const Lamp* lamp : m_lamps)
-            if (lamp->painted())
-                m_laidOut[lamp] = lamp->colour();
+        m_invariants = std::make_unique<ProgramInvariants>(*m_program, *m_comm);
     }
 
     ~Run() override
@@ -203,7 +153,7 @@ private:
 
     void click(QWidget& parent, const QString& name)
     {
-        QTest::mouseClick(child<QPushButton>(parent, name), Qt::LeftButton);
+        QTest::mouseClick(findControl<QPushButton>(parent, name), Qt::LeftButton);
     }
 
     const char* playStep(int op)
@@ -234,7 +184,7 @@ private:
             click(form(), QStringLiteral("Command6"));
             return "stop";
         case 15:
-            child<QAction>(form(), QLatin1String(kMenuItems[m_script.next() % std::size(kMenuItems)]))->trigger();
+            findControl<QAction>(form(), QLatin1String(kMenuItems[m_script.next() % std::size(kMenuItems)]))->trigger();
             return "menu item";
         case 16: {
             const int lines = m_script.next();
@@ -318,7 +268,7 @@ private:
             return;
         }
         m_answerOkOnly = true;
-        child<QAction>(form(), QStringLiteral("SetComMenu"))->trigger();
+        findControl<QAction>(form(), QStringLiteral("SetComMenu"))->trigger();
         m_answerOkOnly = false;
     }
 
@@ -329,7 +279,7 @@ private:
                 const int choice = m_script.next();
                 const QString name = choice & 1 ? indexed("ComSel", 1 + (choice >> 1) % SerialControl::kMaxPort)
                                                 : QStringLiteral("Option%1").arg(1 + (choice >> 1) % 3);
-                QTest::mouseClick(child<QAbstractButton>(dialog, name), Qt::LeftButton);
+                QTest::mouseClick(findControl<QAbstractButton>(dialog, name), Qt::LeftButton);
             }
         }
         switch (m_answerOkOnly ? 0 : m_script.next() % 3) {
@@ -357,7 +307,7 @@ private:
             break;
         case 1: {
             // Typing goes through the window's filter, so any key may be pressed.
-            auto* text1 = child<QLineEdit>(window, QStringLiteral("Text1"));
+            auto* text1 = findControl<QLineEdit>(window, QStringLiteral("Text1"));
             for (int keys = m_script.next() % 6; keys > 0; --keys) {
                 const int key = m_script.next() % 100;
                 if (key < kPrintableKeys)
@@ -369,14 +319,14 @@ private:
         }
         case 2:
             // Pasted text reaches the box unfiltered.
-            child<QLineEdit>(window, QStringLiteral("Text1"))
+            findControl<QLineEdit>(window, QStringLiteral("Text1"))
                 ->setText(QString::fromLatin1(m_script.take(m_script.next() % 6)));
             break;
         case 3:
             click(window, QStringLiteral("Command2"));
             break;
         case 4: {
-            auto* slider = child<QSlider>(window, m_script.next() & 1 ? QStringLiteral("Slider1")
+            auto* slider = findControl<QSlider>(window, m_script.next() & 1 ? QStringLiteral("Slider1")
                                                                       : QStringLiteral("Slider2"));
             slider->setValue(slider->minimum()
                              + m_script.next() * (slider->maximum() - slider->minimum()) / 255);
@@ -407,149 +357,12 @@ private:
         }
     }
 
-    // ------------------------------------------------------------ properties
-
     void check(const char* after)
     {
         if (m_ended)
             return;
-        checkState(after);
-        checkMainWindow(after);
-        checkAnalogOutputWindow(after);
-    }
-
-    void checkState(const char* after)
-    {
-        Module1& s = m();
-        FUZZ_CHECK(s.RxMode == kRxIdle || s.RxMode == kRxDigital || s.RxMode == kRxAnalog, "after %s: RxMode %d",
-                   after, s.RxMode);
-        FUZZ_CHECK(s.RxChan >= -1 && s.RxChan <= protocol::kMaxAnalogChannel, "after %s: RxChan %d", after,
-                   s.RxChan);
-        FUZZ_CHECK(s.TopChan >= 0 && s.TopChan <= protocol::kMaxAnalogChannel, "after %s: TopChan %d", after,
-                   s.TopChan);
-        if (s.RxMode == kRxAnalog)
-            FUZZ_CHECK(s.RxChan >= 0 && s.RxChan <= s.TopChan, "after %s: awaiting channel %d of 0..%d", after,
-                       s.RxChan, s.TopChan);
-        if (s.RxMode == kRxDigital)
-            FUZZ_CHECK(s.RxChan == 0, "after %s: digital reply awaited with RxChan %d", after, s.RxChan);
-        FUZZ_CHECK(s.DinMode >= 0 && s.DinMode <= 2, "after %s: DinMode %d", after, int(s.DinMode));
-        FUZZ_CHECK(s.Sampling == 0 || s.Sampling == 1, "after %s: Sampling %d", after, s.Sampling);
-        FUZZ_CHECK(s.SampCount >= 0, "after %s: SampCount %lld", after, s.SampCount);
-        FUZZ_CHECK(s.DacChan >= 0 && s.DacChan < protocol::kDacChannels, "after %s: DacChan %d", after, s.DacChan);
-        FUZZ_CHECK(s.SelPort >= 0 && s.SelPort <= SerialControl::kMaxPort, "after %s: SelPort %d", after,
-                   s.SelPort);
-        for (int c = 0; c < protocol::kDacChannels; ++c) {
-            const auto& d = s.DacData[c];
-            FUZZ_CHECK((d[0] == 0 || d[0] == 1) && d[1] >= 0 && d[1] <= 255 && d[2] >= 0
-                           && d[2] <= protocol::kDacMaxMillivolts && d[0] == (d[2] > protocol::kDacLowRangeTop),
-                       "after %s: DacData(%d) %d %d %d", after, c, d[0], d[1], d[2]);
-        }
-        for (int ch = 0; ch <= protocol::kMaxAnalogChannel; ++ch)
-            FUZZ_CHECK(s.AnaData[ch][1] >= 0 && s.AnaData[ch][1] <= protocol::kMaxCount,
-                       "after %s: AnaData(%d, 1) %d", after, ch, s.AnaData[ch][1]);
-
-        const QTimer& timer = form().Timer1();
-        FUZZ_CHECK(std::find(kTimerIntervalsMs.begin(), kTimerIntervalsMs.end(), timer.interval())
-                       != kTimerIntervalsMs.end(),
-                   "after %s: timer interval %d ms", after, timer.interval());
-        FUZZ_CHECK(!timer.isActive() || s.Sampling == 1, "after %s: sampling timer on while stopped", after);
-        // While sampling runs on an open port, a cycle is always under way:
-        // a reply awaited (it has a deadline) or the pause before the next.
-        if (s.Sampling == 1 && m_comm->PortOpen())
-            FUZZ_CHECK(timer.isActive() || s.RxMode != kRxIdle, "after %s: sampling stalled", after);
-    }
-
-    void checkMainWindow(const char* after)
-    {
-        Module1& s = m();
-        for (const Lamp* lamp : m_lamps) {
-            if (!lamp->painted())
-                continue;
-            const Colour c = lamp->colour();
-            const auto laidOut = m_laidOut.find(lamp);
-            const bool valid = std::find(kLampColours.begin(), kLampColours.end(), c) != kLampColours.end()
-                               || (laidOut != m_laidOut.end() && laidOut->second == c);
-            FUZZ_CHECK(valid, "after %s: lamp %s painted %06x", after, qPrintable(lamp->objectName()), c);
-        }
-
-        for (int ch = 0; ch <= protocol::kMaxAnalogChannel; ++ch) {
-            const QString counts = m_adValTxt[ch]->text();
-            const QString millivolts = m_volValTxt[ch]->text();
-            int count = 0;
-            int mv = 0;
-            const bool countShown = isNumberIn(counts, 0, protocol::kMaxCount, &count);
-            const bool mvShown = isNumberIn(millivolts, 0, 5000, &mv);
-            FUZZ_CHECK(countShown || counts.isEmpty(), "after %s: ADValTxt(%d) \"%s\"", after, ch,
-                       qPrintable(counts));
-            FUZZ_CHECK(mvShown || millivolts.isEmpty(), "after %s: VolValTxt(%d) \"%s\"", after, ch,
-                       qPrintable(millivolts));
-            // Both boxes of a channel are written together, from one count.
-            FUZZ_CHECK(countShown == mvShown && (!countShown || mv == protocol::countToMillivolts(count)),
-                       "after %s: channel %d shows \"%s\" and \"%s\"", after, ch, qPrintable(counts),
-                       qPrintable(millivolts));
-        }
-
-        for (int line = kFirstLine; line <= kLastLine; ++line) {
-            const QString text = m_dinTxt[line - kFirstLine]->text();
-            FUZZ_CHECK(text.isEmpty() || text == u"0" || text == u"1", "after %s: DinTxt(%d) \"%s\"", after, line,
-                       qPrintable(text));
-            if (!text.isEmpty()) {
-                const Colour lamp = m_dLite[line - kFirstLine]->colour();
-                FUZZ_CHECK(lamp == (text == u"1" ? kColGreen : kColBlack), "after %s: DLite(%d) %06x beside \"%s\"",
-                           after, line, lamp, qPrintable(text));
-            }
-        }
-
-        // The two line lamps show the two lines (whichever lamp shows which).
-        {
-            const Colour lite1 = m_lite1->colour();
-            const Colour lite3 = m_lite3->colour();
-            FUZZ_CHECK((lite1 == kColGreen || lite1 == kColBlack) && (lite3 == kColGreen || lite3 == kColBlack),
-                       "after %s: line lamps %06x %06x", after, lite1, lite3);
-            const int lampsOn = (lite1 == kColGreen) + (lite3 == kColGreen);
-            const int linesUp = int(m_comm->CTSHolding()) + int(m_comm->DSRHolding());
-            FUZZ_CHECK(lampsOn == linesUp, "after %s: %d line lamps green, %d lines up", after, lampsOn, linesUp);
-        }
-
-        const bool stopped = s.Sampling == 0;
-        for (int i = 0; i <= protocol::kMaxAnalogChannel; ++i)
-            FUZZ_CHECK(m_adCmdBut[i]->isEnabled() == stopped,
-                       "after %s: ADCmdbut(%d) enabled %d with Sampling %d", after, i,
-                       int(!stopped), s.Sampling);
-        for (std::size_t i = 0; i < std::size(kLockedButtons); ++i)
-            FUZZ_CHECK(m_locked[i]->isEnabled() == stopped, "after %s: %s enabled with Sampling %d", after,
-                       kLockedButtons[i], s.Sampling);
-        FUZZ_CHECK(m_stop->isEnabled(), "after %s: stop disabled", after);
-        const QString d = m_command7->text();
-        FUZZ_CHECK(d == (s.DinMode > 0 ? u"D-Off" : u"D-On"), "after %s: \"%s\" with DinMode %d", after,
-                   qPrintable(d), int(s.DinMode));
-        if (!stopped) {
-            FUZZ_CHECK(m_samLite[1]->colour() == kColGreen, "after %s: sampling lamp", after);
-            FUZZ_CHECK(m_samLite[0]->colour() == (s.DinMode > 0 ? kColGreen : kColBlack),
-                       "after %s: digital sampling lamp with DinMode %d", after, int(s.DinMode));
-        }
-    }
-
-    void checkAnalogOutputWindow(const char* after)
-    {
-        if (!m_program->hasForm3())
-            return;
-        Form3& w = m_program->form3();
-        const QString text1 = child<QLineEdit>(w, QStringLiteral("Text1"))->text();
-        FUZZ_CHECK(text1.size() <= 4, "after %s: Text1 \"%s\"", after, qPrintable(text1));
-        const QString range = child<QLabel>(w, indexed("AnaOut", 0))->text();
-        const QString code = child<QLabel>(w, indexed("AnaOut", 1))->text();
-        const QString mv = child<QLabel>(w, indexed("AnaOut", 2))->text();
-        const bool fresh = range == u"0" && code == u"000" && mv == u"0000";
-        int r = 0;
-        int v = 0;
-        const bool set = isNumberIn(range, 0, 1, &r) && isNumberIn(code, 0, 255)
-                         && isNumberIn(mv, 0, protocol::kDacMaxMillivolts, &v);
-        FUZZ_CHECK(fresh || (set && r == (v > protocol::kDacLowRangeTop)), "after %s: AnaOut \"%s\" \"%s\" \"%s\"",
-                   after, qPrintable(range), qPrintable(code), qPrintable(mv));
-        const QString chbox = child<QLineEdit>(w, QStringLiteral("Chbox"))->text();
-        FUZZ_CHECK(chbox.isEmpty() || isNumberIn(chbox, 0, protocol::kDacChannels - 1), "after %s: Chbox \"%s\"",
-                   after, qPrintable(chbox));
+        const QString broken = m_invariants->broken();
+        FUZZ_CHECK(broken.isEmpty(), "after %s: %s", after, qPrintable(broken));
     }
 
     Script& m_script;
@@ -560,20 +373,7 @@ private:
     QSet<int> m_existing;
     QSet<int> m_lost;
     QSet<int> m_busy;
-    std::map<const Lamp*, Colour> m_laidOut;
-
-    QList<Lamp*> m_lamps;
-    std::array<QPushButton*, protocol::kMaxAnalogChannel + 1> m_adCmdBut{};
-    std::array<QLineEdit*, protocol::kMaxAnalogChannel + 1> m_adValTxt{};
-    std::array<QLineEdit*, protocol::kMaxAnalogChannel + 1> m_volValTxt{};
-    std::array<QLineEdit*, kLastLine - kFirstLine + 1> m_dinTxt{};
-    std::array<Lamp*, kLastLine - kFirstLine + 1> m_dLite{};
-    std::array<Lamp*, 2> m_samLite{};
-    Lamp* m_lite1 = nullptr;
-    Lamp* m_lite3 = nullptr;
-    std::array<QPushButton*, std::size(kLockedButtons)> m_locked{};
-    QPushButton* m_stop = nullptr;
-    QPushButton* m_command7 = nullptr;
+    std::unique_ptr<ProgramInvariants> m_invariants;
 };
 
 } // namespace

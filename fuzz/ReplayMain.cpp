@@ -25,11 +25,11 @@ bool runFile(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        std::fprintf(stderr, "cannot read %s\n", path.c_str());
+        std::fprintf(stderr, "cannot read %s\n", path.string().c_str());
         return false;
     }
     const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    std::printf("%s (%zu bytes)\n", path.c_str(), bytes.size());
+    std::printf("%s (%zu bytes)\n", path.string().c_str(), bytes.size());
     std::fflush(stdout);
     LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     return true;

@@ -1,5 +1,7 @@
 #include "net/ControlCommand.h"
 
+#include <algorithm>
+
 namespace mqtt {
 
 namespace {
@@ -7,6 +9,7 @@ namespace {
 constexpr std::string_view kDacTopic = "set/dac/";
 constexpr std::string_view kDoutTopic = "set/dout";
 constexpr std::size_t kQuotedBytes = 24;   // of a payload or topic, in a reason
+constexpr long long kAboveAny = 1'000'000;  // mV, a stand-in for any larger value
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -81,11 +84,11 @@ ControlParse parseControl(std::string_view subtopic, std::string_view payload)
         for (char c : value) {
             if (c < '0' || c > '9')
                 return refuse(quoted(payload) + " is not a whole number of millivolts, 0 to 4300");
-            // The payload is short, so this cannot overflow; the check below bounds it.
-            mv = mv * 10 + (c - '0');
+            // 32 digits overflow any integer: past the range, the value stays above it.
+            mv = std::min(mv * 10 + (c - '0'), kAboveAny);
         }
         if (mv > kMaxOutputMillivolts)
-            return refuse(std::to_string(mv) + " mV is above the outputs' 4300 mV");
+            return refuse(quoted(value) + " mV is above the outputs' 4300 mV");
         ControlCommand c;
         c.kind = ControlCommand::Kind::AnalogOutput;
         c.channel = channel;

@@ -1,5 +1,7 @@
 #include "widgets/Fonts.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QLabel>
@@ -17,8 +19,22 @@ const QStringList kFaces{
     QStringLiteral("Arial"),
 };
 
+// Faces shipped in a "fonts" folder beside the program (the Windows zip
+// carries Liberation Sans there, since a Windows machine need not have the
+// stand-in face installed), added for this process only.
+void addShippedFonts()
+{
+    if (!QCoreApplication::instance())
+        return;
+    const QDir folder(QCoreApplication::applicationDirPath() + QStringLiteral("/fonts"));
+    const QStringList files = folder.entryList({QStringLiteral("*.ttf")}, QDir::Files, QDir::Name);
+    for (const QString& file : files)
+        (void)QFontDatabase::addApplicationFont(folder.filePath(file));
+}
+
 QString chosenFamily()
 {
+    addShippedFonts();
     const QStringList installed = QFontDatabase::families();
     for (const QString& face : kFaces) {
         if (installed.contains(face))

@@ -6,7 +6,10 @@
 #include "app/Form1.h"
 #include "app/ZoltProgram.h"
 #include "link/Module1.h"
+#include "tests/support/Controls.h"
 #include "tests/support/FakeSerialControl.h"
+#include "tests/support/ProgramInvariants.h"
+#include "tests/support/Wait.h"
 #include "widgets/IndexedName.h"
 #include "widgets/Lamp.h"
 
@@ -26,6 +29,7 @@ public:
         comm->setExistingPorts(ports);
         comm->setLines(cts, dsr);
         program = std::make_unique<ZoltProgram>(std::move(control), [this] { ++ended; });
+        invariants = std::make_unique<ProgramInvariants>(*program, *comm);
     }
 
     void start()
@@ -41,10 +45,7 @@ public:
     template <typename T = QWidget>
     T* find(const QString& name)
     {
-        T* w = form().findChild<T*>(name);
-        if (!w)
-            qFatal("no control %s", qPrintable(name));
-        return w;
+        return findControl<T>(form(), name);
     }
     QPushButton* button(const QString& name) { return find<QPushButton>(name); }
     Lamp* lamp(const QString& name) { return find<Lamp>(name); }
@@ -69,13 +70,19 @@ public:
     }
     // Waits until every serial event the last action raised has been handled
     // (the control delivers them one per pass of the event loop).
+    // Then what must hold between any two steps of the program, as the fuzz
+    // target checks it, unless the program has ended.
     void settle() const
     {
-        QVERIFY(QTest::qWaitFor([this] { return !comm->eventsPending(); }, kSettleMs));
+        QVERIFY(testwait::settled(*comm));
+        if (ended == 0) {
+            const QString broken = invariants->broken();
+            QVERIFY2(broken.isEmpty(), qPrintable(broken));
+        }
     }
-    static constexpr int kSettleMs = 2000;
 
     FakeSerialControl* comm = nullptr;
     std::unique_ptr<ZoltProgram> program;
+    std::unique_ptr<ProgramInvariants> invariants;
     int ended = 0;
 };

@@ -3,6 +3,7 @@
 // and lamp, and lamps whose description follows their colour.
 
 #include "tests/app/ProgramRig.h"
+#include "tests/support/Controls.h"
 #include "ui/DispForm.h"
 #include "ui/Form3.h"
 #include "ui/SerialMenu.h"
@@ -29,10 +30,7 @@ QString valueOf(QObject* object) { return accessible(object)->text(QAccessible::
 template <typename T = QWidget>
 T* child(QWidget* window, const QString& name)
 {
-    T* w = window->findChild<T*>(name);
-    if (!w)
-        qFatal("no control %s", qPrintable(name));
-    return w;
+    return findControl<T>(*window, name);
 }
 
 // Every widget a user can reach, or that shows a state, must be named.

@@ -4,6 +4,7 @@
 
 #include "generated/ZoltVersion.h"
 #include "platform/SystemTools.h"
+#include "tests/support/Wait.h"
 #include "ui/DispForm.h"
 #include "ui/Form3.h"
 #include "ui/SerialMenu.h"
@@ -308,7 +309,7 @@ private slots:
         rig.start();
         rig.choose(QStringLiteral("MaxSamp"));
         rig.click(QStringLiteral("Command12"));   // also while sampling runs
-        QTest::qWait(10);
+        QVERIFY(testwait::until([&] { return !rig.comm->written().isEmpty(); }));
         rig.comm->clearWritten();
         if (how == QLatin1String("Endme"))
             rig.choose(how);
@@ -318,8 +319,8 @@ private slots:
             rig.form().close();
         QCOMPARE(rig.ended, 1);
         QVERIFY(!rig.comm->PortOpen());
-        QTest::qWait(10);
-        QVERIFY(rig.comm->written().isEmpty());   // nothing sent on the way out
+        // Nothing sent on the way out.
+        QVERIFY(testwait::holdsFor([&] { return rig.comm->written().isEmpty(); }, 10));
     }
 };
 

@@ -4,6 +4,7 @@
 
 #include "tests/app/ProgramRig.h"
 
+#include "tests/support/Wait.h"
 #include "ui/SerialMenu.h"
 
 #include <QElapsedTimer>
@@ -118,8 +119,7 @@ private slots:
         rig.click(QStringLiteral("ADCmdbut(0)"));
         rig.reply(kReading);
         QCOMPARE(rig.m().ReplyDeadlineMs(), 0);   // the deadline went with the reply
-        QTest::qWait(300);
-        QCOMPARE(rig.m().MissedReplies, 0LL);
+        QVERIFY(testwait::holdsFor([&] { return rig.m().MissedReplies == 0; }, 300));
         QCOMPARE(rig.lamp(QStringLiteral("LiteXfer"))->colour(), kColBlack);
         QVERIFY(rig.lamp(QStringLiteral("LiteXfer"))->toolTip().isEmpty());
         QCOMPARE(rig.comm->writes().size(), 1);
@@ -211,9 +211,10 @@ private slots:
         QCOMPARE(rig.lamp("Lite1")->colour(), kColBlack);
         QCOMPARE(rig.lamp("Lite3")->colour(), kColBlack);
         QVERIFY(!rig.form().Timer1().isActive());
-        QTest::qWait(700);   // past a cycle's pause and any reply deadline
-        QCOMPARE(rig.comm->writes().size(), seen);
-        QCOMPARE(rig.m().MissedReplies, 0LL);   // a lost port is no missed reply
+        // Past a cycle's pause and any reply deadline: nothing sent, and a
+        // lost port is no missed reply.
+        QVERIFY(testwait::holdsFor(
+            [&] { return rig.comm->writes().size() == seen && rig.m().MissedReplies == 0; }, 700));
         QCOMPARE(rig.m().Sampling, 1);
         QVERIFY(!rig.button("Command12")->isEnabled());
 
@@ -250,8 +251,8 @@ private slots:
         rig.comm->setExistingPorts({2});
         QTRY_VERIFY_WITH_TIMEOUT(rig.comm->PortOpen(), kReturnWaitMs);
         QCOMPARE(rig.lamp("Lite1")->colour(), kColGreen);
-        QTest::qWait(50);
-        QCOMPARE(rig.comm->writes().size(), seen);   // stopped: no cycle resumes
+        // Stopped: no cycle resumes.
+        QVERIFY(testwait::holdsFor([&] { return rig.comm->writes().size() == seen; }, 50));
     }
 
     void settingsDialogEndsTheWatch()
@@ -269,8 +270,8 @@ private slots:
             ran = true;
             QVERIFY(!rig.comm->watchingForReturn());
             rig.comm->setExistingPorts({2, 4});   // back while the dialog is up
-            QTest::qWait(1200);
-            QVERIFY(!rig.comm->PortOpen());        // the dialog decides
+            // The dialog decides, however long the watch would have looked.
+            QVERIFY(testwait::holdsFor([&] { return !rig.comm->PortOpen(); }, 1200));
             QTest::mouseClick(dialog.findChild<QRadioButton*>(QStringLiteral("ComSel(4)")), Qt::LeftButton);
             QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
         });
@@ -292,8 +293,7 @@ private slots:
         QCOMPARE(rig.ended, 1);
         QVERIFY(!rig.comm->watchingForReturn());
         rig.comm->setExistingPorts({2});
-        QTest::qWait(700);
-        QVERIFY(!rig.comm->PortOpen());
+        QVERIFY(testwait::holdsFor([&] { return !rig.comm->PortOpen(); }, 700));
     }
 };
 

@@ -3,6 +3,7 @@
 
 #include "tests/app/ProgramRig.h"
 
+#include "tests/support/Wait.h"
 #include "ui/DispForm.h"
 #include "widgets/FramePacer.h"
 
@@ -105,8 +106,8 @@ private slots:
         for (int cycle = 0; cycle < 5; ++cycle) {
             QVERIFY2(sent.next(kReadCh0), qPrintable(QStringLiteral("cycle %1").arg(cycle)));
             QVERIFY(!rig.form().Timer1().isActive());   // off while the exchange runs
-            QTest::qWait(5);
-            QVERIFY(sent.none());   // no overlap: nothing until the reply
+            // No overlap: nothing until the reply.
+            QVERIFY(testwait::holdsFor([&] { return sent.none(); }, 5));
             rig.reply(kReading);
         }
         QCOMPARE(rig.text("ADValTxt(0)"), QStringLiteral(" 291"));
@@ -143,8 +144,8 @@ private slots:
         rig.click(QStringLiteral("Command6"));
         rig.reply(kReading);   // still decoded and shown
         QCOMPARE(rig.text("ADValTxt(0)"), QStringLiteral(" 291"));
-        QTest::qWait(20);
-        QVERIFY(sent.none());   // no digital read, no new cycle
+        // No digital read, no new cycle.
+        QVERIFY(testwait::holdsFor([&] { return sent.none(); }, 20));
         QVERIFY(!rig.form().Timer1().isActive());
         QCOMPARE(rig.m().DinMode, 1);
         QCOMPARE(rig.lamp("SamLite(0)")->colour(), kColRed);

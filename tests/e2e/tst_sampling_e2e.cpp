@@ -7,6 +7,7 @@
 #include "app/ZoltProgram.h"
 #include "sim/EventLoopWait.h"
 #include "sim/SimSerialControl.h"
+#include "tests/support/Wait.h"
 #include "ui/Form3.h"
 #include "ui/SerialMenu.h"
 #include "widgets/IndexedName.h"
@@ -96,8 +97,7 @@ void TestSamplingE2E::startUpSendsNothing()
     QVERIFY(!rig.ended);
     QVERIFY(rig.sim->PortOpen());
     QCOMPARE(rig.sim->CommPort(), 2);
-    QTest::qWait(20);
-    QVERIFY(rig.wire().received().isEmpty());
+    QVERIFY(testwait::holdsFor([&] { return rig.wire().received().isEmpty(); }, 20));
 }
 
 void TestSamplingE2E::channelButtonShowsModuleValues_data()
@@ -167,8 +167,8 @@ void TestSamplingE2E::maxSpeedCycles()
     QTRY_VERIFY_WITH_TIMEOUT(rig.wire().exchanges().size() >= cycles * perCycle, kRunMs);
     rig.button(QStringLiteral("Command6"))->click();
     QTRY_VERIFY_WITH_TIMEOUT(settled(rig), kWaitMs);
-    QTest::qWait(20);  // nothing more may follow the stop
-    QVERIFY(settled(rig));
+    // Nothing more may follow the stop.
+    QVERIFY(testwait::holdsFor([&] { return settled(rig); }, 20));
 
     // A scan still on its way at the stop completes, without its digital read.
     const auto& ex = rig.wire().exchanges();

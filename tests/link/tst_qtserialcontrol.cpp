@@ -7,6 +7,7 @@
 #include "link/QtSerialControl.h"
 #include "tests/support/ProcessFigures.h"
 #include "tests/support/PtyPair.h"
+#include "tests/support/Wait.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -257,8 +258,7 @@ private slots:
 
         link.pty.write(QByteArray("\x12", 1));
         QTRY_COMPARE(link.control.InBufferCount(), 1);
-        QTest::qWait(kQuietMs);
-        QCOMPARE(log.count(SerialControl::kComEvReceive), 0);
+        QVERIFY(testwait::holdsFor([&] { return log.count(SerialControl::kComEvReceive) == 0; }, kQuietMs));
 
         link.pty.write(QByteArray("\x34", 1));
         QTRY_COMPARE(log.count(SerialControl::kComEvReceive), 1);
@@ -270,8 +270,7 @@ private slots:
         link.control.setRThreshold(0);
         link.pty.write(QByteArray("\x56\x78\x9A", 3));
         QTRY_COMPARE(link.control.InBufferCount(), 3);
-        QTest::qWait(kQuietMs);
-        QCOMPARE(log.count(SerialControl::kComEvReceive), 1);
+        QVERIFY(testwait::holdsFor([&] { return log.count(SerialControl::kComEvReceive) == 1; }, kQuietMs));
     }
 
     void handlerIsNeverReentered()
@@ -290,7 +289,7 @@ private slots:
             // meanwhile (as the analog output window's tracking tick does).
             link.control.setOutput(QByteArray("!0RD"));
             link.pty.write(QByteArray("\x05", 1));
-            QTest::qWait(100);
+            QVERIFY(testwait::until([&] { return link.control.InBufferCount() > 0; }, 1000));
         };
 
         link.pty.write(QByteArray("\x01", 1));
@@ -314,8 +313,7 @@ private slots:
         link.control.setSThreshold(0);
         link.control.setOutput(QByteArray("!0RD"));
         QCOMPARE(link.pty.read(4), QByteArray("!0RD"));
-        QTest::qWait(kQuietMs);
-        QCOMPARE(log.count(SerialControl::kComEvSend), 1);
+        QVERIFY(testwait::holdsFor([&] { return log.count(SerialControl::kComEvSend) == 1; }, kQuietMs));
     }
 
     void missingDeviceIsRefused()
@@ -369,9 +367,8 @@ private slots:
         // A pseudo-terminal has no modem lines: false, and the port stays usable.
         QVERIFY(!link.control.CTSHolding());
         QVERIFY(!link.control.DSRHolding());
-        QTest::qWait(3 * QtSerialControl::kLinePollMs);
-        QVERIFY(link.control.PortOpen());
-        QVERIFY(log.codes.isEmpty());
+        QVERIFY(testwait::holdsFor([&] { return link.control.PortOpen() && log.codes.isEmpty(); },
+                                   3 * QtSerialControl::kLinePollMs));
         link.control.setOutput(QByteArray("!0RD"));
         QCOMPARE(link.pty.read(4), QByteArray("!0RD"));
     }
@@ -396,13 +393,13 @@ private slots:
         control.dsr = false;
         QTRY_COMPARE(log.codes.size(), 4);
         QCOMPARE(log.codes.mid(2), (QList<int> {SerialControl::kComEvCTS, SerialControl::kComEvDSR}));
-        QTest::qWait(3 * QtSerialControl::kLinePollMs);
-        QCOMPARE(log.codes.size(), 4);  // one event a change
+        // One event a change.
+        QVERIFY(testwait::holdsFor([&] { return log.codes.size() == 4; }, 3 * QtSerialControl::kLinePollMs));
 
         QVERIFY(control.setPortOpen(false));
         control.cts = true;
-        QTest::qWait(3 * QtSerialControl::kLinePollMs);
-        QCOMPARE(log.codes.size(), 4);  // not polled while closed
+        // Not polled while closed.
+        QVERIFY(testwait::holdsFor([&] { return log.codes.size() == 4; }, 3 * QtSerialControl::kLinePollMs));
     }
 
     void closedPortSendsNothing()
@@ -419,8 +416,7 @@ private slots:
 
         QVERIFY(link.control.setPortOpen(true));
         QCOMPARE(link.pty.read(1, kQuietMs), QByteArray());
-        QTest::qWait(kQuietMs);
-        QVERIFY(log.codes.isEmpty());
+        QVERIFY(testwait::holdsFor([&] { return log.codes.isEmpty(); }, kQuietMs));
     }
 
     void otherEndClosingClosesThePort()
@@ -559,8 +555,7 @@ private slots:
         QVERIFY(control.setPortOpen(false));   // the program gives up on it
         QVERIFY(!control.watchingForReturn());
         const int looks = control.looks;
-        QTest::qWait(2 * SerialControl::kReturnWatchMs + 100);
-        QCOMPARE(control.looks, looks);
+        QVERIFY(testwait::holdsFor([&] { return control.looks == looks; }, 2 * SerialControl::kReturnWatchMs + 100));
     }
 
     void oddBaudRatesAreRefused_data()

@@ -2,6 +2,7 @@
 // and events delivered from the event loop, one handler at a time.
 
 #include "tests/support/FakeSerialControl.h"
+#include "tests/support/Wait.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -115,8 +116,8 @@ private slots:
         c.unplug();
         QCOMPARE(lost.size(), 1);
         QVERIFY(c.watchingForReturn());
-        QTest::qWait(SerialControl::kReturnWatchMs + 200);
-        QVERIFY(!c.PortOpen());   // still gone: looked for, not found
+        // Still gone: looked for, not found.
+        QVERIFY(testwait::holdsFor([&] { return !c.PortOpen(); }, SerialControl::kReturnWatchMs + 200));
         c.setExistingPorts({2});
         QTRY_COMPARE_WITH_TIMEOUT(back.size(), 1, 5000);
         QVERIFY(c.PortOpen());

@@ -3,6 +3,7 @@
 
 #include "link/QtSerialControl.h"
 #include "sim/PtyModule.h"
+#include "tests/support/Wait.h"
 
 #include <QElapsedTimer>
 #include <QSerialPort>
@@ -56,10 +57,13 @@ void TestPtyModule::commandsOverTheTty()
     QSerialPort port(pty.devicePath());
     QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(port.errorString()));
     port.setBaudRate(9600);
+    QByteArray written;
     for (const QByteArray& w : writes) {
         port.write(w);
         QVERIFY(port.waitForBytesWritten(1000));
-        QTest::qWait(5);
+        // Each write reaches the module on its own.
+        written += w;
+        QVERIFY(testwait::until([&] { return pty.wire().received().size() >= written.size(); }, 1000));
     }
     const QByteArray got = readAtLeast(port, replyBytes);
     QCOMPARE(got.size(), replyBytes);

@@ -2,6 +2,7 @@
 
 #include "link/BaudOptions.h"
 #include "sim/SimSerialControl.h"
+#include "tests/support/Wait.h"
 
 #include <QTest>
 
@@ -87,8 +88,8 @@ void TestSimSerialControl::linesFollowTheModule()
     setUpAsTheProgramDoes(comm, QString::fromLatin1(kDefaultBaud.settings));
     Client client(comm);
     QVERIFY(comm.setPortOpen(true));
-    QTest::qWait(10);
-    QVERIFY(client.events.isEmpty());  // opening raises no line events
+    // Opening raises no line events.
+    QVERIFY(testwait::holdsFor([&] { return client.events.isEmpty(); }, 10));
 
     comm.setModuleConnected(false);
     QVERIFY(!comm.DSRHolding());
@@ -100,9 +101,8 @@ void TestSimSerialControl::linesFollowTheModule()
     client.events.clear();
     comm.setOutput(QByteArray("!0RD"));
     QTRY_VERIFY(client.events.contains(SerialControl::kComEvSend));
-    QTest::qWait(20);
-    QCOMPARE(comm.InBufferCount(), 0);
-    QVERIFY(comm.wire().received().isEmpty());
+    // A module without its cable hears and answers nothing.
+    QVERIFY(testwait::holdsFor([&] { return comm.InBufferCount() == 0 && comm.wire().received().isEmpty(); }, 20));
 
     client.events.clear();
     comm.setModuleConnected(true);
@@ -176,8 +176,8 @@ void TestSimSerialControl::closeLosesTheReplyButNotTheOutputs()
     QTRY_COMPARE(comm.wire().exchanges().size(), std::size_t(1));
     comm.setOutput(QByteArray("!0RA\x06", 5));
     QVERIFY(comm.setPortOpen(false));
-    QTest::qWait(100);  // 19 byte times at 2400 baud are 79 ms
-    QVERIFY(client.data.isEmpty());
+    // 19 byte times at 2400 baud are 79 ms: longer than the reply would take.
+    QVERIFY(testwait::holdsFor([&] { return client.data.isEmpty(); }, 100));
     QCOMPARE(comm.model().outputCode(2), 170);
 
     QVERIFY(comm.setPortOpen(true));

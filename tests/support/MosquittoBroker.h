@@ -127,6 +127,7 @@ public:
 
     bool ok() const { return m_ok; }
     int port() const { return m_port; }
+    qint64 pid() const { return m_process ? m_process->processId() : 0; }
     QString caFile() const { return m_dir.path() + QStringLiteral("/ca.crt"); }
     QString configFile() const { return m_dir.path() + QStringLiteral("/mosquitto.conf"); }
     QString url(const QString& prefix, const QString& user = {}) const

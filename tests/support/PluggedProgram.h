@@ -10,6 +10,7 @@
 #include "app/ZoltProgram.h"
 #include "link/QtSerialControl.h"
 #include "sim/PtyModule.h"
+#include "tests/support/Controls.h"
 
 #include <QFile>
 #include <QPushButton>
@@ -67,10 +68,7 @@ struct PluggedProgram {
     template <typename T>
     T* find(const QString& name)
     {
-        T* child = program->form1().findChild<T*>(name);
-        if (!child)
-            qFatal("no control %s", qPrintable(name));
-        return child;
+        return findControl<T>(program->form1(), name);
     }
     void click(const QString& name) { find<QPushButton>(name)->click(); }
     Module1& m() { return program->module(); }

@@ -1,22 +1,12 @@
 #pragma once
 
-// This process's own figures, for tests that bound what waiting costs.
-
-#include <QByteArray>
-#include <QFile>
-
-#include <sys/resource.h>
+// This process's own figures, for tests that bound what waiting costs and for
+// the benchmarks.
 
 #include <chrono>
 
 // Processor time used so far, user and system.
-inline std::chrono::milliseconds cpuTime()
-{
-    rusage usage {};
-    ::getrusage(RUSAGE_SELF, &usage);
-    const auto ms = [](const timeval& t) { return t.tv_sec * 1000LL + t.tv_usec / 1000; };
-    return std::chrono::milliseconds(ms(usage.ru_utime) + ms(usage.ru_stime));
-}
+std::chrono::milliseconds cpuTime();
 
 // AddressSanitizer keeps freed memory in quarantine and maps shadow memory as
 // it goes, so under it resident memory says nothing about the program's own.
@@ -32,15 +22,8 @@ inline constexpr bool kResidentMemoryIsTheProgramsOwn = true;
 inline constexpr bool kResidentMemoryIsTheProgramsOwn = true;
 #endif
 
+// A figure of /proc/self/status in KiB, by its field ("VmRSS:", "VmHWM:");
+// -1 where the system does not tell.
+long statusKiB(const char* field);
 // Resident memory, KiB; -1 where the system does not tell.
-inline long residentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
+inline long residentKiB() { return statusKiB("VmRSS:"); }

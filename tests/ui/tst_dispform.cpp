@@ -1,5 +1,6 @@
 #include "link/Module1.h"
 #include "link/Protocol.h"
+#include "tests/support/Controls.h"
 #include "tests/support/FakeSerialControl.h"
 #include "tests/support/RecordingViews.h"
 #include "ui/DispForm.h"
@@ -43,7 +44,7 @@ public:
         module.EchoOn = True;
         form->show();
     }
-    QLabel* label(const char* name) const { return form->findChild<QLabel*>(QLatin1String(name)); }
+    QLabel* label(const char* name) const { return findControl<QLabel>(*form, QLatin1String(name)); }
 };
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "link/Module1.h"
+#include "tests/support/Controls.h"
 #include "tests/support/FakeSerialControl.h"
 #include "tests/support/RecordingViews.h"
 #include "ui/Form3.h"
@@ -57,10 +58,7 @@ private:
     template <typename T>
     T* child(const QString& name) const
     {
-        T* found = m_form->findChild<T*>(name);
-        if (!found)
-            qFatal("no child %s", qPrintable(name));
-        return found;
+        return findControl<T>(*m_form, name);
     }
     QLineEdit* text1() const { return child<QLineEdit>(QStringLiteral("Text1")); }
     SliderControl* slider(int n) const { return child<SliderControl>(QStringLiteral("Slider%1").arg(n)); }

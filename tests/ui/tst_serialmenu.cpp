@@ -1,5 +1,6 @@
 #include "link/BaudOptions.h"
 #include "link/Module1.h"
+#include "tests/support/Controls.h"
 #include "tests/support/FakeSerialControl.h"
 #include "tests/support/RecordingViews.h"
 #include "ui/SerialMenu.h"
@@ -49,7 +50,7 @@ public:
     }
 
     template <typename T = QAbstractButton>
-    T* control(const QString& name) const { return menu.findChild<T*>(name); }
+    T* control(const QString& name) const { return findControl<T>(menu, name); }
     QRadioButton* com(int port) const { return control<QRadioButton>(indexedName("ComSel", port)); }
 
     // Runs `open` (which shows the dialog modally) and `whileShown` once it is

@@ -1,0 +1,332 @@
+// zoltctl sample --mqtt on a real broker the test starts (Debian's mosquitto
+// on a loopback port of its own), with mosquitto_sub and mosquitto_pub as the
+// lab's other clients: scans equal to the rows, the will, a broker that goes
+// away and returns, passwords, TLS, and commands to the simulated module.
+
+#include "tests/support/MosquittoBroker.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <signal.h>
+
+using namespace mqtttest;
+
+namespace {
+
+constexpr int kRunMs = 60000;
+constexpr int kBrokerStatus = 7;
+
+struct Result {
+    int status = -1;
+    bool crashed = false;
+    QByteArray err;
+};
+
+QList<QByteArray> fileLines(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QList<QByteArray> lines = f.readAll().split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+QJsonObject object(const QByteArray& json)
+{
+    QJsonParseError error{};
+    const QJsonDocument d = QJsonDocument::fromJson(json, &error);
+    return error.error == QJsonParseError::NoError ? d.object() : QJsonObject();
+}
+
+// The scans' seq numbers, and the messages by seq.
+QMap<int, QJsonObject> bySeq(const QList<QByteArray>& payloads)
+{
+    QMap<int, QJsonObject> out;
+    for (const QByteArray& p : payloads) {
+        const QJsonObject o = object(p);
+        out.insert(o.value(QStringLiteral("seq")).toInt(), o);
+    }
+    return out;
+}
+
+} // namespace
+
+class TestZoltCtlMqtt : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void scansArriveAsTheRowsWritten();
+    void killedLeavesOfflineRetained();
+    void brokerAwayAndBackMidRun();
+    void passwordsFromFileAndEnvironment();
+    void tlsWithTheLabsAuthority();
+    void commandsReachTheModuleOrAreRefused();
+
+private:
+    QProcess* start(const QStringList& args, const QProcessEnvironment& extra = {});
+    Result finish(QProcess* process, int timeoutMs = kRunMs);
+    Result zoltctl(const QStringList& args, const QProcessEnvironment& extra = {})
+    {
+        return finish(start(args, extra));
+    }
+    void checkBrokerFailure(const Result& r, const QString& says);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestZoltCtlMqtt::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    QVERIFY(QDir().mkpath(m_dir->filePath(QStringLiteral("com"))));
+}
+
+QProcess* TestZoltCtlMqtt::start(const QStringList& args, const QProcessEnvironment& extra)
+{
+    auto* process = new QProcess(this);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ZOLTCTL_DEVICE_DIR"), m_dir->filePath(QStringLiteral("com")));
+    env.remove(QStringLiteral("ZOLTCTL_MQTT_PASSWORD"));
+    for (const QString& key : extra.keys())
+        env.insert(key, extra.value(key));
+    process->setProcessEnvironment(env);
+    process->start(QStringLiteral(ZOLTCTL_EXE), args);
+    return process;
+}
+
+Result TestZoltCtlMqtt::finish(QProcess* process, int timeoutMs)
+{
+    const bool ended = QTest::qWaitFor([process] { return process->state() == QProcess::NotRunning; }, timeoutMs);
+    if (!ended) {
+        process->kill();
+        process->waitForFinished(1000);
+    }
+    Result r;
+    r.crashed = !ended || process->exitStatus() != QProcess::NormalExit;
+    r.status = process->exitCode();
+    r.err = process->readAllStandardError();
+    process->deleteLater();
+    return r;
+}
+
+void TestZoltCtlMqtt::checkBrokerFailure(const Result& r, const QString& says)
+{
+    QVERIFY(!r.crashed);
+    QCOMPARE(r.status, kBrokerStatus);
+    QVERIFY2(r.err.startsWith("zoltctl: "), r.err.constData());
+    QCOMPARE(r.err.count('\n'), 1);
+    QVERIFY2(QString::fromLocal8Bit(r.err).contains(says), r.err.constData());
+}
+
+void TestZoltCtlMqtt::scansArriveAsTheRowsWritten()
+{
+    Broker broker;
+    QVERIFY(broker.ok());
+    Watcher watcher(broker, QStringLiteral("lab/t1/#"));
+    QVERIFY(watcher.ready(QStringLiteral("lab/t1/probe")));
+    const QString out = m_dir->filePath(QStringLiteral("run.jsonl"));
+    const Result r = zoltctl({"--simulate", "sample", "--interval", "max", "--digital", "--count", "200", "--format",
+                              "jsonl", "--output", out, "--mqtt", broker.url(QStringLiteral("lab/t1")),
+                              "--mqtt-client-id", "bench-t1"});
+    QCOMPARE(r.status, 0);
+    const QList<QByteArray> rows = fileLines(out);
+    QCOMPARE(rows.size(), 200);
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.payloads("lab/t1/scan").size(), 200, 10000);
+    const QMap<int, QJsonObject> scans = bySeq(watcher.payloads("lab/t1/scan"));
+    QCOMPARE(scans.firstKey(), 1);
+    QCOMPARE(scans.lastKey(), 200);
+    for (int i = 0; i < 200; ++i) {
+        QJsonObject message = scans.value(i + 1);
+        message.remove(QStringLiteral("seq"));
+        QCOMPARE(message, object(rows[i]));
+    }
+    // The progress line counts what the queue dropped: nothing here.
+    QVERIFY2(r.err.contains("0 dropped"), r.err.constData());
+
+    const QJsonObject meta = object(broker.retained(QStringLiteral("lab/t1/meta")));
+    QCOMPARE(meta.value(QStringLiteral("baud")).toInt(), 9600);
+    QCOMPARE(meta.value(QStringLiteral("channels")).toArray().size(), 7);
+    QCOMPARE(meta.value(QStringLiteral("digital")).toString(), QStringLiteral("on"));
+    QCOMPARE(meta.value(QStringLiteral("pause_ms")).toInt(), 1);
+    QVERIFY(meta.value(QStringLiteral("line_limit_scans_per_s")).toDouble() > 10);
+    QVERIFY(!meta.value(QStringLiteral("version")).toString().isEmpty());
+    QCOMPARE(watcher.payloads("lab/t1/status"), (QList<QByteArray>{"online", "offline"}));
+    QCOMPARE(broker.retained(QStringLiteral("lab/t1/status")), QByteArray("offline"));
+    // Without --mqtt-control nothing is subscribed.
+    QVERIFY(broker.log().contains("New client connected from 127.0.0.1"));
+    QVERIFY(!broker.log().contains("Received SUBSCRIBE from bench-t1"));
+}
+
+void TestZoltCtlMqtt::killedLeavesOfflineRetained()
+{
+    Broker broker;
+    QVERIFY(broker.ok());
+    QProcess* p = start({"--simulate", "sample", "--interval", "10", "--output", m_dir->filePath(QStringLiteral("k.csv")),
+                         "--mqtt", broker.url(QStringLiteral("lab/t2"))});
+    QTRY_COMPARE_WITH_TIMEOUT(broker.retained(QStringLiteral("lab/t2/status")), QByteArray("online"), 10000);
+    ::kill(static_cast<pid_t>(p->processId()), SIGKILL);
+    const Result r = finish(p);
+    QVERIFY(r.crashed);
+    // The broker's will: nobody said goodbye.
+    QTRY_COMPARE_WITH_TIMEOUT(broker.retained(QStringLiteral("lab/t2/status")), QByteArray("offline"), 10000);
+}
+
+void TestZoltCtlMqtt::brokerAwayAndBackMidRun()
+{
+    BrokerOptions options;
+    options.persistence = true;
+    Broker broker(options);
+    QVERIFY(broker.ok());
+    Watcher watcher(broker, QStringLiteral("lab/t3/#"), QStringLiteral("tst-watcher-t3"));
+    QVERIFY(watcher.ready(QStringLiteral("lab/t3/probe")));
+    const QString out = m_dir->filePath(QStringLiteral("away.jsonl"));
+    QProcess* p = start({"--simulate", "sample", "--interval", "max", "--digital", "--duration", "9", "--format",
+                         "jsonl", "--output", out, "--mqtt", broker.url(QStringLiteral("lab/t3")), "--mqtt-qos", "1"});
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.payloads("lab/t3/scan").size() > 20, 10000);
+    broker.stop();
+    const qsizetype rowsAtStop = fileLines(out).size();
+    QTest::qWait(3000);
+    // Sampling went on while the broker was away.
+    QVERIFY2(fileLines(out).size() > rowsAtStop + 50, qPrintable(QString::number(fileLines(out).size())));
+    QVERIFY(broker.start());
+    const Result r = finish(p);
+    QCOMPARE(r.status, 0);
+
+    const QList<QByteArray> rows = fileLines(out);
+    for (const QByteArray& row : rows)
+        QVERIFY2(!object(row).isEmpty() && row.endsWith('}'), row.constData());   // every row whole
+    QTRY_VERIFY_WITH_TIMEOUT(bySeq(watcher.payloads("lab/t3/scan")).size() >= rows.size(), 15000);
+    const QMap<int, QJsonObject> scans = bySeq(watcher.payloads("lab/t3/scan"));
+    // Every scan arrived (QoS 1 may bring one twice), each equal to its row.
+    QCOMPARE(scans.size(), rows.size());
+    for (int i = 0; i < rows.size(); ++i) {
+        QJsonObject message = scans.value(i + 1);
+        message.remove(QStringLiteral("seq"));
+        QCOMPARE(message, object(rows[i]));
+    }
+    QVERIFY(watcher.payloads("lab/t3/status").contains("online"));
+    QCOMPARE(broker.retained(QStringLiteral("lab/t3/status")), QByteArray("offline"));
+}
+
+void TestZoltCtlMqtt::passwordsFromFileAndEnvironment()
+{
+    BrokerOptions options;
+    options.user = QStringLiteral("bench");
+    options.password = "s3cret-Horse-battery";
+    Broker broker(options);
+    QVERIFY(broker.ok());
+    const QString url = broker.url(QStringLiteral("lab/t4"), QStringLiteral("bench"));
+    const QString out = m_dir->filePath(QStringLiteral("pw.csv"));
+
+    const QString wrongFile = m_dir->filePath(QStringLiteral("wrong"));
+    QFile f(wrongFile);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("not-it\n");
+    f.close();
+    checkBrokerFailure(zoltctl({"--simulate", "sample", "--count", "5", "--output", out, "--mqtt", url,
+                                "--mqtt-password-file", wrongFile}),
+                       QStringLiteral("refused the connection: Connection Refused: not authorised"));
+    checkBrokerFailure(zoltctl({"--simulate", "sample", "--count", "5", "--output", out, "--mqtt", url}),
+                       QStringLiteral("not authorised"));
+    // Nobody on the port at all.
+    checkBrokerFailure(zoltctl({"--simulate", "sample", "--count", "5", "--output", out, "--mqtt",
+                                QStringLiteral("mqtt://127.0.0.1:%1/lab/t4").arg(freeLoopbackPort())}),
+                       QStringLiteral("cannot reach the MQTT broker at 127.0.0.1"));
+
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("ZOLTCTL_MQTT_PASSWORD"), QString::fromUtf8(options.password));
+    QProcess* p = start({"--simulate", "sample", "--duration", "3", "--output", out, "--mqtt", url}, env);
+    QTRY_COMPARE_WITH_TIMEOUT(broker.retained(QStringLiteral("lab/t4/status")), QByteArray("online"), 10000);
+    // No process's command line holds the password while it is in use.
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (cmdline.open(QIODevice::ReadOnly))
+            QVERIFY2(!cmdline.readAll().contains(options.password), qPrintable(pid));
+    }
+    QCOMPARE(finish(p).status, 0);
+    QCOMPARE(broker.retained(QStringLiteral("lab/t4/status")), QByteArray("offline"));
+}
+
+void TestZoltCtlMqtt::tlsWithTheLabsAuthority()
+{
+    BrokerOptions options;
+    options.tls = true;
+    Broker broker(options);
+    QVERIFY(broker.ok());
+    Watcher watcher(broker, QStringLiteral("lab/t5/#"));
+    QVERIFY(watcher.ready(QStringLiteral("lab/t5/probe")));
+    const QString out = m_dir->filePath(QStringLiteral("tls.csv"));
+    checkBrokerFailure(zoltctl({"--simulate", "sample", "--count", "5", "--output", out, "--mqtt",
+                                broker.url(QStringLiteral("lab/t5"))}),
+                       QStringLiteral("certificate verify failed"));
+    const Result r = zoltctl({"--simulate", "sample", "--interval", "max", "--count", "20", "--output", out, "--mqtt",
+                              broker.url(QStringLiteral("lab/t5")), "--mqtt-cafile", broker.caFile()});
+    QCOMPARE(r.status, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.payloads("lab/t5/scan").size(), 20, 10000);
+}
+
+void TestZoltCtlMqtt::commandsReachTheModuleOrAreRefused()
+{
+    Broker broker;
+    QVERIFY(broker.ok());
+    Watcher watcher(broker, QStringLiteral("lab/t6/#"));
+    QVERIFY(watcher.ready(QStringLiteral("lab/t6/probe")));
+    QProcess* p = start({"--simulate", "sample", "--interval", "50", "--format", "jsonl", "--output",
+                         m_dir->filePath(QStringLiteral("ctl.jsonl")), "--mqtt", broker.url(QStringLiteral("lab/t6")),
+                         "--mqtt-control", "--mqtt-client-id", "bench-t6"});
+    QTRY_VERIFY_WITH_TIMEOUT(broker.log().contains("Received SUBSCRIBE from bench-t6"), 10000);
+    const auto lastScan = [&] {
+        const QList<QByteArray> scans = watcher.payloads("lab/t6/scan");
+        return scans.isEmpty() ? QJsonObject() : object(scans.last());
+    };
+    const auto mv = [&](int ch) { return lastScan().value(QStringLiteral("ch%1_mv").arg(ch)).toInt(-1); };
+
+    // Output 2 is wired back to input 5.
+    QVERIFY(broker.publish(QStringLiteral("lab/t6/set/dac/2"), "1500"));
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.payloads("lab/t6/ack"), QList<QByteArray>{"set/dac/2 1500"}, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(std::abs(mv(5) - 1500) <= 30, 5000);
+    const int before3 = mv(3);
+    const int before4 = mv(4);
+    const int before6 = mv(6);
+
+    const QList<std::pair<QString, QByteArray>> bad{
+        {QStringLiteral("lab/t6/set/dac/2"), "abc"},  {QStringLiteral("lab/t6/set/dac/2"), "5000"},
+        {QStringLiteral("lab/t6/set/dac/2"), "-1"},   {QStringLiteral("lab/t6/set/dac/2"), QByteArray(10240, '7')},
+        {QStringLiteral("lab/t6/set/dac/9"), "1000"},
+    };
+    for (const auto& [topic, payload] : bad)
+        QVERIFY(broker.publish(topic, payload));
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.payloads("lab/t6/error").size(), 5, 5000);
+    const QList<QByteArray> errors = watcher.payloads("lab/t6/error");
+    QVERIFY2(errors[0].contains("not a whole number") && errors[1].contains("above")
+                 && errors[2].contains("not a whole number") && errors[3].contains("10240 bytes")
+                 && errors[4].contains("no analog output 9"),
+             errors.join('\n').constData());
+    // A valid command after them is answered; none of the bad ones was.
+    QVERIFY(broker.publish(QStringLiteral("lab/t6/set/dout"), "on"));
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.payloads("lab/t6/ack").size(), 2, 5000);
+    QCOMPARE(watcher.payloads("lab/t6/ack").last(), QByteArray("set/dout on"));
+    QTest::qWait(300);
+    QVERIFY(std::abs(mv(5) - 1500) <= 30);
+    QCOMPARE(mv(3), before3);
+    QCOMPARE(mv(4), before4);
+    QCOMPARE(mv(6), before6);
+
+    ::kill(static_cast<pid_t>(p->processId()), SIGTERM);
+    QCOMPARE(finish(p).status, 0);
+}
+
+QTEST_GUILESS_MAIN(TestZoltCtlMqtt)
+#include "tst_zoltctl_mqtt.moc"

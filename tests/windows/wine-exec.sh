@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# CTest's emulator in the Windows cross build: runs one program under Wine.
+# Only inside run-wine-tests.sh, which hides the host's serial devices and
+# makes the prefix; this checks both again before every program.
+#   wine-exec.sh PROGRAM.exe [arguments]
+# A Qt Test program writes its log to a file (without a console it writes
+# nothing to standard output), printed here; one on Qt Gui gets the offscreen
+# platform (the host's QT_QPA_PLATFORM does not reach it).
+set -euo pipefail
+die() { echo "not run under Wine: $*" >&2; exit 1; }
+[ "${ZOLT_WINE_SAFE:-}" = 1 ] && [ -n "${WINEPREFIX:-}" ] && [ -x "${ZOLT_WINE:-}" ] \
+  || die "start the tests with tests/windows/run-wine-tests.sh"
+if compgen -G "$WINEPREFIX/dosdevices/com*" >/dev/null; then
+  die "the prefix has COM links: $(echo "$WINEPREFIX"/dosdevices/com*)"
+fi
+for d in /dev/ttyS* /dev/ttyUSB* /dev/ttyACM*; do
+  [ -e "$d" ] || continue
+  [ "$(stat -L -c %t:%T "$d")" = 1:3 ] || die "$d is a host serial device"
+done
+
+program=$1
+shift
+case "$(basename "$program")" in
+  tst_*)
+    log=$(mktemp "${TMPDIR:-/tmp}/zolt-qtest.XXXXXX")
+    platform=()
+    grep -q Qt6Gui.dll "$program" && platform=(-platform offscreen)
+    status=0
+    "$ZOLT_WINE" "$program" "${platform[@]}" -o "Z:${log//\//\\},txt" "$@" || status=$?
+    cat "$log"
+    rm -f "$log"
+    exit "$status"
+    ;;
+  *)
+    exec "$ZOLT_WINE" "$program" "$@"
+    ;;
+esac
