@@ -7,6 +7,7 @@
 #include "link/Module1.h"
 #include "tests/support/FakeSerialControl.h"
 #include "tests/support/RecordingViews.h"
+#include "tests/support/Wait.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -103,8 +104,7 @@ private slots:
         QCOMPARE(ended[0][0].value<Acquisition::End>(), Acquisition::End::CountReached);
         QVERIFY(!acq->running());
         QCOMPARE(m->Sampling, 0);
-        QTest::qWait(20);
-        QVERIFY(sent().isEmpty());   // no cycle after the last
+        QVERIFY(testwait::holdsFor([&] { return comm->writes().isEmpty(); }, 20));   // no cycle after the last
     }
 
     void missedRepliesAndTheDuration()
@@ -155,7 +155,7 @@ private slots:
     {
         startWith({.topChannel = 1, .pauseMs = kMinute});
         comm->feed("xyz");   // the line talks while nothing was asked
-        QTest::qWait(5);
+        QVERIFY(testwait::settled(*comm));
         acq->pauseEnded();
         QVERIFY(sent().isEmpty());   // mixed with the noise, a reply would shift every reading
         QCOMPARE(m->StrayBytes, 3LL);
@@ -179,8 +179,7 @@ private slots:
         QVERIFY(acq->waitingForPort());
         QVERIFY(acq->running());
         // No request can be answered now: none is made, and none is missed.
-        QTest::qWait(300);
-        QCOMPARE(acq->missedReplies(), 0LL);
+        QVERIFY(testwait::holdsFor([&] { return acq->missedReplies() == 0; }, 300));
         comm->setExistingPorts({1});
         QTRY_COMPARE(returned.size(), 1);
         QVERIFY(!acq->waitingForPort());
