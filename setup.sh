@@ -16,8 +16,9 @@ build_dir=${ZOLT_BUILD_DIR:-build}
 
 # ------------------------------------------------------------------ packages
 # What each mode installs: one list each, all in one place.
-#   common   every mode: the build (the MQTT client on libmosquitto), a broker
-#            and its clients, openssl, and pyserial for the comparison script
+#   common   every mode: the build (the MQTT client on libmosquitto, ZOLT
+#            Scope's chart on QCustomPlot), a broker and its clients, openssl,
+#            and pyserial for the comparison script
 #   run      the demo on the desktop
 #   test     also the fuzzing (clang; libFuzzer is in libclang-rt-14-dev) and
 #            the package, built and checked
@@ -25,11 +26,11 @@ build_dir=${ZOLT_BUILD_DIR:-build}
 #   windows  the cross build for Windows (MinGW-w64, the host's Qt tools, Wine
 #            for its tests); the test command runs that too
 common_packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev libgl-dev fonts-dejavu-core
-  fonts-liberation2 libmosquitto-dev mosquitto mosquitto-clients openssl python3-serial)
+  fonts-liberation2 libmosquitto-dev mosquitto mosquitto-clients openssl python3-serial libqcustomplot-dev)
 windows_packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   qt6-base-dev-tools ninja-build wine64 util-linux xz-utils)
 case "$mode" in
-  run)     packages=("${common_packages[@]}" libqt6serialport6 qt6-qpa-plugins) ;;
+  run)     packages=("${common_packages[@]}" libqt6serialport6 qt6-qpa-plugins libqcustomplot2.1-qt6) ;;
   test)    packages=("${common_packages[@]}" clang-14 libclang-rt-14-dev
              dpkg-dev file gzip lintian desktop-file-utils appstream "${windows_packages[@]}") ;;
   package) packages=("${common_packages[@]}" dpkg-dev file gzip) ;;
@@ -147,7 +148,7 @@ windows_tests() {
   local dir=${ZOLT_WINDOWS_BUILD_DIR:-$build_dir-win}
   local started=$SECONDS
   # zoltctl.exe is compared with the Linux build's zoltctl.
-  windows_build -DBUILD_TESTING=ON -DZOLT_HOST_ZOLTCTL="$PWD/$build_dir/ctl/zoltctl"
+  windows_build -DBUILD_TESTING=ON -DZOLT_HOST_ZOLTCTL="$(cd "$build_dir" && pwd)/ctl/zoltctl"
   local built=$SECONDS
   tests/windows/run-wine-tests.sh "$dir" "$dir/qt6-mingw" -j"$jobs"
   echo "Windows part: $((built - started)) s to cross-build and zip, $((SECONDS - built)) s of tests under Wine"

@@ -1,6 +1,5 @@
 #include "ctl/BenchPublisher.h"
 
-#include "link/Acquisition.h"
 #include "net/ControlCommand.h"
 
 #include <QJsonArray>
@@ -101,17 +100,17 @@ void BenchPublisher::publishScan(std::string_view json)
     refreshStatus();
 }
 
-void BenchPublisher::acceptControl(acquisition::Acquisition& acquisition)
+void BenchPublisher::acceptControl(Outputs outputs)
 {
-    m_acquisition = &acquisition;
+    m_outputs = std::move(outputs);
+    m_control = true;
     connect(&m_client, &mqtt::Client::messageReceived, this, &BenchPublisher::onMessage);
-    connect(&acquisition, &acquisition::Acquisition::outputSent, this, &BenchPublisher::onOutputSent);
     m_client.subscribe(topic("set/#"), kControlQos);
 }
 
 void BenchPublisher::onMessage(const QByteArray& fullTopic, const QByteArray& payload)
 {
-    if (!m_acquisition || !fullTopic.startsWith(m_prefix + '/'))
+    if (!m_control || !fullTopic.startsWith(m_prefix + '/'))
         return;
     const QByteArray sub = fullTopic.mid(m_prefix.size() + 1);
     const mqtt::ControlParse p = mqtt::parseControl(std::string_view(sub.constData(), static_cast<std::size_t>(sub.size())),
@@ -126,14 +125,14 @@ void BenchPublisher::onMessage(const QByteArray& fullTopic, const QByteArray& pa
     const QByteArray ack = QByteArray::fromStdString(mqtt::commandTopic(c) + ' ' + mqtt::commandPayload(c));
     if (c.kind == mqtt::ControlCommand::Kind::DigitalOutput) {
         m_awaiting.push_back({-1, ack});
-        m_acquisition->setDigitalOutput(c.high);
+        m_outputs.setDigital(c.high);
     } else {
         m_awaiting.push_back({c.channel, ack});
-        m_acquisition->setAnalogOutput(c.channel, c.millivolts);
+        m_outputs.setAnalog(c.channel, c.millivolts);
     }
 }
 
-void BenchPublisher::onOutputSent(int channel, int)
+void BenchPublisher::outputSent(int channel, int)
 {
     // The first command waiting for this output; one from elsewhere (a
     // window's own panel) finds none and is not answered here.

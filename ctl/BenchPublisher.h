@@ -19,11 +19,8 @@
 #include <QObject>
 #include <QString>
 #include <deque>
+#include <functional>
 #include <string_view>
-
-namespace acquisition {
-class Acquisition;
-}
 
 namespace zoltctl {
 
@@ -51,8 +48,17 @@ public:
     void setStatus(Status status);
     // One scan as a JSON object with "seq", without a line ending.
     void publishScan(std::string_view json);
-    // Takes commands from PREFIX/set/... for this acquisition from now on.
-    void acceptControl(acquisition::Acquisition& acquisition);
+    // Where accepted commands go: the acquisition's output calls, which send
+    // them between two scans.
+    struct Outputs {
+        std::function<void(int channel, int millivolts)> setAnalog;
+        std::function<void(bool high)> setDigital;
+    };
+    // Takes commands from PREFIX/set/... from now on; call outputSent() as
+    // each output command leaves, so that it is answered.
+    void acceptControl(Outputs outputs);
+    // An output command has left (channel -1 for the digital output).
+    void outputSent(int channel, int value);
     // Sends what waits (up to timeoutMs), then "offline", then leaves.
     void close(int timeoutMs);
 
@@ -70,7 +76,6 @@ private:
     };
 
     void onMessage(const QByteArray& topic, const QByteArray& payload);
-    void onOutputSent(int channel, int value);
     QByteArray topic(const char* leaf) const;
     void refreshStatus();
 
@@ -79,7 +84,8 @@ private:
     int m_qos;
     Status m_status = Status::Online;
     long long m_reportedDropped = 0;
-    acquisition::Acquisition* m_acquisition = nullptr;
+    Outputs m_outputs;
+    bool m_control = false;
     std::deque<Awaiting> m_awaiting;
     long long m_accepted = 0;
     long long m_refused = 0;

@@ -4,7 +4,7 @@
 
 namespace zoltctl {
 
-MqttRun::Opened MqttRun::open(const MqttOptions& options, const BenchMeta& meta)
+MqttRun::Opened MqttRun::open(const MqttOptions& options, const BenchMeta& meta, const QString& program)
 {
     Opened result;
     const mqtt::PasswordRead password = mqtt::readPassword(options.passwordFile);
@@ -21,7 +21,7 @@ MqttRun::Opened MqttRun::open(const MqttOptions& options, const BenchMeta& meta)
         s.password = password.password;
     s.caFile = options.caFile;
     s.clientId = options.clientId.isEmpty()
-        ? mqtt::defaultClientId(QStringLiteral("zoltctl"), QSysInfo::machineHostName(), options.endpoint.prefix)
+        ? mqtt::defaultClientId(program, QSysInfo::machineHostName(), options.endpoint.prefix)
         : options.clientId;
     s.willTopic = options.endpoint.prefix.toUtf8() + "/status";
     s.willPayload = BenchPublisher::statusText(BenchPublisher::Status::Offline, 0);

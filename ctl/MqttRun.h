@@ -27,7 +27,8 @@ public:
         ExitStatus status = ExitStatus::Ok;
         QString message;   // when run is empty
     };
-    static Opened open(const MqttOptions& options, const BenchMeta& meta);
+    // program: the first part of the default client id.
+    static Opened open(const MqttOptions& options, const BenchMeta& meta, const QString& program = QStringLiteral("zoltctl"));
 
     BenchPublisher& publisher() { return *m_publisher; }
     mqtt::Client& client() { return *m_client; }

@@ -176,8 +176,11 @@ ExitStatus SampleCommand::run(CtlLink& link)
                          [&] { bench.setStatus(BenchPublisher::Status::WaitingForDevice); });
         QObject::connect(&cycle, &acquisition::Acquisition::portReturned, &bench,
                          [&] { bench.setStatus(BenchPublisher::Status::Online); });
-        if (options.mqtt.control)
-            bench.acceptControl(cycle);
+        if (options.mqtt.control) {
+            bench.acceptControl({[&](int channel, int mv) { cycle.setAnalogOutput(channel, mv); },
+                                 [&](bool high) { cycle.setDigitalOutput(high); }});
+            QObject::connect(&cycle, &acquisition::Acquisition::outputSent, &bench, &BenchPublisher::outputSent);
+        }
         bench.setStatus(BenchPublisher::Status::Online);
         sampler.setProgressNote([&] { return QStringLiteral("%1 dropped").arg(bench.dropped()); });
     }

@@ -62,6 +62,18 @@ else
   echo "SKIP: zoltctl is not built yet, so the package does not hold it"
 fi
 
+step "zoltscope"
+if [ -x "$root/usr/bin/zoltscope" ]; then
+  for f in usr/share/man/man1/zoltscope.1.gz usr/share/applications/org.zolt.ZOLTScope.desktop \
+           usr/share/metainfo/org.zolt.ZOLTScope.metainfo.xml usr/share/icons/hicolor/48x48/apps/org.zolt.ZOLTScope.png; do
+    [ -e "$root/$f" ] || fail "the package lacks /$f"
+  done
+  dpkg-deb -f "$deb" Depends | grep -q 'libqcustomplot' || fail "Depends does not name QCustomPlot"
+  "$root/usr/bin/zoltscope" --version || fail "zoltscope --version ended with status $?"
+else
+  echo "SKIP: zoltscope is not built (no QCustomPlot), so the package does not hold it"
+fi
+
 step "ZOLTrc-demo starts and ends on SIGTERM"
 "$root/usr/bin/ZOLTrc-demo" &
 demo_pid=$!

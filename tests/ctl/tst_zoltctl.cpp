@@ -5,6 +5,7 @@
 
 #include "sim/EventLoopWait.h"
 #include "sim/PtyModule.h"
+#include "tests/support/ProgramRun.h"
 #include "tests/support/PtyPair.h"
 
 #include <QDir>
@@ -31,12 +32,7 @@ constexpr int kNoModule = 4;
 constexpr int kNoReply = 5;
 constexpr int kOutput = 6;
 
-struct Result {
-    int status = -1;
-    bool crashed = false;
-    QByteArray out;
-    QByteArray err;
-};
+using Result = ProgramResult;
 
 // A pseudo-terminal with nobody behind it: whatever is sent goes unanswered.
 using SilentPty = PtyPair;
@@ -111,38 +107,20 @@ void TestZoltCtl::init()
 
 QProcess* TestZoltCtl::start(const QStringList& args)
 {
-    auto* process = new QProcess(this);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env;
     env.insert(QStringLiteral("ZOLTCTL_DEVICE_DIR"), m_comDir);
-    process->setProcessEnvironment(env);
-    process->start(QStringLiteral(ZOLTCTL_EXE), args);
-    return process;
+    return startProgram(this, QStringLiteral(ZOLTCTL_EXE), args, environmentWith(env));
 }
 
 Result TestZoltCtl::finish(QProcess* process, int timeoutMs)
 {
-    // The event loop runs meanwhile, so a module in this process can answer.
-    const bool ended = runUntil([process] { return process->state() == QProcess::NotRunning; }, timeoutMs);
-    if (!ended) {
-        process->kill();
-        process->waitForFinished(1000);
-    }
-    Result r;
-    r.crashed = !ended || process->exitStatus() != QProcess::NormalExit;
-    r.status = process->exitCode();
-    r.out = process->readAllStandardOutput();
-    r.err = process->readAllStandardError();
-    process->deleteLater();
-    return r;
+    return finishProgram(process, timeoutMs);
 }
 
 void TestZoltCtl::checkFailure(const Result& r, int status, const QString& says)
 {
-    QVERIFY(!r.crashed);
-    QCOMPARE(r.status, status);
-    QVERIFY2(r.err.startsWith("zoltctl: "), r.err.constData());
-    QCOMPARE(r.err.count('\n'), 1);
-    QVERIFY2(QString::fromLocal8Bit(r.err).contains(says), r.err.constData());
+    const QString mismatch = failureMismatch(r, "zoltctl", status, says);
+    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
 }
 
 // ---------------------------------------------------------------- subcommands

@@ -3,7 +3,12 @@
 // lab's other clients: scans equal to the rows, the will, a broker that goes
 // away and returns, passwords, TLS, and commands to the simulated module.
 
+#include "ctl/RemoteBench.h"
+#include "ctl/RowFormat.h"
+#include "sim/PtyModule.h"
 #include "tests/support/MosquittoBroker.h"
+#include "tests/support/ProgramRun.h"
+#include "tests/support/Wait.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,11 +29,7 @@ namespace {
 constexpr int kRunMs = 60000;
 constexpr int kBrokerStatus = 7;
 
-struct Result {
-    int status = -1;
-    bool crashed = false;
-    QByteArray err;
-};
+using Result = ProgramResult;
 
 QList<QByteArray> fileLines(const QString& path)
 {
@@ -73,6 +74,8 @@ private slots:
     void passwordsFromFileAndEnvironment();
     void tlsWithTheLabsAuthority();
     void commandsReachTheModuleOrAreRefused();
+    void aWatcherSeesTheBenchAsItIs();
+    void statusFollowsTheModulesPort();
 
 private:
     QProcess* start(const QStringList& args, const QProcessEnvironment& extra = {});
@@ -95,39 +98,21 @@ void TestZoltCtlMqtt::init()
 
 QProcess* TestZoltCtlMqtt::start(const QStringList& args, const QProcessEnvironment& extra)
 {
-    auto* process = new QProcess(this);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env = extra;
     env.insert(QStringLiteral("ZOLTCTL_DEVICE_DIR"), m_dir->filePath(QStringLiteral("com")));
-    env.remove(QStringLiteral("ZOLTCTL_MQTT_PASSWORD"));
-    for (const QString& key : extra.keys())
-        env.insert(key, extra.value(key));
-    process->setProcessEnvironment(env);
-    process->start(QStringLiteral(ZOLTCTL_EXE), args);
-    return process;
+    return startProgram(this, QStringLiteral(ZOLTCTL_EXE), args,
+                        environmentWith(env, {QStringLiteral("ZOLTCTL_MQTT_PASSWORD")}));
 }
 
 Result TestZoltCtlMqtt::finish(QProcess* process, int timeoutMs)
 {
-    const bool ended = QTest::qWaitFor([process] { return process->state() == QProcess::NotRunning; }, timeoutMs);
-    if (!ended) {
-        process->kill();
-        process->waitForFinished(1000);
-    }
-    Result r;
-    r.crashed = !ended || process->exitStatus() != QProcess::NormalExit;
-    r.status = process->exitCode();
-    r.err = process->readAllStandardError();
-    process->deleteLater();
-    return r;
+    return finishProgram(process, timeoutMs);
 }
 
 void TestZoltCtlMqtt::checkBrokerFailure(const Result& r, const QString& says)
 {
-    QVERIFY(!r.crashed);
-    QCOMPARE(r.status, kBrokerStatus);
-    QVERIFY2(r.err.startsWith("zoltctl: "), r.err.constData());
-    QCOMPARE(r.err.count('\n'), 1);
-    QVERIFY2(QString::fromLocal8Bit(r.err).contains(says), r.err.constData());
+    const QString mismatch = failureMismatch(r, "zoltctl", kBrokerStatus, says);
+    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
 }
 
 void TestZoltCtlMqtt::scansArriveAsTheRowsWritten()
@@ -197,9 +182,9 @@ void TestZoltCtlMqtt::brokerAwayAndBackMidRun()
     QTRY_VERIFY_WITH_TIMEOUT(watcher.payloads("lab/t3/scan").size() > 20, 10000);
     broker.stop();
     const qsizetype rowsAtStop = fileLines(out).size();
-    QTest::qWait(3000);
-    // Sampling went on while the broker was away.
-    QVERIFY2(fileLines(out).size() > rowsAtStop + 50, qPrintable(QString::number(fileLines(out).size())));
+    // Sampling goes on while the broker is away.
+    QVERIFY2(testwait::until([&] { return fileLines(out).size() > rowsAtStop + 50; }, 5000),
+             qPrintable(QString::number(fileLines(out).size())));
     QVERIFY(broker.start());
     const Result r = finish(p);
     QCOMPARE(r.status, 0);
@@ -318,7 +303,9 @@ void TestZoltCtlMqtt::commandsReachTheModuleOrAreRefused()
     QVERIFY(broker.publish(QStringLiteral("lab/t6/set/dout"), "on"));
     QTRY_COMPARE_WITH_TIMEOUT(watcher.payloads("lab/t6/ack").size(), 2, 5000);
     QCOMPARE(watcher.payloads("lab/t6/ack").last(), QByteArray("set/dout on"));
-    QTest::qWait(300);
+    // Two scans more: at least one taken after every command above.
+    const qsizetype scansAtAck = watcher.payloads("lab/t6/scan").size();
+    QVERIFY(testwait::until([&] { return watcher.payloads("lab/t6/scan").size() >= scansAtAck + 2; }, 5000));
     QVERIFY(std::abs(mv(5) - 1500) <= 30);
     QCOMPARE(mv(3), before3);
     QCOMPARE(mv(4), before4);
@@ -326,6 +313,79 @@ void TestZoltCtlMqtt::commandsReachTheModuleOrAreRefused()
 
     ::kill(static_cast<pid_t>(p->processId()), SIGTERM);
     QCOMPARE(finish(p).status, 0);
+}
+
+// What another program (ZOLT Scope, say) reads back from the broker: each
+// scan exactly as its row, the bench's meta and status, and answers to the
+// commands it sends.
+void TestZoltCtlMqtt::aWatcherSeesTheBenchAsItIs()
+{
+    Broker broker;
+    QVERIFY(broker.ok());
+    mqtt::ClientSettings s;
+    s.endpoint = *mqtt::parseUrl(broker.url(QStringLiteral("lab/t7"))).endpoint;
+    s.clientId = QStringLiteral("watcher-t7");
+    mqtt::Client client(s);
+    QVERIFY2(client.openAndWait(5000), qPrintable(client.error()));
+    zoltctl::RemoteBench bench(client, QStringLiteral("lab/t7"));
+    QList<acquisition::Scan> scans;
+    QStringList acks;
+    connect(&bench, &zoltctl::RemoteBench::scanned, this, [&](const acquisition::Scan& scan) { scans += scan; });
+    connect(&bench, &zoltctl::RemoteBench::acknowledged, this, [&](const QString& what) { acks += what; });
+    Watcher ready(broker, QStringLiteral("lab/t7/#"));
+    QVERIFY(ready.ready(QStringLiteral("lab/t7/probe")));
+
+    const QString out = m_dir->filePath(QStringLiteral("watched.jsonl"));
+    QProcess* p = start({"--simulate", "sample", "--interval", "20", "--digital", "--count", "60", "--format", "jsonl",
+                         "--output", out, "--mqtt", broker.url(QStringLiteral("lab/t7")), "--mqtt-control"});
+    QTRY_VERIFY_WITH_TIMEOUT(bench.takesCommands() && bench.status() == QLatin1String("online"), 10000);
+    QCOMPARE(bench.meta()->topChannel, 6);
+    QVERIFY(bench.meta()->digital);
+    QCOMPARE(bench.meta()->pauseMs, 20);
+    bench.setDigitalOutput(true);
+    QCOMPARE(finish(p).status, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(scans.size(), 60, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(bench.status(), QStringLiteral("offline"), 5000);
+    QCOMPARE(acks, QStringList{QStringLiteral("set/dout on")});
+    QCOMPARE(bench.badScans(), 0);
+
+    const QList<QByteArray> rows = fileLines(out);
+    QCOMPARE(rows.size(), 60);
+    zoltctl::RowFormat format(zoltctl::Format::Jsonl, 6, true);
+    for (int i = 0; i < 60; ++i) {
+        QCOMPARE(scans[i].seq, i + 1);
+        const std::string_view row = format.row(scans[i]);
+        QCOMPARE(QByteArray(row.data(), qsizetype(row.size())).trimmed(), rows[i]);
+    }
+    // The output switched on shows on line 3 in the scans after the answer.
+    QCOMPARE(scans.last().lines[0], 1);
+}
+
+void TestZoltCtlMqtt::statusFollowsTheModulesPort()
+{
+    Broker broker;
+    QVERIFY(broker.ok());
+    Watcher watcher(broker, QStringLiteral("lab/t8/#"));
+    QVERIFY(watcher.ready(QStringLiteral("lab/t8/probe")));
+    // COM2 is a link to the module's pseudo-terminal, as an adapter's name
+    // stays the same when it is plugged in again.
+    const QString com2 = m_dir->filePath(QStringLiteral("com/COM2"));
+    auto module = std::make_unique<PtyModule>(ZoltWire::Timing::Wire);
+    QVERIFY2(module->isOpen(), qPrintable(module->errorString()));
+    QVERIFY(QFile::link(module->devicePath(), com2));
+    QProcess* p = start({"--port", "COM2", "--no-presence-check", "sample", "--interval", "max", "--channels", "0",
+                         "--duration", "8", "--output", m_dir->filePath(QStringLiteral("port.csv")), "--mqtt",
+                         broker.url(QStringLiteral("lab/t8"))});
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.payloads("lab/t8/scan").size() > 10, 10000);
+    module.reset();   // pulled out: the device and its name go
+    QVERIFY(QFile::remove(com2));
+    QTRY_COMPARE_WITH_TIMEOUT(broker.retained(QStringLiteral("lab/t8/status")), QByteArray("waiting for device"), 5000);
+    module = std::make_unique<PtyModule>(ZoltWire::Timing::Wire);
+    QVERIFY(QFile::link(module->devicePath(), com2));
+    QTRY_COMPARE_WITH_TIMEOUT(broker.retained(QStringLiteral("lab/t8/status")), QByteArray("online"), 10000);
+    QCOMPARE(finish(p).status, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.payloads("lab/t8/status"),
+                              (QList<QByteArray>{"online", "waiting for device", "online", "offline"}), 5000);
 }
 
 QTEST_GUILESS_MAIN(TestZoltCtlMqtt)

@@ -14,3 +14,6 @@ if [ -n "${missing[*]:-}" ]; then
 fi
 cmake --build "$build" --target zolt_shoot
 QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" "$build/tests/screenshots/zolt_shoot" "$out"
+if cmake --build "$build" --target zolt_shoot_scope 2>/dev/null; then
+  QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x900x24 -dpi 96" "$build/tests/screenshots/zolt_shoot_scope" "$out"
+fi

@@ -5,7 +5,8 @@
 # rows: the same header and columns, the same number of rows, every column
 # equal except the time stamps, and inputs 0 and 1, which move with time
 # (a sine and a triangle), no further apart than the two runs' own times
-# explain.
+# explain. "ports --json" lists COM1 to COM16 by their Windows names, each
+# missing (Wine sees no serial device here).
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 exe=$1
@@ -29,9 +30,11 @@ run_both() {
 }
 run_both read read
 run_both sample sample --count 5
+# The ports as Windows names them; under run-wine-tests.sh there are none.
+"$here/wine-exec.sh" "$exe" ports --json >"$work/ports.win"
 
 python3 - "$work" <<'PY'
-import csv, sys
+import csv, json, sys
 work = sys.argv[1]
 failures = []
 
@@ -81,6 +84,13 @@ for rows, side in ((lin, "Linux"), (win, "Windows")):
 for count, sides in pairs.items():
     if len(set(sides.values())) > 1:
         failures.append(f"sample: count {count} gives {sides}")
+
+# ports: COM1 to COM16 by their Windows names, each missing.
+ports = json.load(open(f"{work}/ports.win"))
+expected = [{"port": f"COM{n}", "device": f"COM{n}", "opens": False, "problem": "missing"}
+            for n in range(1, 17)]
+if ports != expected:
+    failures.append(f"ports: {ports}")
 
 if failures:
     print("\n".join(failures))

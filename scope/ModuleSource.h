@@ -1,0 +1,44 @@
+#pragma once
+
+// Scans from a 232ZOLT on a serial port, or from the simulated module: the
+// link zoltctl opens (the same probe, port choice and presence check) and
+// the acquisition cycle every front end shares.
+
+#include "ctl/CtlLink.h"
+#include "ctl/LinkOptions.h"
+#include "scope/ScanSource.h"
+
+#include <memory>
+
+namespace scope {
+
+class ModuleSource final : public ScanSource {
+    Q_OBJECT
+
+public:
+    explicit ModuleSource(const zoltctl::LinkOptions& options, QObject* parent = nullptr);
+    ~ModuleSource() override;
+
+    QString label() const override;
+    QString open() override;
+    void setSettings(const acquisition::Settings& settings) override;
+    void start() override;
+    void stop() override;
+    bool running() const override;
+    bool waiting() const override;
+    double limitScansPerSecond(const acquisition::Settings& settings) const override;
+    long long missedReplies() const override;
+    bool drivesOutputs() const override { return true; }
+    void setAnalogOutput(int channel, int millivolts) override;
+    void setDigitalOutput(bool high) override;
+
+    zoltctl::CtlLink& link() { return *m_link; }
+
+private:
+    zoltctl::LinkOptions m_options;
+    std::unique_ptr<zoltctl::CtlLink> m_link;
+    std::unique_ptr<acquisition::Acquisition> m_acquisition;
+    QString m_label;
+};
+
+} // namespace scope

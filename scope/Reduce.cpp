@@ -1,0 +1,179 @@
+#include "scope/Reduce.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace scope {
+
+namespace {
+
+// A series' minimum and maximum (with where they are), sum and count over
+// some scans.
+struct Span {
+    long long minAt = -1;
+    long long maxAt = -1;
+    int min = 0;
+    int max = 0;
+    long long sum = 0;
+    long long n = 0;
+
+    void take(int v, long long at)
+    {
+        if (n == 0 || v < min) {
+            min = v;
+            minAt = at;
+        }
+        if (n == 0 || v > max) {
+            max = v;
+            maxAt = at;
+        }
+        sum += v;
+        ++n;
+    }
+    void take(const ScanStore::Group& g, long long base)
+    {
+        if (g.n == 0)
+            return;
+        if (n == 0 || g.min < min) {
+            min = g.min;
+            minAt = base + g.minAt;
+        }
+        if (n == 0 || g.max > max) {
+            max = g.max;
+            maxAt = base + g.maxAt;
+        }
+        sum += g.sum;
+        n += g.n;
+    }
+};
+
+// Scans a..b-1 of one series, scan by scan, within one block.
+void takeScans(Span& s, const ScanStore& store, int series, long long a, long long b)
+{
+    if (a >= b)
+        return;
+    const ScanStore::Block& blk = store.block(a);
+    const int k0 = ScanStore::slot(a);
+    const std::uint8_t* flags = blk.flags.data() + k0;
+    const auto n = static_cast<int>(b - a);
+    if (series < kAnalogSeries) {
+        const std::uint16_t* mv = blk.millivolts[static_cast<std::size_t>(series)].data() + k0;
+        for (int k = 0; k < n; ++k) {
+            if ((flags[k] & 0x07) >= series)
+                s.take(mv[k], a + k);
+        }
+    } else {
+        const std::uint8_t* lines = blk.lines.data() + k0;
+        const int bit = series - kAnalogSeries;
+        for (int k = 0; k < n; ++k) {
+            if (flags[k] & 0x08)
+                s.take((lines[k] >> bit) & 1, a + k);
+        }
+    }
+}
+
+// Scans a..b-1 of one series: whole groups from their figures, the ends scan
+// by scan. A group never spans two blocks.
+Span spanOf(const ScanStore& store, int series, long long a, long long b)
+{
+    constexpr int g = ScanStore::kGroupScans;
+    Span s;
+    const long long headEnd = std::min(b, (a + g - 1) / g * g);
+    takeScans(s, store, series, a, headEnd);
+    long long i = headEnd;
+    for (; i + g <= b; i += g)
+        s.take(store.group(i, series), i);
+    takeScans(s, store, series, i, b);
+    return s;
+}
+
+} // namespace
+
+void reduce(const ScanStore& store, qint64 fromNs, qint64 toNs, int columns, double keyOffset,
+            const std::array<bool, kSeries>& series, Reduction& out)
+{
+    for (auto& p : out.points)
+        p.clear();
+    out.stats = {};
+    out.scansInView = 0;
+    out.firstInView = 0;
+    if (store.size() == 0 || columns < 1 || toNs <= fromNs)
+        return;
+
+    const long long first = store.lowerBound(fromNs);
+    const long long end = store.lowerBound(toNs + 1);
+    out.firstInView = first;
+    out.scansInView = end - first;
+
+    // Where each column starts: the first scan whose column is at least c.
+    const double span = static_cast<double>(toNs - fromNs);
+    const auto columnOf = [&](long long i) {
+        return std::min(columns - 1, static_cast<int>(static_cast<double>(store.elapsedNs(i) - fromNs) / span * columns));
+    };
+    std::vector<long long>& bounds = out.bounds;
+    bounds.assign(static_cast<std::size_t>(columns) + 1, end);
+    bounds[0] = first;
+    for (int c = 1; c < columns; ++c) {
+        long long lo = bounds[static_cast<std::size_t>(c - 1)];
+        long long hi = end;
+        while (lo < hi) {
+            const long long mid = lo + (hi - lo) / 2;
+            if (columnOf(mid) < c)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        bounds[static_cast<std::size_t>(c)] = lo;
+    }
+    const auto key = [&](long long i) { return static_cast<double>(store.elapsedNs(i)) * 1e-9 + keyOffset; };
+
+    for (int s = 0; s < kSeries; ++s) {
+        if (!series[s])
+            continue;
+        std::vector<Point>& pts = out.points[s];
+        pts.reserve(static_cast<std::size_t>(2 * columns + 4));
+        // The scan just before the stretch and the one just after, so the
+        // lines reach the edges.
+        if (first > 0 && store.valid(first - 1, s))
+            pts.push_back({key(first - 1), static_cast<double>(store.value(first - 1, s))});
+        Span all;
+        for (int c = 0; c < columns; ++c) {
+            const long long a = bounds[static_cast<std::size_t>(c)];
+            const long long b = bounds[static_cast<std::size_t>(c) + 1];
+            if (a == b)
+                continue;
+            const Span col = spanOf(store, s, a, b);
+            if (col.n == 0)
+                continue;
+            const long long lo = std::min(col.minAt, col.maxAt);
+            const long long hi = std::max(col.minAt, col.maxAt);
+            pts.push_back({key(lo), static_cast<double>(lo == col.minAt ? col.min : col.max)});
+            if (hi != lo)
+                pts.push_back({key(hi), static_cast<double>(hi == col.maxAt ? col.max : col.min)});
+            if (all.n == 0 || col.min < all.min)
+                all.min = col.min;
+            if (all.n == 0 || col.max > all.max)
+                all.max = col.max;
+            all.sum += col.sum;
+            all.n += col.n;
+        }
+        if (end < store.size() && store.valid(end, s))
+            pts.push_back({key(end), static_cast<double>(store.value(end, s))});
+
+        SeriesStats& st = out.stats[s];
+        st.n = all.n;
+        if (all.n > 0) {
+            st.min = all.min;
+            st.max = all.max;
+            st.mean = static_cast<double>(all.sum) / static_cast<double>(all.n);
+            for (long long i = end - 1; i >= first; --i) {
+                if (store.valid(i, s)) {
+                    st.last = store.value(i, s);
+                    break;
+                }
+            }
+        }
+    }
+}
+
+} // namespace scope

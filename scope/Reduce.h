@@ -1,0 +1,49 @@
+#pragma once
+
+// What the chart draws of a stretch of the run: for each pixel column, the
+// scans that fall in it reduced to their minimum and their maximum (in the
+// order they came), so that a spike one scan wide still shows however many
+// scans share the column. A column with one scan keeps it as it is. One scan
+// on each side of the stretch is kept too, so that the lines reach the edges.
+//
+// The same pass gathers each series' minimum, maximum, mean and last value
+// over the scans inside the stretch.
+
+#include "scope/ScanStore.h"
+
+#include <QtGlobal>
+#include <array>
+#include <vector>
+
+namespace scope {
+
+struct Point {
+    double key;     // seconds (plus the key offset)
+    double value;   // millivolts, or 0 and 1 for a digital line
+};
+
+struct SeriesStats {
+    long long n = 0;
+    int min = 0;
+    int max = 0;
+    double mean = 0;
+    int last = 0;
+};
+
+struct Reduction {
+    std::array<std::vector<Point>, kSeries> points;
+    std::array<SeriesStats, kSeries> stats;
+    long long scansInView = 0;
+    long long firstInView = 0;   // index of the first scan inside the stretch
+
+    // Working space kept from one pass to the next: where each column starts.
+    std::vector<long long> bounds;
+};
+
+// The stretch from fromNs to toNs (times since the start) drawn over columns
+// pixel columns; keyOffset is added to every key (the clock's seconds at the
+// run's start, when the axis shows the clock). series says which to reduce.
+void reduce(const ScanStore& store, qint64 fromNs, qint64 toNs, int columns, double keyOffset,
+            const std::array<bool, kSeries>& series, Reduction& out);
+
+} // namespace scope

@@ -1,0 +1,382 @@
+#include "scope/ScopeChart.h"
+
+#include "ctl/RowFormat.h"
+
+#include <QFile>
+#include <algorithm>
+#include <cmath>
+
+namespace scope {
+
+namespace {
+
+constexpr double kNsPerSecond = 1e9;
+// The digital strip draws line n (0..2) between n * kLinePitch and that plus 1.
+constexpr double kLinePitch = 1.5;
+
+QString seriesName(int s)
+{
+    if (s < kAnalogSeries)
+        return QStringLiteral("ch%1").arg(s);
+    return QStringLiteral("din%1").arg(acquisition::kFirstDigitalLine + s - kAnalogSeries);
+}
+
+QPen tracePen(const QColor& colour)
+{
+    QPen pen(colour, 1);
+    pen.setCosmetic(true);
+    return pen;
+}
+
+} // namespace
+
+std::array<QColor, kSeries> defaultColours()
+{
+    return {QColor(0x00, 0x72, 0xB2), QColor(0xE6, 0x9F, 0x00), QColor(0x00, 0x9E, 0x73), QColor(0xD5, 0x5E, 0x00),
+            QColor(0xCC, 0x79, 0xA7), QColor(0x56, 0xB4, 0xE9), QColor(0x00, 0x00, 0x00), QColor(0x33, 0x33, 0x33),
+            QColor(0x66, 0x66, 0x66), QColor(0x99, 0x99, 0x99)};
+}
+
+ScopeChart::ScopeChart(const ScanStore& store, QWidget* parent)
+    : QCustomPlot(parent)
+    , m_store(store)
+    , m_colours(defaultColours())
+{
+    m_visible.fill(true);
+    setAccessibleName(QStringLiteral("Chart"));
+    // Thin straight polylines without antialiasing: the traces are reduced to
+    // two points a pixel column, and drawn this way they cost little.
+    setNotAntialiasedElements(QCP::aePlottables);
+    setPlottingHint(QCP::phFastPolylines, true);
+    // One paint buffer for every layer: a second one for the overlay (where
+    // only the zoom box is drawn) costs a full-size clear and blend a replot.
+    if (QCPLayer* overlay = layer(QStringLiteral("overlay")))
+        overlay->setMode(QCPLayer::lmLogical);
+    setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+    setMouseTracking(true);
+
+    QCPAxisRect* main = axisRect();
+    main->setRangeDrag(Qt::Horizontal);
+    main->setRangeZoom(Qt::Horizontal);
+    xAxis->setLabel(QStringLiteral("time since start, s"));
+    yAxis->setLabel(QStringLiteral("mV"));
+    yAxis->setRange(0, 5000);
+
+    m_digitalRect = new QCPAxisRect(this);
+    plotLayout()->addElement(1, 0, m_digitalRect);
+    plotLayout()->setRowStretchFactors({5.0, 1.2});
+    m_digitalRect->setRangeDrag(Qt::Horizontal);
+    m_digitalRect->setRangeZoom(Qt::Horizontal);
+    auto* group = new QCPMarginGroup(this);
+    main->setMarginGroup(QCP::msLeft | QCP::msRight, group);
+    m_digitalRect->setMarginGroup(QCP::msLeft | QCP::msRight, group);
+    QCPAxis* dy = m_digitalRect->axis(QCPAxis::atLeft);
+    dy->setRange(-0.3, 2 * kLinePitch + 1.3);
+    auto lineTicks = QSharedPointer<QCPAxisTickerText>::create();
+    for (int l = 0; l < acquisition::kDigitalLines; ++l)
+        lineTicks->addTick(l * kLinePitch + 0.5, seriesName(kAnalogSeries + l));
+    dy->setTicker(lineTicks);
+    QCPAxis* dx = m_digitalRect->axis(QCPAxis::atBottom);
+    dx->setTickLabels(false);
+    // The strip's time axis follows the main one.
+    connect(xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), dx, qOverload<const QCPRange&>(&QCPAxis::setRange));
+    connect(dx, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), xAxis, qOverload<const QCPRange&>(&QCPAxis::setRange));
+    connect(xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, &ScopeChart::onRangeChanged);
+
+    for (int s = 0; s < kSeries; ++s) {
+        QCPGraph* g = s < kAnalogSeries ? addGraph(xAxis, yAxis) : addGraph(dx, dy);
+        g->setName(seriesName(s));
+        g->setPen(tracePen(m_colours[s]));
+        g->setAdaptiveSampling(false);   // the reduction has done it
+        if (s >= kAnalogSeries) {
+            g->setLineStyle(QCPGraph::lsStepLeft);
+            g->removeFromLegend();
+        }
+        m_graphs[s] = g;
+    }
+    legend->setVisible(true);
+    legend->setBrush(QColor(255, 255, 255, 200));
+    legend->setFont(QFont(font().family(), 8));
+    main->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
+
+    m_cursorLine = new QCPItemStraightLine(this);
+    m_cursorLine->setClipAxisRect(main);
+    m_cursorLine->setPen(QPen(Qt::gray, 1, Qt::DashLine));
+    m_cursorLine->setVisible(false);
+    m_cursorText = new QCPItemText(this);
+    m_cursorText->setClipToAxisRect(false);
+    m_cursorText->position->setType(QCPItemPosition::ptAxisRectRatio);
+    m_cursorText->position->setAxisRect(main);
+    m_cursorText->position->setCoords(1.0, 0.0);
+    m_cursorText->setPositionAlignment(Qt::AlignTop | Qt::AlignRight);
+    m_cursorText->setTextAlignment(Qt::AlignLeft);
+    m_cursorText->setBrush(QColor(255, 255, 255, 220));
+    m_cursorText->setPadding(QMargins(4, 2, 4, 2));
+    m_cursorText->setVisible(false);
+
+    connect(this, &QCustomPlot::mouseMove, this, &ScopeChart::onMouseMove);
+}
+
+void ScopeChart::setWindowSeconds(double seconds)
+{
+    m_windowSeconds = std::max(0.0, seconds);
+    refresh();
+}
+
+void ScopeChart::setTimeAxis(TimeAxis axis)
+{
+    if (axis == m_timeAxis)
+        return;
+    m_timeAxis = axis;
+    if (axis == TimeAxis::Clock) {
+        auto ticker = QSharedPointer<QCPAxisTickerDateTime>::create();
+        ticker->setDateTimeFormat(QStringLiteral("hh:mm:ss"));
+        ticker->setDateTimeSpec(Qt::LocalTime);
+        xAxis->setTicker(ticker);
+        xAxis->setLabel(QStringLiteral("time of day"));
+    } else {
+        xAxis->setTicker(QSharedPointer<QCPAxisTicker>::create());
+        xAxis->setLabel(QStringLiteral("time since start, s"));
+    }
+    refresh();
+}
+
+void ScopeChart::setFittedY(bool fitted)
+{
+    m_fittedY = fitted;
+    refresh();
+}
+
+void ScopeChart::setSeriesVisible(int series, bool visible)
+{
+    m_visible[series] = visible;
+    m_graphs[series]->setVisible(visible);
+    if (series < kAnalogSeries) {
+        if (visible)
+            m_graphs[series]->addToLegend();
+        else
+            m_graphs[series]->removeFromLegend();
+    }
+    refresh();
+}
+
+void ScopeChart::setColour(int series, const QColor& colour)
+{
+    m_colours[series] = colour;
+    m_graphs[series]->setPen(tracePen(colour));
+    replot(rpQueuedReplot);
+}
+
+void ScopeChart::setBoxZoom(bool on)
+{
+    setSelectionRectMode(on ? QCP::srmZoom : QCP::srmNone);
+}
+
+void ScopeChart::setLive(bool live)
+{
+    m_live = live;
+    refresh();
+}
+
+void ScopeChart::zoomBy(double factor)
+{
+    const qint64 centre = m_fromNs / 2 + m_toNs / 2;
+    const auto half = static_cast<qint64>(static_cast<double>(m_toNs - m_fromNs) * factor / 2);
+    m_fromNs = std::max<qint64>(centre - std::max<qint64>(half, 1'000'000), -m_toNs);
+    m_toNs = centre + std::max<qint64>(half, 1'000'000);
+    m_live = false;
+    emit heldByUser();
+    refresh();
+}
+
+double ScopeChart::keyOffset() const
+{
+    if (m_timeAxis != TimeAxis::Clock || m_store.size() == 0)
+        return 0;
+    const qint64 wall0 = std::chrono::duration_cast<std::chrono::nanoseconds>(m_store.wall(0).time_since_epoch()).count();
+    return static_cast<double>(wall0 - m_store.elapsedNs(0)) / kNsPerSecond;
+}
+
+void ScopeChart::refresh(bool immediate)
+{
+    if (m_live && m_store.size() > 0) {
+        const qint64 last = m_store.elapsedNs(m_store.size() - 1);
+        if (m_windowSeconds > 0) {
+            const auto span = static_cast<qint64>(m_windowSeconds * kNsPerSecond);
+            m_toNs = std::max(last, span);
+            m_fromNs = m_toNs - span;
+        } else {
+            m_fromNs = m_store.elapsedNs(0);
+            m_toNs = std::max(last, m_fromNs + 1'000'000'000);
+        }
+    } else if (m_live) {
+        m_fromNs = 0;
+        m_toNs = static_cast<qint64>((m_windowSeconds > 0 ? m_windowSeconds : 10) * kNsPerSecond);
+    }
+    const double offset = keyOffset();
+    const int columns = std::max(1, axisRect()->width());
+    reduce(m_store, m_fromNs, m_toNs, columns, offset, m_visible, m_reduction);
+
+    for (int s = 0; s < kSeries; ++s) {
+        const std::vector<Point>& pts = m_reduction.points[s];
+        m_buffer.resize(static_cast<qsizetype>(pts.size()));
+        const double lift = s < kAnalogSeries ? 0.0 : (s - kAnalogSeries) * kLinePitch;
+        for (std::size_t i = 0; i < pts.size(); ++i)
+            m_buffer[static_cast<qsizetype>(i)] = QCPGraphData(pts[i].key, pts[i].value + lift);
+        m_graphs[s]->data()->set(m_buffer, true);
+    }
+
+    m_settingRange = true;
+    xAxis->setRange(static_cast<double>(m_fromNs) / kNsPerSecond + offset, static_cast<double>(m_toNs) / kNsPerSecond + offset);
+    m_settingRange = false;
+    applyYRange();
+    if (m_cursorShown)
+        placeCursor(m_cursorKey);
+    replot(immediate ? rpImmediateRefresh : rpQueuedReplot);
+    emit refreshed();
+}
+
+void ScopeChart::applyYRange()
+{
+    if (!m_fittedY) {
+        yAxis->setRange(0, 5000);
+        return;
+    }
+    int lo = 5000;
+    int hi = 0;
+    bool any = false;
+    for (int s = 0; s < kAnalogSeries; ++s) {
+        const SeriesStats& st = m_reduction.stats[s];
+        if (!m_visible[s] || st.n == 0)
+            continue;
+        lo = std::min(lo, st.min);
+        hi = std::max(hi, st.max);
+        any = true;
+    }
+    if (!any) {
+        yAxis->setRange(0, 5000);
+        return;
+    }
+    const double margin = std::max(10.0, (hi - lo) * 0.05);
+    yAxis->setRange(lo - margin, hi + margin);
+}
+
+void ScopeChart::onRangeChanged(const QCPRange& range)
+{
+    if (m_settingRange)
+        return;
+    // The user dragged or zoomed: hold the view there and draw it afresh.
+    const double offset = keyOffset();
+    m_fromNs = static_cast<qint64>((range.lower - offset) * kNsPerSecond);
+    m_toNs = static_cast<qint64>((range.upper - offset) * kNsPerSecond);
+    if (m_toNs <= m_fromNs)
+        m_toNs = m_fromNs + 1'000'000;
+    if (m_live) {
+        m_live = false;
+        emit heldByUser();
+    }
+    if (!m_refreshQueued) {
+        m_refreshQueued = true;
+        QTimer::singleShot(0, this, [this] {
+            m_refreshQueued = false;
+            refresh();
+        });
+    }
+}
+
+void ScopeChart::onMouseMove(QMouseEvent* event)
+{
+    if (!axisRect()->rect().contains(event->position().toPoint()) &&
+        !m_digitalRect->rect().contains(event->position().toPoint())) {
+        leaveEvent(nullptr);
+        return;
+    }
+    placeCursor(xAxis->pixelToCoord(event->position().x()));
+    replot(rpQueuedReplot);
+}
+
+void ScopeChart::leaveEvent(QEvent* event)
+{
+    if (m_cursorShown) {
+        m_cursorShown = false;
+        m_cursorLine->setVisible(false);
+        m_cursorText->setVisible(false);
+        replot(rpQueuedReplot);
+    }
+    if (event)
+        QCustomPlot::leaveEvent(event);
+}
+
+void ScopeChart::placeCursor(double key)
+{
+    m_cursorKey = key;
+    m_cursorShown = true;
+    m_cursorLine->point1->setCoords(key, 0);
+    m_cursorLine->point2->setCoords(key, 1);
+    m_cursorLine->setVisible(true);
+    m_cursorText->setText(cursorText());
+    m_cursorText->setVisible(true);
+}
+
+QString ScopeChart::cursorText() const
+{
+    if (!m_cursorShown || m_store.size() == 0)
+        return {};
+    // The scan nearest the pointer.
+    const auto ns = static_cast<qint64>((m_cursorKey - keyOffset()) * kNsPerSecond);
+    long long i = m_store.lowerBound(ns);
+    if (i >= m_store.size())
+        i = m_store.size() - 1;
+    if (i > 0 && std::llabs(m_store.elapsedNs(i - 1) - ns) < std::llabs(m_store.elapsedNs(i) - ns))
+        --i;
+    QString text;
+    if (m_timeAxis == TimeAxis::Clock) {
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(m_store.wall(i).time_since_epoch()).count();
+        text = QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("hh:mm:ss.zzz"));
+    } else {
+        text = QStringLiteral("%1 s").arg(m_store.seconds(i), 0, 'f', 3);
+    }
+    for (int s = 0; s < kAnalogSeries; ++s) {
+        if (m_visible[s] && m_store.valid(i, s))
+            text += QStringLiteral("\n%1  %2 mV").arg(seriesName(s)).arg(m_store.value(i, s), 4);
+    }
+    if (m_store.digital(i)) {
+        text += QStringLiteral("\ndin3..5  %1 %2 %3").arg(m_store.line(i, 0)).arg(m_store.line(i, 1)).arg(m_store.line(i, 2));
+    }
+    return text;
+}
+
+bool ScopeChart::exportPng(const QString& path) { return savePng(path); }
+
+bool ScopeChart::exportPdf(const QString& path)
+{
+    return savePdf(path, 0, 0, QCP::epAllowCosmetic, QStringLiteral("ZOLT Scope"), QStringLiteral("ZOLT Scope chart"));
+}
+
+QString ScopeChart::exportCsv(const QString& path) const
+{
+    const long long first = m_store.lowerBound(m_fromNs);
+    const long long end = m_store.lowerBound(m_toNs + 1);
+    // The columns of the widest scan in view.
+    int top = 0;
+    bool digital = false;
+    for (long long i = first; i < end; ++i) {
+        top = std::max(top, m_store.topChannel(i));
+        digital = digital || m_store.digital(i);
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+    zoltctl::RowFormat format(zoltctl::Format::Csv, top, digital);
+    file.write(format.header());
+    for (long long i = first; i < end; ++i) {
+        const std::string_view row = format.row(m_store.scan(i));
+        if (file.write(row.data(), static_cast<qint64>(row.size())) != static_cast<qint64>(row.size()))
+            return QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+    }
+    if (!file.flush())
+        return QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+    return {};
+}
+
+} // namespace scope

@@ -1,0 +1,109 @@
+#pragma once
+
+// The chart: a trace for each analog channel in millivolts over time, the
+// three digital lines as steps in a strip below, a cursor that reads every
+// trace at the pointer, and the view: live (the last window of the run,
+// scrolling) or held (where the user zoomed or dragged it). What is drawn is
+// the store reduced to the chart's pixel columns, minimum and maximum kept.
+
+#include "scope/Reduce.h"
+#include "scope/ScanStore.h"
+
+#include <QColor>
+#include <qcustomplot.h>
+
+#include <array>
+
+namespace scope {
+
+// Colours told apart by colour-blind eyes (the Okabe-Ito set), then grey
+// shades for the digital lines.
+std::array<QColor, kSeries> defaultColours();
+
+class ScopeChart : public QCustomPlot {
+    Q_OBJECT
+
+public:
+    enum class TimeAxis { Seconds, Clock };
+
+    explicit ScopeChart(const ScanStore& store, QWidget* parent = nullptr);
+
+    // Seconds of the run shown in the live view; 0 for the whole run.
+    void setWindowSeconds(double seconds);
+    double windowSeconds() const { return m_windowSeconds; }
+    void setTimeAxis(TimeAxis axis);
+    TimeAxis timeAxis() const { return m_timeAxis; }
+    void setFittedY(bool fitted);
+    bool fittedY() const { return m_fittedY; }
+    void setSeriesVisible(int series, bool visible);
+    bool seriesVisible(int series) const { return m_visible[series]; }
+    void setColour(int series, const QColor& colour);
+    QColor colour(int series) const { return m_colours[series]; }
+    // Box zoom: dragging draws a box to zoom into, instead of panning.
+    void setBoxZoom(bool on);
+
+    // Live: the view follows the run; held: it stays where it is.
+    void setLive(bool live);
+    bool live() const { return m_live; }
+    // Zooms the time axis by factor (below 1 zooms in) about the view's centre; holds.
+    void zoomBy(double factor);
+
+    // The stretch shown, in ns since the run started.
+    qint64 viewFromNs() const { return m_fromNs; }
+    qint64 viewToNs() const { return m_toNs; }
+
+    // Takes what the store holds now: reduces, sets the traces and asks for
+    // a repaint. The replot itself follows in the event loop (or at once with
+    // immediate, for a measurement).
+    void refresh(bool immediate = false);
+    const Reduction& reduction() const { return m_reduction; }
+
+    // The cursor at a time of the view (keys as the axis shows them); the text
+    // it shows, for tests and the screen reader.
+    void placeCursor(double key);
+    QString cursorText() const;
+
+    // Files: the chart as drawn, and the scans in view as zoltctl's CSV rows.
+    bool exportPng(const QString& path);
+    bool exportPdf(const QString& path);
+    // Empty when written, else why not.
+    QString exportCsv(const QString& path) const;
+
+signals:
+    // The stretch or its statistics changed (after each refresh).
+    void refreshed();
+    // The user moved the view with the mouse: it is held now.
+    void heldByUser();
+
+protected:
+    void leaveEvent(QEvent* event) override;
+
+private:
+    void onRangeChanged(const QCPRange& range);
+    void onMouseMove(QMouseEvent* event);
+    double keyOffset() const;
+    void applyYRange();
+
+    const ScanStore& m_store;
+    QCPAxisRect* m_digitalRect = nullptr;
+    std::array<QCPGraph*, kSeries> m_graphs{};
+    std::array<bool, kSeries> m_visible{};
+    std::array<QColor, kSeries> m_colours{};
+    QCPItemStraightLine* m_cursorLine = nullptr;
+    QCPItemText* m_cursorText = nullptr;
+    Reduction m_reduction;
+    QVector<QCPGraphData> m_buffer;
+    double m_windowSeconds = 60;
+    TimeAxis m_timeAxis = TimeAxis::Seconds;
+    bool m_fittedY = false;
+    bool m_live = true;
+    bool m_settingRange = false;
+    bool m_refreshQueued = false;
+    qint64 m_fromNs = 0;
+    qint64 m_toNs = 10'000'000'000;
+    double m_cursorKey = -1;
+    bool m_cursorShown = false;
+    qint64 m_clockOffsetNs = 0;   // wall clock at the run's start, ns since the epoch
+};
+
+} // namespace scope

@@ -1,0 +1,153 @@
+#pragma once
+
+// ZOLT Scope's main window: a toolbar, the side panel (source, acquisition,
+// chart, outputs, recording), the chart with its banner, the channels'
+// figures beside it and the status bar. Every scan the source gives is kept
+// in the store, drawn, and written to the recording when one runs.
+
+#include "ctl/CtlOptions.h"
+#include "ctl/LinkOptions.h"
+#include "scope/Recorder.h"
+#include "scope/ScanSource.h"
+#include "scope/ScanStore.h"
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSettings;
+class QSpinBox;
+class QTableWidget;
+
+namespace scope {
+
+class ScopeChart;
+
+class ScopeWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // settings: where choices are remembered between runs.
+    explicit ScopeWindow(QSettings& settings, QWidget* parent = nullptr);
+    ~ScopeWindow() override;
+
+    // The source from the side panel's choice, or from these options; empty
+    // when it opened, else why not (also shown in the window).
+    QString connectChosen();
+    QString connectTo(const zoltctl::LinkOptions& link);
+    // Any other source (the window takes it over); opened already.
+    void useSource(std::unique_ptr<ScanSource> source);
+    ScanSource* source() const { return m_source.get(); }
+
+    void startSampling();
+    void stopSampling();
+    bool sampling() const;
+
+    // Asks before replacing an existing file (askReplace), unless replace.
+    // Empty when the recording runs, else why not.
+    QString startRecording(const QString& path, zoltctl::Format format, bool replace = false);
+    void stopRecording();
+    const Recorder& recorder() const { return m_recorder; }
+
+    // Sets an output through the source (between two scans while sampling).
+    void setAnalogOutput(int channel, int millivolts);
+    void setDigitalOutput(bool high);
+
+    const ScanStore& store() const { return m_store; }
+    ScopeChart& chart() { return *m_chart; }
+    // The banner's text while the source is away; empty otherwise.
+    QString bannerText() const;
+    QString statusText() const;
+
+    // Asked whether an existing file may be replaced; a question box by default.
+    std::function<bool(const QString& path)> askReplace;
+
+    // Saves the choices; also done when the window closes.
+    void saveSettings();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildActions();
+    void buildPanels();
+    void loadSettings();
+    void fillPorts();
+    acquisition::Settings chosenSettings() const;
+    void applySettings();
+    void onScanned(const acquisition::Scan& scan);
+    void onLost(const QString& what);
+    void onReturned();
+    void schedulePaint();
+    void paintNow();
+    void onTick();
+    void updateStats();
+    void updateControls();
+    void showProblem(const QString& text);
+    void chooseRecordFile();
+    void exportChart(int kind);
+    void chooseColour(int series);
+
+    QSettings& m_settings;
+    ScanStore m_store;
+    std::unique_ptr<ScanSource> m_source;
+    Recorder m_recorder;
+    ScopeChart* m_chart = nullptr;
+
+    // Side panel.
+    QComboBox* m_sourceCombo = nullptr;
+    QLineEdit* m_devicePath = nullptr;
+    QComboBox* m_baudCombo = nullptr;
+    QCheckBox* m_presenceCheck = nullptr;
+    QPushButton* m_connectButton = nullptr;
+    QLabel* m_sourceState = nullptr;
+    QSpinBox* m_topChannel = nullptr;
+    QCheckBox* m_digital = nullptr;
+    QComboBox* m_pause = nullptr;
+    QPushButton* m_startButton = nullptr;
+    QComboBox* m_windowCombo = nullptr;
+    QComboBox* m_timeCombo = nullptr;
+    QComboBox* m_yCombo = nullptr;
+    std::array<QSpinBox*, 4> m_outputValue{};
+    std::array<QPushButton*, 4> m_outputSet{};
+    QCheckBox* m_digitalOut = nullptr;
+    QComboBox* m_recordFormat = nullptr;
+    QPushButton* m_recordButton = nullptr;
+    QLabel* m_recordState = nullptr;
+    QTableWidget* m_channels = nullptr;
+    QLabel* m_banner = nullptr;
+
+    // Status bar.
+    QLabel* m_rateLabel = nullptr;
+    QLabel* m_missedLabel = nullptr;
+    QLabel* m_portLabel = nullptr;
+    QLabel* m_keptLabel = nullptr;
+
+    // Actions.
+    QAction* m_startAction = nullptr;
+    QAction* m_recordAction = nullptr;
+    QAction* m_holdAction = nullptr;
+    QAction* m_liveAction = nullptr;
+    QAction* m_boxZoomAction = nullptr;
+
+    QTimer m_tick;             // once a second: rate, recording, file check
+    QTimer m_paintTimer;       // a repaint in the quiet after a scan
+    QElapsedTimer m_sincePaint;
+    QElapsedTimer m_sinceStats;
+    long long m_scansAtTick = 0;
+    QElapsedTimer m_tickClock;
+    double m_rate = 0;
+    long long m_runScans = 0;
+    QString m_waitingFor;      // the source that is away, or empty
+    QString m_problem;
+};
+
+} // namespace scope

@@ -1,0 +1,142 @@
+// The chart on a store filled here: the live view follows the run and a held
+// one stays, the cursor reads the scan under it, and the exported files are
+// what they claim to be (a PNG, a PDF, zoltctl's CSV of the scans in view).
+
+#include "scope/ScopeChart.h"
+#include "tests/scope/RandomScans.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using scope::ScopeChart;
+using scope::ScanStore;
+
+class TstScopeChart : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void liveFollowsTheRunAndHeldStays();
+    void cursorReadsTheNearestScan();
+    void exportedFilesAreValid();
+
+private:
+    // 200 s of scans, one each 100 ms.
+    void fill(ScanStore& store, int from, int to);
+    std::mt19937 m_rng{9};
+};
+
+void TstScopeChart::init() { m_rng.seed(9); }
+
+void TstScopeChart::fill(ScanStore& store, int from, int to)
+{
+    for (int i = from; i < to; ++i)
+        store.append(scopetest::randomScan(i + 1, i * 100'000'000LL, m_rng, 6, true));
+}
+
+void TstScopeChart::liveFollowsTheRunAndHeldStays()
+{
+    ScanStore store;
+    ScopeChart chart(store);
+    chart.resize(800, 500);
+    chart.setWindowSeconds(10);
+    fill(store, 0, 2000);
+    chart.refresh(true);
+    QCOMPARE(chart.viewToNs(), 1999 * 100'000'000LL);
+    QCOMPARE(chart.viewFromNs(), chart.viewToNs() - 10'000'000'000LL);
+    QCOMPARE(chart.reduction().scansInView, 101LL);
+    QCOMPARE(chart.xAxis->range().upper, 199.9);
+
+    chart.setLive(false);
+    fill(store, 2000, 2100);
+    chart.refresh(true);
+    QCOMPARE(chart.viewToNs(), 1999 * 100'000'000LL);
+    // A zoom holds the view, and back to live it follows again.
+    chart.setLive(true);
+    chart.zoomBy(0.5);
+    QVERIFY(!chart.live());
+    QCOMPARE(chart.viewToNs() - chart.viewFromNs(), 5'000'000'000LL);
+    chart.setLive(true);
+    QCOMPARE(chart.viewToNs(), 2099 * 100'000'000LL);
+    // A drag on the axis, as the mouse makes it, holds too.
+    QSignalSpy held(&chart, &ScopeChart::heldByUser);
+    chart.xAxis->setRange(100, 120);
+    QCOMPARE(held.count(), 1);
+    QVERIFY(!chart.live());
+    QTRY_COMPARE(chart.viewFromNs(), 100'000'000'000LL);
+
+    // The whole run.
+    chart.setWindowSeconds(0);
+    chart.setLive(true);
+    QCOMPARE(chart.viewFromNs(), 0LL);
+    QCOMPARE(chart.reduction().scansInView, 2100LL);
+}
+
+void TstScopeChart::cursorReadsTheNearestScan()
+{
+    ScanStore store;
+    ScopeChart chart(store);
+    chart.resize(800, 500);
+    fill(store, 0, 100);
+    chart.setSeriesVisible(2, false);
+    chart.refresh(true);
+    chart.placeCursor(4.26);   // nearest scan: 4.3 s, index 43
+    const QString text = chart.cursorText();
+    QVERIFY2(text.startsWith(QLatin1String("4.300 s")), qPrintable(text));
+    QVERIFY(text.contains(QStringLiteral("ch0  %1 mV").arg(store.millivolts(43, 0), 4)));
+    QVERIFY(text.contains(QStringLiteral("ch6  %1 mV").arg(store.millivolts(43, 6), 4)));
+    QVERIFY(!text.contains(QLatin1String("ch2")));
+    QVERIFY(text.contains(QStringLiteral("din3..5  %1 %2 %3").arg(store.line(43, 0)).arg(store.line(43, 1)).arg(store.line(43, 2))));
+}
+
+void TstScopeChart::exportedFilesAreValid()
+{
+    ScanStore store;
+    ScopeChart chart(store);
+    chart.resize(800, 500);
+    chart.setWindowSeconds(10);
+    fill(store, 0, 300);
+    chart.refresh(true);
+    QTemporaryDir dir;
+
+    const QString png = dir.filePath(QStringLiteral("c.png"));
+    QVERIFY(chart.exportPng(png));
+    QFile p(png);
+    QVERIFY(p.open(QIODevice::ReadOnly));
+    QCOMPARE(p.read(8), QByteArray("\x89PNG\r\n\x1a\n", 8));
+    QImage image(png);
+    QCOMPARE(image.size(), QSize(800, 500));
+
+    const QString pdf = dir.filePath(QStringLiteral("c.pdf"));
+    QVERIFY(chart.exportPdf(pdf));
+    QFile d(pdf);
+    QVERIFY(d.open(QIODevice::ReadOnly));
+    const QByteArray doc = d.readAll();
+    QVERIFY(doc.startsWith("%PDF-"));
+    QVERIFY(doc.trimmed().endsWith("%%EOF"));
+
+    // The CSV holds the scans in view (19.9 s to 29.9 s: 101 scans), as zoltctl writes them.
+    const QString csv = dir.filePath(QStringLiteral("c.csv"));
+    QCOMPARE(chart.exportCsv(csv), QString());
+    QFile c(csv);
+    QVERIFY(c.open(QIODevice::ReadOnly));
+    QList<QByteArray> lines = c.readAll().split('\n');
+    QCOMPARE(lines.takeLast(), QByteArray());
+    QCOMPARE(lines.size(), 1 + 101);
+    const QList<QByteArray> header = lines.at(0).split(',');
+    QCOMPARE(header.size(), 2 + 14 + 3);
+    QCOMPARE(header.at(2), QByteArray("ch0_count"));
+    QCOMPARE(header.last(), QByteArray("din5"));
+    const QList<QByteArray> first = lines.at(1).split(',');
+    QCOMPARE(first.size(), header.size());
+    QCOMPARE(first.at(1), QByteArray("19.900"));
+    QCOMPARE(first.at(2).toInt(), store.count(199, 0));
+    QCOMPARE(first.at(15).toInt(), store.millivolts(199, 6));
+    QCOMPARE(lines.last().split(',').at(1), QByteArray("29.900"));
+    QVERIFY(!chart.exportCsv(QStringLiteral("/nonexistent-folder/c.csv")).isEmpty());
+}
+
+QTEST_MAIN(TstScopeChart)
+#include "tst_scopechart.moc"

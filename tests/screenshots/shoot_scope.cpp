@@ -1,0 +1,94 @@
+// Not a test: saves a picture of ZOLT Scope's window in each of its states,
+// on the simulated module and on a pseudo-terminal module that goes away
+// (see take.sh): sampling live, held with the cursor, recording, a recording
+// stopped by a full disk, the clock axis with a fitted mV axis, and the port
+// lost.
+
+#include "scope/ScopeChart.h"
+#include "scope/ScopeWindow.h"
+#include "sim/PtyModule.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+bool save(QWidget& window, const QString& dir, const QString& name)
+{
+    QCoreApplication::processEvents();
+    const QString path = QDir(dir).filePath(name + QStringLiteral(".png"));
+    const bool ok = window.grab().save(path);
+    qInfo("%s %s", ok ? "saved" : "FAILED", qPrintable(path));
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
+    QDir().mkpath(out);
+    QTemporaryDir dir;
+    QSettings settings(dir.filePath(QStringLiteral("scope.conf")), QSettings::IniFormat);
+    settings.setValue(QStringLiteral("chart/window"), 0);   // 10 s
+    scope::ScopeWindow window(settings);
+    window.resize(1280, 860);
+    window.show();
+    bool ok = save(window, out, QStringLiteral("scope-idle"));
+
+    zoltctl::LinkOptions demo;
+    demo.simulate = true;
+    window.connectTo(demo);
+    window.startSampling();
+    QTest::qWait(1500);
+    window.setAnalogOutput(0, 3000);
+    window.setAnalogOutput(2, 1200);
+    QTest::qWait(2500);
+    ok = save(window, out, QStringLiteral("scope-live")) && ok;
+
+    window.chart().zoomBy(0.5);
+    window.chart().placeCursor(window.chart().xAxis->range().center());
+    window.chart().replot();
+    QTest::qWait(1200);
+    ok = save(window, out, QStringLiteral("scope-held-cursor")) && ok;
+    window.chart().setLive(true);
+
+    window.startRecording(dir.filePath(QStringLiteral("run.csv")), zoltctl::Format::Csv);
+    QTest::qWait(2200);
+    ok = save(window, out, QStringLiteral("scope-recording")) && ok;
+    window.stopRecording();
+
+    window.startRecording(QStringLiteral("/dev/full"), zoltctl::Format::Jsonl, true);
+    QTest::qWait(1200);
+    ok = save(window, out, QStringLiteral("scope-full-disk")) && ok;
+
+    window.chart().setTimeAxis(scope::ScopeChart::TimeAxis::Clock);
+    window.chart().setFittedY(true);
+    QTest::qWait(1200);
+    ok = save(window, out, QStringLiteral("scope-clock-fitted")) && ok;
+    window.chart().setTimeAxis(scope::ScopeChart::TimeAxis::Seconds);
+    window.chart().setFittedY(false);
+    window.stopSampling();
+
+    const QString link = dir.filePath(QStringLiteral("ttyZOLT"));
+    auto module = std::make_unique<PtyModule>(ZoltWire::Timing::Wire);
+    QFile::link(module->devicePath(), link);
+    zoltctl::LinkOptions pty;
+    pty.device = link;
+    pty.presenceCheck = false;
+    window.connectTo(pty);
+    window.startSampling();
+    QTest::qWait(2000);
+    module.reset();
+    QFile::remove(link);
+    ok = QTest::qWaitFor([&] { return !window.bannerText().isEmpty(); }, 10000) && ok;
+    QTest::qWait(1200);
+    ok = save(window, out, QStringLiteral("scope-port-lost")) && ok;
+    window.stopSampling();
+    return ok ? 0 : 1;
+}
