@@ -20,8 +20,9 @@ build_dir=${ZOLT_BUILD_DIR:-build}
 #            Scope's chart on QCustomPlot), a broker and its clients, openssl,
 #            and pyserial for the comparison script
 #   run      the demo on the desktop
-#   test     also the fuzzing (clang; libFuzzer is in libclang-rt-14-dev) and
-#            the package, built and checked
+#   test     also the fuzzing (clang; libFuzzer is in libclang-rt-14-dev),
+#            the package, built and checked, and the screen reader's view
+#            (the demo under Xvfb, read through AT-SPI with pyatspi)
 #   package  the Debian package
 #   windows  the cross build for Windows (MinGW-w64, the host's Qt tools, Wine
 #            for its tests); the test command runs that too
@@ -32,7 +33,8 @@ windows_packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils
 case "$mode" in
   run)     packages=("${common_packages[@]}" libqt6serialport6 qt6-qpa-plugins libqcustomplot2.1-qt6) ;;
   test)    packages=("${common_packages[@]}" clang-14 libclang-rt-14-dev
-             dpkg-dev file gzip lintian desktop-file-utils appstream "${windows_packages[@]}") ;;
+             dpkg-dev file gzip lintian desktop-file-utils appstream "${windows_packages[@]}"
+             xvfb xauth dbus at-spi2-core python3-pyatspi) ;;
   package) packages=("${common_packages[@]}" dpkg-dev file gzip) ;;
   windows) packages=("${common_packages[@]}" "${windows_packages[@]}") ;;
   *)       packages=("${common_packages[@]}") ;;

@@ -9,6 +9,7 @@
 #include "widgets/IndexedName.h"
 #include "widgets/Lamp.h"
 #include "widgets/Pictures.h"
+#include "widgets/TextBox.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -107,6 +108,7 @@ void Form1::buildControls()
     setCentralWidget(client);
 
     auto* line = placed(new QFrame(client), QStringLiteral("Line1"), kLine1);
+    line->setAccessibleName(QStringLiteral("Separator line"));
     line->setAutoFillBackground(true);
     QPalette lineGrey = line->palette();
     lineGrey.setColor(QPalette::Window, QColor(kLine1Grey, kLine1Grey, kLine1Grey));
@@ -116,9 +118,9 @@ void Form1::buildControls()
         ADCmdbut[i] = placed(button(client, QString::number(i)), indexedName("ADCmdbut", i),
                              gridCell(i, kButtonTop, kButtonHeight));
         ChLite[i] = placed(new Lamp(client), indexedName("ChLite", i), gridCell(i, kChLiteTop, kChLiteHeight));
-        ADValTxt[i] = placed(new QLineEdit(client), indexedName("ADValTxt", i),
+        ADValTxt[i] = placed(new TextBox(client), indexedName("ADValTxt", i),
                              gridCell(i, kCountTop, i == 3 ? kCountHeight3 : kCountHeight));
-        VolValTxt[i] = placed(new QLineEdit(client), indexedName("VolValTxt", i),
+        VolValTxt[i] = placed(new TextBox(client), indexedName("VolValTxt", i),
                               gridCell(i, kMillivoltTop, kMillivoltHeight));
     }
 
@@ -127,7 +129,7 @@ void Form1::buildControls()
     Command1 = placed(button(frame, QStringLiteral("On/Off")), QStringLiteral("Command1"), inFrame(kCommand1));
     for (int line3 = kFirstLine; line3 <= kLastLine; ++line3) {
         DLite[line3] = placed(new Lamp(frame), indexedName("DLite", line3), inFrame(kDLite[line3 - kFirstLine]));
-        DinTxt[line3] = placed(new QLineEdit(frame), indexedName("DinTxt", line3), inFrame(kDinTxt[line3 - kFirstLine]));
+        DinTxt[line3] = placed(new TextBox(frame), indexedName("DinTxt", line3), inFrame(kDinTxt[line3 - kFirstLine]));
         DinTxt[line3]->setAlignment(Qt::AlignCenter);
     }
     DLite[3]->setColour(kDLite3Grey | kDLite3Grey << 8 | kDLite3Grey << 16);
@@ -185,6 +187,7 @@ void Form1::buildMenus()
         QMenu* m = parent ? parent->addMenu(caption) : bar->addMenu(caption);
         m->setObjectName(QLatin1String(name));
         m->menuAction()->setObjectName(QLatin1String(name));
+        m->setAccessibleName(caption);   // the menu that opens is named by its item
         return m;
     };
     QMenuBar* bar = menuBar();

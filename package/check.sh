@@ -31,6 +31,8 @@ step "building the package"
 deb="$work/out/$expected"
 [ -f "$deb" ] || fail "no $expected; cpack made: $(ls "$work/out")"
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || fail "Depends does not name the Qt libraries"
+# The face the windows are measured for.
+dpkg-deb -f "$deb" Depends | grep -qw 'fonts-liberation2' || fail "Depends does not name fonts-liberation2"
 
 step "unpacking"
 root="$work/root"
@@ -48,9 +50,15 @@ appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml
 
 step "lintian"
 lintian_status=0
-lintian --fail-on error --tag-display-limit 0 "$deb" >"$work/lintian.log" 2>&1 || lintian_status=$?
+lintian --pedantic --display-info --fail-on error --tag-display-limit 0 "$deb" >"$work/lintian.log" 2>&1 \
+  || lintian_status=$?
 grep -v 'running with root privileges' "$work/lintian.log" || true
 [ "$lintian_status" -eq 0 ] || fail "lintian reports errors"
+# Built with Debian's hardening flags and stripped as Debian strips.
+for tag in hardening-no-bindnow hardening-no-fortify-functions hardening-no-relro binary-has-unneeded-section \
+           unstripped-binary-or-object; do
+  ! grep -qw -- "$tag" "$work/lintian.log" || fail "lintian: $tag"
+done
 
 export QT_QPA_PLATFORM=offscreen
 step "zoltctl --simulate read"

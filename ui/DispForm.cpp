@@ -4,6 +4,7 @@
 #include "widgets/ByteText.h"
 #include "widgets/Fonts.h"
 #include "widgets/Twips.h"
+#include "widgets/WindowAccessible.h"
 
 #include <QLabel>
 #include <QPalette>
@@ -20,6 +21,17 @@ constexpr TwipsRect kLabel1{120, 120, 2895, 375};
 constexpr TwipsRect kLabel2{120, 600, 2895, 375};
 constexpr TwipsRect kLabel3{1440, 1080, 1575, 375};
 constexpr TwipsRect kCommand1{3360, 1080, 1095, 375};
+
+// What each field shows, for assistive technology: the field is named by it
+// and by what it holds now.
+const QString kLabel1Says = QStringLiteral("Last command sent");
+const QString kLabel2Says = QStringLiteral("Next channel of the reply, or the sample count");
+
+void nameField(QLabel* field, const QString& says)
+{
+    const QString text = field->text();
+    field->setAccessibleName(text.isEmpty() ? says + QStringLiteral(", empty") : says + QStringLiteral(": ") + text);
+}
 
 QLabel* makeField(QWidget* parent, const char* name, const QString& text, const TwipsRect& at)
 {
@@ -45,6 +57,7 @@ DispForm::DispForm(Module1& module, QWidget* parent)
                           | Qt::MSWindowsFixedSizeDialogHint)
     , m_module(module)
 {
+    installWindowAccessibility();
     setObjectName(QStringLiteral("DispForm"));
     setWindowTitle(QStringLiteral("Display"));
     // A close request from the window system discards the window; whoever
@@ -62,8 +75,11 @@ void DispForm::buildLayout()
     m_label2 = makeField(this, "Label2", QStringLiteral("Label2"), kLabel2);
     m_label3 = makeField(this, "Label3", QString(), kLabel3);
     // The fields are read by their texts; these say what the texts are.
-    m_label1->setAccessibleDescription(QStringLiteral("Last command sent"));
-    m_label2->setAccessibleDescription(QStringLiteral("Next channel of the reply, or the sample count"));
+    m_label1->setAccessibleDescription(kLabel1Says);
+    m_label2->setAccessibleDescription(kLabel2Says);
+    nameField(m_label1, kLabel1Says);
+    nameField(m_label2, kLabel2Says);
+    m_label3->setAccessibleName(QStringLiteral("Unused field, empty"));
 
     m_command1 = new QPushButton(QStringLiteral("Done"), this);
     m_command1->setObjectName(QStringLiteral("Command1"));
@@ -78,17 +94,21 @@ void DispForm::wireHandlers()
 void DispForm::setLabel1(const QByteArray& command)
 {
     m_label1->setText(visibleBytes(command));
+    nameField(m_label1, kLabel1Says);
 }
 
 void DispForm::setLabel2(const QString& text)
 {
     m_label2->setText(text);
+    nameField(m_label2, kLabel2Says);
 }
 
 void DispForm::clearLines()
 {
     m_label2->clear();
     m_label1->clear();
+    nameField(m_label2, kLabel2Says);
+    nameField(m_label1, kLabel1Says);
 }
 
 void DispForm::Command1_Click()

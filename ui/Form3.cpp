@@ -5,7 +5,9 @@
 #include "widgets/Fonts.h"
 #include "widgets/IndexedName.h"
 #include "widgets/SliderControl.h"
+#include "widgets/TextBox.h"
 #include "widgets/Twips.h"
+#include "widgets/WindowAccessible.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -88,6 +90,7 @@ Form3::Form3(Module1& module, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_module(module)
 {
+    installWindowAccessibility();
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Analog Output Voltage Control"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -104,7 +107,7 @@ void Form3::buildLayout()
     for (int i = 0; i < 3; ++i)
         m_anaOut[i] = makeLabel(this, indexedName("AnaOut", i), QLatin1String(kAnaOutAtCreation[i]), kAnaOut[i]);
 
-    m_text1 = new QLineEdit(this);
+    m_text1 = new TextBox(this);
     m_text1->setObjectName(QStringLiteral("Text1"));
     m_text1->setMaxLength(kText1MaxLength);
     twips::place(m_text1, kText1);
@@ -137,7 +140,7 @@ void Form3::buildLayout()
         m_chCmd[i]->setAccessibleName(QStringLiteral("Analog output channel %1").arg(i));
     }
 
-    m_chbox = new QLineEdit(this);
+    m_chbox = new TextBox(this);
     m_chbox->setObjectName(QStringLiteral("Chbox"));
     twips::place(m_chbox, kChbox);
     m_chbox->setAccessibleName(QStringLiteral("Channel"));

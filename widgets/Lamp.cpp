@@ -20,10 +20,15 @@ constexpr ColourName kColourNames[] = {
     {0xFFFFFF, "white"},
 };
 
+// A lamp reaches assistive technology as a label (a role every screen reader
+// knows; the toolkit's own "indicator" has no counterpart there) whose name
+// says what it is and what its colour means now: "CTS line, high". A change
+// of meaning is a change of name, which the desktop's accessibility bridge
+// forwards.
 class LampAccessible : public QAccessibleWidget {
 public:
     explicit LampAccessible(Lamp* lamp)
-        : QAccessibleWidget(lamp, QAccessible::Indicator)
+        : QAccessibleWidget(lamp, QAccessible::StaticText)
     {
     }
 
@@ -31,6 +36,10 @@ public:
     {
         const auto* lamp = static_cast<const Lamp*>(widget());
         switch (t) {
+        case QAccessible::Name: {
+            const QString what = lamp->accessibleName();
+            return what.isEmpty() ? lamp->meaning() : what + QStringLiteral(", ") + lamp->meaning();
+        }
         case QAccessible::Value:
             return lamp->meaning();
         case QAccessible::Description: {
@@ -105,16 +114,15 @@ QString Lamp::meaning() const
 void Lamp::repaintIfChanged()
 {
     m_checkPosted = false;
-    if (fill() == m_shown)
-        return;
-    update();
+    if (fill() != m_shown)
+        update();
     const QString now = meaning();
     if (now != m_announced) {
         m_announced = now;
-        QAccessibleEvent changed(this, QAccessible::DescriptionChanged);
-        QAccessible::updateAccessibility(&changed);
-        QAccessibleValueChangeEvent value(this, now);
-        QAccessible::updateAccessibility(&value);
+        QAccessibleEvent name(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&name);
+        QAccessibleEvent description(this, QAccessible::DescriptionChanged);
+        QAccessible::updateAccessibility(&description);
     }
 }
 

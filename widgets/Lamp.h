@@ -11,9 +11,10 @@
 // given in the blue-green-red layout (red in the low byte).
 //
 // What a colour means depends on the lamp, so the window that owns it gives it
-// a table of meanings; assistive technology reads the lamp's meaning for its
-// present colour as its value and at the head of its description, and is told
-// when it changes. Text set with setAccessibleDescription() follows the meaning.
+// a table of meanings; assistive technology finds the lamp as a label named by
+// what it is and the meaning of its present colour ("CTS line, high"), has the
+// meaning as its value and at the head of its description, and is told when it
+// changes. Text set with setAccessibleDescription() follows the meaning.
 class Lamp : public QWidget {
     Q_OBJECT
 

@@ -58,19 +58,19 @@ private slots:
         QTest::newRow("count box") << "ADValTxt(3)" << "Channel 3 reading, counts";
         QTest::newRow("millivolt box") << "VolValTxt(0)" << "Channel 0 reading, millivolts";
         QTest::newRow("channel button") << "ADCmdbut(6)" << "Channel 6";
-        QTest::newRow("channel lamp") << "ChLite(2)" << "Channel 2 lamp";
-        QTest::newRow("output lamp") << "DLite(3)" << "Digital output Out line";
-        QTest::newRow("input D0 lamp") << "DLite(4)" << "Digital input D0 line";
+        QTest::newRow("channel lamp") << "ChLite(2)" << "Channel 2 lamp, no channel chosen yet";
+        QTest::newRow("output lamp") << "DLite(3)" << "Digital output Out line, not read yet";
+        QTest::newRow("input D0 lamp") << "DLite(4)" << "Digital input D0 line, not read yet";
         QTest::newRow("input D1 box") << "DinTxt(5)" << "Digital input D1, value";
         QTest::newRow("output switch") << "Command1" << "Digital output On/Off";
-        QTest::newRow("digital read state") << "SamLite(0)" << "Digital reading";
-        QTest::newRow("analog sampling state") << "SamLite(1)" << "Analog sampling";
+        QTest::newRow("digital read state") << "SamLite(0)" << "Digital reading, off";
+        QTest::newRow("analog sampling state") << "SamLite(1)" << "Analog sampling, idle";
         QTest::newRow("start picture") << "Command12" << "Start Samples";
         QTest::newRow("stop picture") << "Command6" << "Stop";
         QTest::newRow("exit") << "Command4" << "Exit";
-        QTest::newRow("transfer lamp") << "LiteXfer" << "Transfer status";
-        QTest::newRow("lamp beside CTS") << "Lite3" << "CTS line";
-        QTest::newRow("lamp beside DSR") << "Lite1" << "DSR line";
+        QTest::newRow("transfer lamp") << "LiteXfer" << "Transfer status, idle";
+        QTest::newRow("lamp beside CTS") << "Lite3" << "CTS line, high";
+        QTest::newRow("lamp beside DSR") << "Lite1" << "DSR line, high";
         QTest::newRow("digital per cycle") << "Command7" << "D-On, digital lines in each sampling cycle";
     }
 
@@ -92,7 +92,7 @@ private slots:
         for (Lamp* lamp : rig.form().findChildren<Lamp*>()) {
             QVERIFY2(!seen.contains(nameOf(lamp)), qPrintable(nameOf(lamp)));
             seen.insert(nameOf(lamp));
-            QCOMPARE(accessible(lamp)->role(), QAccessible::Indicator);
+            QCOMPARE(accessible(lamp)->role(), QAccessible::StaticText);
         }
     }
 
@@ -126,7 +126,7 @@ private slots:
         // Each line lamp speaks for the line its label names.
         rig.comm->setLines(false, true);   // CTS dropped, DSR held
         rig.settle();
-        QCOMPARE(nameOf(rig.lamp("Lite3")), QStringLiteral("CTS line"));
+        QCOMPARE(nameOf(rig.lamp("Lite3")), QStringLiteral("CTS line, low"));
         QCOMPARE(meaning("Lite3"), QStringLiteral("low"));
         QCOMPARE(meaning("Lite1"), QStringLiteral("high"));
     }
@@ -195,6 +195,33 @@ private slots:
         }
         QCOMPARE(descriptionOf(child(windowNamed(rig, "DispForm"), "Label1")),
                  QStringLiteral("Last command sent"));
+    }
+
+    // Each window is a window to assistive technology, named by its title;
+    // the echo window's fields are named by what they show and hold.
+    void windowsAndTheirFields()
+    {
+        ProgramRig rig;
+        rig.start();
+        for (const char* window : {"Form3", "DispForm", "frmAbout"}) {
+            QWidget* w = windowNamed(rig, QLatin1String(window));
+            QVERIFY2(accessible(w)->role() == QAccessible::Window || accessible(w)->role() == QAccessible::Dialog,
+                     window);
+            QCOMPARE(nameOf(w), w->windowTitle());
+        }
+        QCOMPARE(accessible(&rig.program->serialMenu())->role(), QAccessible::Dialog);
+        QCOMPARE(accessible(&rig.form())->role(), QAccessible::Window);
+
+        rig.choose(QStringLiteral("SelDisp"));
+        QWidget* echo = windowNamed(rig, "DispForm");
+        QCOMPARE(nameOf(child(echo, "Label1")), QStringLiteral("Last command sent, empty"));
+        QCOMPARE(nameOf(child(echo, "Label2")), QStringLiteral("Next channel of the reply, or the sample count, empty"));
+        QVERIFY(!nameOf(child(echo, "Label3")).isEmpty());
+        rig.click(QStringLiteral("ADCmdbut(0)"));
+        QCOMPARE(nameOf(child(echo, "Label1")), QStringLiteral("Last command sent: ") + child<QLabel>(echo, "Label1")->text());
+        QVERIFY(child<QLabel>(echo, "Label1")->text().startsWith(QLatin1String("!0RA")));
+        rig.reply(QByteArray("\x01\x02", 2));
+        QCOMPARE(nameOf(child(echo, "Label2")), QStringLiteral("Next channel of the reply, or the sample count: -1"));
     }
 
     void aboutBoxByKeyboard()

@@ -3,6 +3,7 @@
 #include <QAccessible>
 #include <QTest>
 
+
 // A lamp knows no meanings of its own: the table it is given, a name for a
 // colour outside it, and the text for before it is first painted.
 class TestLamp : public QObject {
@@ -37,6 +38,21 @@ private slots:
         QVERIFY(iface);
         QCOMPARE(iface->text(QAccessible::Value), meaning);
         QCOMPARE(iface->text(QAccessible::Description), meaning);
+    }
+
+    // The name says what the lamp is and what its colour means now, in a
+    // role screen readers know. (That a change reaches them as an event needs
+    // the desktop's accessibility bus: the CTest test atspi_screen_reader.)
+    void nameSaysWhatAndMeaning()
+    {
+        Lamp lamp;
+        lamp.setAccessibleName(QStringLiteral("CTS line"));
+        lamp.setMeanings({{0x00FF00, QStringLiteral("high")}, {0, QStringLiteral("low")}}, QStringLiteral("low"));
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&lamp);
+        QCOMPARE(iface->role(), QAccessible::StaticText);
+        QCOMPARE(iface->text(QAccessible::Name), QStringLiteral("CTS line, low"));
+        lamp.setColour(0x00FF00);
+        QCOMPARE(iface->text(QAccessible::Name), QStringLiteral("CTS line, high"));
     }
 
     // A newer meaning replaces the whole table.
