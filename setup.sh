@@ -177,7 +177,11 @@ case "$mode" in
   run)
     cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
     cmake --build "$build_dir" -j"$jobs" --target ZOLTrc ZOLTrc-demo zoltctl
-    exec "$build_dir/sim/ZOLTrc-demo"
+    # ZOLT Scope too, where the build has it (it needs QCustomPlot).
+    if grep -q '^ZOLT_SCOPE:BOOL=ON' "$build_dir/CMakeCache.txt"; then
+      cmake --build "$build_dir" -j"$jobs" --target zoltscope
+    fi
+    exec "$build_dir/app/ZOLTrc-demo"
     ;;
   test)
     cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DZOLT_WERROR=ON

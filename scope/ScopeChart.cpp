@@ -64,7 +64,6 @@ ScopeChart::ScopeChart(const ScanStore& store, QWidget* parent)
 
     m_digitalRect = new QCPAxisRect(this);
     plotLayout()->addElement(1, 0, m_digitalRect);
-    plotLayout()->setRowStretchFactors({5.0, 1.2});
     m_digitalRect->setRangeDrag(Qt::Horizontal);
     m_digitalRect->setRangeZoom(Qt::Horizontal);
     auto* group = new QCPMarginGroup(this);
@@ -94,10 +93,16 @@ ScopeChart::ScopeChart(const ScanStore& store, QWidget* parent)
         }
         m_graphs[s] = g;
     }
+    // The legend in a row of its own above the plot, where it hides no trace.
     legend->setVisible(true);
-    legend->setBrush(QColor(255, 255, 255, 200));
     legend->setFont(QFont(font().family(), 8));
-    main->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
+    legend->setBorderPen(Qt::NoPen);
+    legend->setFillOrder(QCPLegend::foColumnsFirst);
+    main->insetLayout()->take(legend);
+    plotLayout()->insertRow(0);
+    plotLayout()->addElement(0, 0, legend);
+    plotLayout()->setRowStretchFactors({0.001, 5.0, 1.2});
+    plotLayout()->setRowSpacing(0);
 
     m_cursorLine = new QCPItemStraightLine(this);
     m_cursorLine->setClipAxisRect(main);
@@ -230,8 +235,11 @@ void ScopeChart::refresh(bool immediate)
     xAxis->setRange(static_cast<double>(m_fromNs) / kNsPerSecond + offset, static_cast<double>(m_toNs) / kNsPerSecond + offset);
     m_settingRange = false;
     applyYRange();
-    if (m_cursorShown)
+    // The cursor stays only while its time is in view.
+    if (m_cursorShown && xAxis->range().contains(m_cursorKey))
         placeCursor(m_cursorKey);
+    else if (m_cursorShown)
+        leaveEvent(nullptr);
     replot(immediate ? rpImmediateRefresh : rpQueuedReplot);
     emit refreshed();
 }

@@ -18,6 +18,26 @@ ParsedScopeLine parseScopeLine(const QStringList& args)
     p.addOptions({help, version});
     zoltctl::addLinkOptions(p);
     p.addOptions({start, record, format, replace});
+    const QCommandLineOption mqttSource(QLatin1String(zoltctl::kMqttOption),
+        QStringLiteral("Watch a bench on an MQTT broker: mqtt://[USER@]HOST[:PORT]/PREFIX or mqtts://... (password from "
+                       "ZOLTCTL_MQTT_PASSWORD or --mqtt-password-file)."),
+        QStringLiteral("URL"));
+    const QCommandLineOption publish(QStringLiteral("publish"),
+        QStringLiteral("Publish this acquisition on an MQTT broker under PREFIX, as zoltctl sample --mqtt does."),
+        QStringLiteral("URL"));
+    p.addOptions({mqttSource, publish,
+                  QCommandLineOption(QLatin1String(zoltctl::kMqttCaFileOption),
+                                     QStringLiteral("The certificate authority of an mqtts:// broker."), QStringLiteral("FILE")),
+                  QCommandLineOption(QLatin1String(zoltctl::kMqttPasswordFileOption),
+                                     QStringLiteral("Read the broker password from this file's first line."),
+                                     QStringLiteral("FILE")),
+                  QCommandLineOption(QLatin1String(zoltctl::kMqttClientIdOption),
+                                     QStringLiteral("The MQTT client id (default: from host name and prefix)."),
+                                     QStringLiteral("ID")),
+                  QCommandLineOption(QLatin1String(zoltctl::kMqttQosOption),
+                                     QStringLiteral("--publish: QoS of the scans (default 0)."), QStringLiteral("0|1")),
+                  QCommandLineOption(QLatin1String(zoltctl::kMqttControlOption),
+                                     QStringLiteral("--publish: take commands from PREFIX/set/dac/N and PREFIX/set/dout."))});
     if (!p.parse(args)) {
         out.text = p.errorText();
         return out;
@@ -53,6 +73,26 @@ ParsedScopeLine parseScopeLine(const QStringList& args)
             out.text = QStringLiteral("--format takes csv or jsonl, not %1").arg(f);
             return out;
         }
+    }
+    if (p.isSet(mqttSource) && p.isSet(publish)) {
+        out.text = QStringLiteral("give --mqtt (watch a bench) or --publish (publish this one), not both");
+        return out;
+    }
+    if (p.isSet(mqttSource) && o.linkGiven) {
+        out.text = QStringLiteral("--mqtt watches a bench on a broker; it takes no port");
+        return out;
+    }
+    // --publish reads the same options as --mqtt, under its own name.
+    const bool publishing = p.isSet(publish);
+    const auto isSet = [&](const char* name) {
+        return p.isSet(publishing && name == zoltctl::kMqttOption ? QStringLiteral("publish") : QLatin1String(name));
+    };
+    const auto value = [&](const char* name) {
+        return p.value(publishing && name == zoltctl::kMqttOption ? QStringLiteral("publish") : QLatin1String(name));
+    };
+    if (const auto error = zoltctl::parseMqttOptions(isSet, value, publishing ? o.publish : o.mqtt)) {
+        out.text = *error;
+        return out;
     }
     o.record = p.value(record);
     o.start = p.isSet(start) || !o.record.isEmpty();

@@ -5,6 +5,7 @@
 
 #include "ctl/CtlOptions.h"
 #include "ctl/LinkOptions.h"
+#include "ctl/MqttOptions.h"
 
 #include <QString>
 #include <QStringList>
@@ -18,6 +19,8 @@ struct ScopeOptions {
     QString record;            // and record to this file
     zoltctl::Format format = zoltctl::Format::Csv;
     bool replace = false;      // an existing recording file may be replaced
+    zoltctl::MqttOptions mqtt;     // --mqtt: watch a bench on a broker instead of a port
+    zoltctl::MqttOptions publish;  // --publish: put this acquisition on a broker
 };
 
 struct ParsedScopeLine {

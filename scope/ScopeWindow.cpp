@@ -1,5 +1,10 @@
 #include "scope/ScopeWindow.h"
 
+#ifdef ZOLT_HAS_MQTT
+#include "scope/MqttSource.h"
+#include "scope/PublishedSource.h"
+#endif
+
 #include "scope/ModuleSource.h"
 #include "scope/PortList.h"
 #include "scope/ScopeChart.h"
@@ -409,6 +414,10 @@ void ScopeWindow::fillPorts()
             model->item(row)->setEnabled(false);
     }
     m_sourceCombo->addItem(QStringLiteral("Device path"), QStringLiteral("device"));
+#ifdef ZOLT_HAS_MQTT
+    // A bench on a broker: its URL goes where a device path would.
+    m_sourceCombo->addItem(QStringLiteral("MQTT broker (URL)"), QStringLiteral("mqtt"));
+#endif
     const int again = m_sourceCombo->findData(chosen);
     m_sourceCombo->setCurrentIndex(again >= 0 ? again : kDemoEntry);
 }
@@ -495,6 +504,10 @@ void ScopeWindow::applySettings()
 {
     if (m_source)
         m_source->setSettings(chosenSettings());
+#ifdef ZOLT_HAS_MQTT
+    if (auto* published = qobject_cast<PublishedSource*>(m_published.get()))
+        published->setSettings(chosenSettings());
+#endif
     updateControls();
 }
 
@@ -504,6 +517,17 @@ QString ScopeWindow::connectChosen()
 {
     zoltctl::LinkOptions link;
     const QString kind = m_sourceCombo->currentData().toString();
+    if (kind == QLatin1String("mqtt")) {
+        zoltctl::MqttOptions options;
+        const mqtt::UrlParse url = mqtt::parseUrl(m_devicePath->text().trimmed());
+        if (!url.endpoint) {
+            showProblem(url.error);
+            return m_problem;
+        }
+        options.enabled = true;
+        options.endpoint = *url.endpoint;
+        return connectToBroker(options);
+    }
     if (kind == QLatin1String("demo"))
         link.simulate = true;
     else if (kind == QLatin1String("device"))
@@ -548,9 +572,66 @@ QString ScopeWindow::connectTo(const zoltctl::LinkOptions& link)
     return {};
 }
 
+QString ScopeWindow::connectToBroker(const zoltctl::MqttOptions& options)
+{
+#ifdef ZOLT_HAS_MQTT
+    const int at = m_sourceCombo->findData(QStringLiteral("mqtt"));
+    if (at >= 0)
+        m_sourceCombo->setCurrentIndex(at);
+    auto url = QStringLiteral("%1://%2%3:%4/%5")
+                   .arg(QLatin1String(options.endpoint.tls ? "mqtts" : "mqtt"),
+                        options.endpoint.user.isEmpty() ? QString() : options.endpoint.user + u'@', options.endpoint.host)
+                   .arg(options.endpoint.port)
+                   .arg(options.endpoint.prefix);
+    m_devicePath->setText(url);
+    stopSampling();
+    m_published.reset();
+    m_source.reset();
+    auto source = std::make_unique<MqttSource>(options);
+    const QString why = source->open();
+    if (!why.isEmpty()) {
+        showProblem(why);
+        updateControls();
+        return why;
+    }
+    // The outputs panel follows what the bench's meta says it takes.
+    connect(source->bench(), &zoltctl::RemoteBench::metaChanged, this, &ScopeWindow::updateControls);
+    useSource(std::move(source));
+    return {};
+#else
+    (void)options;
+    showProblem(QStringLiteral("This ZOLT Scope was built without MQTT (libmosquitto)."));
+    return m_problem;
+#endif
+}
+
+QString ScopeWindow::publishTo(const zoltctl::MqttOptions& options)
+{
+#ifdef ZOLT_HAS_MQTT
+    if (!m_source)
+        return QStringLiteral("connect to a module first");
+    if (qobject_cast<MqttSource*>(m_source.get()))
+        return QStringLiteral("this bench is on the broker already");
+    std::unique_ptr<PublishedSource> published;
+    const QString why = PublishedSource::start(*m_source, options, chosenSettings(), m_baudCombo->currentText().toInt(),
+                                               published);
+    if (!why.isEmpty()) {
+        showProblem(why);
+        return why;
+    }
+    m_published = std::move(published);
+    statusBar()->showMessage(QStringLiteral("Publishing on %1").arg(options.endpoint.host), 10000);
+    return {};
+#else
+    (void)options;
+    return QStringLiteral("this ZOLT Scope was built without MQTT (libmosquitto)");
+#endif
+}
+
 void ScopeWindow::useSource(std::unique_ptr<ScanSource> source)
 {
     stopSampling();
+    m_published.reset();
     m_source = std::move(source);
     m_problem.clear();
     m_waitingFor.clear();
@@ -559,7 +640,10 @@ void ScopeWindow::useSource(std::unique_ptr<ScanSource> source)
     connect(m_source.get(), &ScanSource::returned, this, &ScopeWindow::onReturned);
     connect(m_source.get(), &ScanSource::ended, this, &ScopeWindow::stopSampling);
     m_source->setSettings(chosenSettings());
-    m_sourceState->setText(QStringLiteral("Connected: %1").arg(m_source->label()));
+    // A long device path is shortened in the middle; the tooltip has it whole.
+    const QString connected = QStringLiteral("Connected: %1").arg(m_source->label());
+    m_sourceState->setText(m_sourceState->fontMetrics().elidedText(connected, Qt::ElideMiddle, 280));
+    m_sourceState->setToolTip(connected);
     updateControls();
 }
 
@@ -611,7 +695,7 @@ void ScopeWindow::onScanned(const acquisition::Scan& scan)
     m_store.append(scan);
     ++m_runScans;
     if (m_recorder.active() && !m_recorder.write(scan)) {
-        showProblem(m_recorder.error());
+        statusBar()->showMessage(m_recorder.error(), 15000);
         updateControls();
     }
     schedulePaint();
@@ -681,7 +765,7 @@ QString ScopeWindow::startRecording(const QString& path, zoltctl::Format format,
         opened = m_recorder.start(path, format, st.topChannel, st.digital, true);
     }
     if (opened != Recorder::Opened::Ok) {
-        showProblem(m_recorder.error());
+        statusBar()->showMessage(m_recorder.error(), 15000);
         updateControls();
         return m_recorder.error();
     }
@@ -748,7 +832,7 @@ void ScopeWindow::onTick()
         m_rate = static_cast<double>(m_runScans - m_scansAtTick) * 1000.0 / static_cast<double>(ms);
     m_scansAtTick = m_runScans;
     if (m_recorder.active() && !m_recorder.checkFile())
-        showProblem(m_recorder.error());
+        statusBar()->showMessage(m_recorder.error(), 15000);
     if (!sampling())
         m_rate = 0;
     updateControls();
@@ -806,7 +890,11 @@ void ScopeWindow::updateControls()
     // The source is chosen while nothing runs; the columns of a file stay as they began.
     for (QWidget* w : std::initializer_list<QWidget*>{m_sourceCombo, m_baudCombo, m_presenceCheck, m_connectButton})
         w->setEnabled(!running);
-    m_devicePath->setEnabled(!running && m_sourceCombo->currentData().toString() == QLatin1String("device"));
+    const QString kind = m_sourceCombo->currentData().toString();
+    m_devicePath->setEnabled(!running && (kind == QLatin1String("device") || kind == QLatin1String("mqtt")));
+    const bool broker = kind == QLatin1String("mqtt");
+    m_devicePath->setPlaceholderText(broker ? QStringLiteral("mqtt://HOST/PREFIX") : QStringLiteral("/dev/ttyACM0"));
+    m_devicePath->setAccessibleName(broker ? QStringLiteral("Broker URL") : QStringLiteral("Device path"));
     m_topChannel->setEnabled(!recording);
     m_digital->setEnabled(!recording);
     m_recordFormat->setEnabled(!recording);

@@ -7,6 +7,7 @@
 
 #include "ctl/CtlOptions.h"
 #include "ctl/LinkOptions.h"
+#include "ctl/MqttOptions.h"
 #include "scope/Recorder.h"
 #include "scope/ScanSource.h"
 #include "scope/ScanStore.h"
@@ -43,6 +44,13 @@ public:
     // when it opened, else why not (also shown in the window).
     QString connectChosen();
     QString connectTo(const zoltctl::LinkOptions& link);
+    // A bench on an MQTT broker, as zoltctl or another scope publishes it;
+    // empty when it is connected, else why not.
+    QString connectToBroker(const zoltctl::MqttOptions& options);
+    // Publishes the present (local) source's acquisition on a broker; empty
+    // when it does, else why not. Ends with the source.
+    QString publishTo(const zoltctl::MqttOptions& options);
+    bool publishing() const { return m_published != nullptr; }
     // Any other source (the window takes it over); opened already.
     void useSource(std::unique_ptr<ScanSource> source);
     ScanSource* source() const { return m_source.get(); }
@@ -99,6 +107,8 @@ private:
     QSettings& m_settings;
     ScanStore m_store;
     std::unique_ptr<ScanSource> m_source;
+    // After the source: it goes first.
+    std::unique_ptr<QObject> m_published;
     Recorder m_recorder;
     ScopeChart* m_chart = nullptr;
 

@@ -47,11 +47,28 @@ int main(int argc, char* argv[])
     window.resize(1280, 860);
     window.show();
 
-    if (options.linkGiven || options.start) {
-        const QString why = options.linkGiven ? window.connectTo(options.link) : window.connectChosen();
+    if (options.mqtt.enabled) {
+        const QString why = window.connectToBroker(options.mqtt);
         if (!why.isEmpty())
             std::fprintf(stderr, "zoltscope: %s\n", why.toLocal8Bit().constData());
-        else if (!options.record.isEmpty()) {
+        else if (options.start)
+            window.startSampling();
+        return app.exec();
+    }
+    if (options.publish.enabled && !options.linkGiven && !options.start) {
+        std::fprintf(stderr, "zoltscope: --publish needs a module: a port, --simulate or --start\n");
+        return 2;
+    }
+    if (options.linkGiven || options.start) {
+        const QString why = options.linkGiven ? window.connectTo(options.link) : window.connectChosen();
+        QString broker;
+        if (why.isEmpty() && options.publish.enabled)
+            broker = window.publishTo(options.publish);
+        if (!broker.isEmpty())
+            std::fprintf(stderr, "zoltscope: %s\n", broker.toLocal8Bit().constData());
+        if (!why.isEmpty()) {
+            std::fprintf(stderr, "zoltscope: %s\n", why.toLocal8Bit().constData());
+        } else if (!options.record.isEmpty()) {
             const QString failed = window.startRecording(options.record, options.format, options.replace);
             if (!failed.isEmpty())
                 std::fprintf(stderr, "zoltscope: %s\n", failed.toLocal8Bit().constData());

@@ -9,6 +9,7 @@
 #include "sim/PtyModule.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QSettings>
@@ -67,12 +68,19 @@ int main(int argc, char* argv[])
     QTest::qWait(1200);
     ok = save(window, out, QStringLiteral("scope-full-disk")) && ok;
 
-    window.chart().setTimeAxis(scope::ScopeChart::TimeAxis::Clock);
-    window.chart().setFittedY(true);
+    const auto combo = [&](const QString& name) {
+        for (QComboBox* c : window.findChildren<QComboBox*>()) {
+            if (c->accessibleName() == name)
+                return c;
+        }
+        qFatal("no %s", qPrintable(name));
+    };
+    combo(QStringLiteral("Time axis"))->setCurrentIndex(1);
+    combo(QStringLiteral("Millivolt axis"))->setCurrentIndex(1);
     QTest::qWait(1200);
     ok = save(window, out, QStringLiteral("scope-clock-fitted")) && ok;
-    window.chart().setTimeAxis(scope::ScopeChart::TimeAxis::Seconds);
-    window.chart().setFittedY(false);
+    combo(QStringLiteral("Time axis"))->setCurrentIndex(0);
+    combo(QStringLiteral("Millivolt axis"))->setCurrentIndex(0);
     window.stopSampling();
 
     const QString link = dir.filePath(QStringLiteral("ttyZOLT"));

@@ -1,0 +1,144 @@
+// ZOLT Scope on an MQTT broker the test starts (Debian's mosquitto on a
+// loopback port of its own): a remote bench shown from its topics, its
+// outputs set through the outputs panel, and the scope's own acquisition
+// published under the same topics for others.
+
+#include "scope/ScopeWindow.h"
+#include "tests/support/MosquittoBroker.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <signal.h>
+
+using namespace mqtttest;
+using scope::ScopeWindow;
+
+namespace {
+
+constexpr int kWaitMs = 15000;
+
+zoltctl::MqttOptions optionsFor(const QString& url, bool control = false)
+{
+    zoltctl::MqttOptions o;
+    o.enabled = true;
+    o.endpoint = *mqtt::parseUrl(url).endpoint;
+    o.control = control;
+    return o;
+}
+
+QJsonObject object(const QByteArray& json) { return QJsonDocument::fromJson(json).object(); }
+
+struct Rig {
+    QTemporaryDir dir;
+    QSettings settings{dir.filePath(QStringLiteral("scope.conf")), QSettings::IniFormat};
+    std::unique_ptr<ScopeWindow> window;
+
+    Rig()
+    {
+        settings.setValue(QStringLiteral("acquisition/topChannel"), 6);
+        settings.setValue(QStringLiteral("acquisition/digital"), true);
+        settings.setValue(QStringLiteral("acquisition/pauseMs"), 20);
+        window = std::make_unique<ScopeWindow>(settings);
+        window->resize(1280, 860);
+        window->show();
+    }
+    int lastMv(int channel) const
+    {
+        const auto& store = window->store();
+        return store.size() > 0 ? store.millivolts(store.size() - 1, channel) : -1;
+    }
+};
+
+} // namespace
+
+class TestScopeMqtt : public QObject {
+    Q_OBJECT
+
+private slots:
+    void showsARemoteBenchAndDrivesIt();
+    void publishesItsOwnAcquisition();
+};
+
+void TestScopeMqtt::showsARemoteBenchAndDrivesIt()
+{
+    Broker broker;
+    QVERIFY(broker.ok());
+    Rig rig;
+    const QString rows = rig.dir.filePath(QStringLiteral("bench.jsonl"));
+    QProcess bench;
+    bench.start(QStringLiteral(ZOLTCTL_EXE),
+                {"--simulate", "sample", "--interval", "20", "--digital", "--format", "jsonl", "--output", rows, "--mqtt",
+                 broker.url(QStringLiteral("lab/s1")), "--mqtt-control"});
+    QTRY_COMPARE_WITH_TIMEOUT(broker.retained(QStringLiteral("lab/s1/status")), QByteArray("online"), kWaitMs);
+
+    QCOMPARE(rig.window->connectToBroker(optionsFor(broker.url(QStringLiteral("lab/s1")))), QString());
+    rig.window->startSampling();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.window->store().size() >= 30, kWaitMs);
+    // The outputs panel drives the remote bench: its meta says it takes commands.
+    QTRY_VERIFY_WITH_TIMEOUT(rig.window->source()->drivesOutputs(), kWaitMs);
+    rig.window->setAnalogOutput(2, 1500);   // wired back to input 5
+    QTRY_VERIFY_WITH_TIMEOUT(std::abs(rig.lastMv(5) - 1500) <= 30, kWaitMs);
+
+    // What the scope shows is what the bench wrote: its newest scans are
+    // among the bench's rows, every channel's count and millivolts alike
+    // (inputs 0 and 1 move all the time, so a match is no accident).
+    const auto& store = rig.window->store();
+    const auto rowFor = [&](long long i) {
+        QFile f(rows);
+        if (!f.open(QIODevice::ReadOnly))
+            return false;
+        for (const QByteArray& line : f.readAll().split('\n')) {
+            const QJsonObject row = object(line);
+            bool same = !row.isEmpty();
+            for (int ch = 0; ch <= 6 && same; ++ch)
+                same = store.count(i, ch) == row.value(QStringLiteral("ch%1_count").arg(ch)).toInt()
+                    && store.millivolts(i, ch) == row.value(QStringLiteral("ch%1_mv").arg(ch)).toInt();
+            if (same)
+                return true;
+        }
+        return false;
+    };
+    for (long long i = store.size() - 10; i < store.size(); ++i)
+        QVERIFY2(rowFor(i), qPrintable(QString::number(i)));
+
+    // The bench goes away: the scope says so.
+    ::kill(static_cast<pid_t>(bench.processId()), SIGTERM);
+    QVERIFY(bench.waitForFinished(kWaitMs));
+    QTRY_VERIFY_WITH_TIMEOUT(rig.window->bannerText().contains(QLatin1String("offline")), kWaitMs);
+}
+
+void TestScopeMqtt::publishesItsOwnAcquisition()
+{
+    Broker broker;
+    QVERIFY(broker.ok());
+    Watcher watcher(broker, QStringLiteral("lab/s2/#"));
+    QVERIFY(watcher.ready(QStringLiteral("lab/s2/probe")));
+    Rig rig;
+    zoltctl::LinkOptions demo;
+    demo.simulate = true;
+    QCOMPARE(rig.window->connectTo(demo), QString());
+    QCOMPARE(rig.window->publishTo(optionsFor(broker.url(QStringLiteral("lab/s2")), true)), QString());
+    rig.window->startSampling();
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.payloads("lab/s2/scan").size() >= 20, kWaitMs);
+    const QJsonObject meta = object(broker.retained(QStringLiteral("lab/s2/meta")));
+    QCOMPARE(meta.value(QStringLiteral("control")).toString(), QStringLiteral("on"));
+    QCOMPARE(meta.value(QStringLiteral("pause_ms")).toInt(), 20);
+    QVERIFY(object(watcher.payloads("lab/s2/scan").last()).contains(QStringLiteral("din5")));
+
+    // Another program's command reaches this scope's module.
+    QVERIFY(broker.publish(QStringLiteral("lab/s2/set/dac/1"), "1000"));   // wired back to input 4
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.payloads("lab/s2/ack"), QList<QByteArray>{"set/dac/1 1000"}, kWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(std::abs(rig.lastMv(4) - 1000) <= 30, kWaitMs);
+
+    rig.window.reset();
+    QTRY_COMPARE_WITH_TIMEOUT(broker.retained(QStringLiteral("lab/s2/status")), QByteArray("offline"), kWaitMs);
+}
+
+QTEST_MAIN(TestScopeMqtt)
+#include "tst_scope_mqtt.moc"
