@@ -89,8 +89,9 @@ Form1::Form1(Module1& module, SerialControl& comm)
     setTabOrder();
     wireHandlers();
     // At "Max Speed" the readings change about a thousand times a second;
-    // the window is painted once per screen refresh.
-    new FramePacer(this);
+    // the window is painted once per screen refresh, and never just before
+    // Timer1's tick sends the next command.
+    (new FramePacer(this))->yieldTo(&m_timer1);
 }
 
 Form1::~Form1() = default;

@@ -62,7 +62,7 @@ public:
     Acquisition(Module1& module, QTimer& pauseTimer, QObject* parent = nullptr);
     ~Acquisition() override;
 
-    // Taken at the start of the next cycle when changed during a run.
+    // Taken at once when stopped; during a run, at the start of the next cycle.
     void setSettings(const Settings& settings);
     const Settings& settings() const;
 
@@ -72,10 +72,11 @@ public:
     // The port is gone and the run waits for it to return.
     bool waitingForPort() const;
 
-    // Output commands: sent at once when stopped, between two scans when
-    // running. Millivolts as the analog output window takes them (0..4300,
-    // clamped). When stopped, the digital lines are read back at once after
-    // the output changed; in a run the next scan's lines show it.
+    // Output commands, never sent while a reply is due: when stopped at once
+    // (or when the reply in hand is in), when running between two scans.
+    // Millivolts as the analog output window takes them (0..4300, clamped).
+    // When stopped, the digital lines are read back at once after the output
+    // changed; in a run the next scan's lines show it.
     void setAnalogOutput(int channel, int millivolts);
     void setDigitalOutput(bool high);
 
@@ -96,7 +97,8 @@ signals:
     void scanned(const acquisition::Scan& scan);
     void portLost();
     void portReturned();
-    // An output command has left (channel -1 for the digital output).
+    // An output command has been written to the port (channel -1 for the
+    // digital output; value in millivolts, or the level).
     void outputSent(int channel, int value);
     void ended(acquisition::Acquisition::End why);
 

@@ -45,6 +45,12 @@ bool FramePacer::eventFilter(QObject* watched, QEvent* event)
     const qint64 frame = frameNs();
     const qint64 since = m_sinceRepaint.isValid() ? m_sinceRepaint.nsecsElapsed() : frame;
     if (since >= frame) {
+        const int left = m_yieldTo && m_yieldTo->isActive() ? m_yieldTo->remainingTime() : -1;
+        if (left >= 0 && left <= kYieldMs) {
+            // Released by a timer due after the tick: timers fire in the order they fall due.
+            m_release.start(left + 1);
+            return true;
+        }
         m_sinceRepaint.start();
         return false;
     }

@@ -26,6 +26,14 @@ public:
     void setFrameNs(qint64 ns) { m_fixedFrameNs = ns; }
     bool holding() const { return m_release.isActive(); }
 
+    // A timer whose tick must not wait behind a repaint: the sampling pause,
+    // whose tick sends the next command. A repaint that falls due while the
+    // timer has at most kYieldMs left is held until just after the tick, so
+    // the window is painted while the module answers instead of before it is
+    // asked.
+    static constexpr int kYieldMs = 2;
+    void yieldTo(const QTimer* timer) { m_yieldTo = timer; }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -37,4 +45,5 @@ private:
     QTimer m_release;
     bool m_releasing = false;
     qint64 m_fixedFrameNs = 0;
+    const QTimer* m_yieldTo = nullptr;
 };

@@ -104,8 +104,7 @@ private slots:
         QCOMPARE(ended[0][0].value<Acquisition::End>(), Acquisition::End::CountReached);
         QVERIFY(!acq->running());
         QCOMPARE(m->Sampling, 0);
-        // No cycle after the last.
-        QVERIFY(testwait::holdsFor([&] { return sent().isEmpty(); }, 20));
+        QVERIFY(testwait::holdsFor([&] { return comm->writes().isEmpty(); }, 20));   // no cycle after the last
     }
 
     void missedRepliesAndTheDuration()

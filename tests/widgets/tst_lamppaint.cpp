@@ -120,6 +120,35 @@ private slots:
         QCOMPARE(w.log->paints, before + 2);
         QCOMPARE(w.log->lastFill, Lamp::toQColor(kGreen));
     }
+
+    // A repaint due just before the sampling pause ends waits for the pause's
+    // tick (which sends the next command), and follows it at once. A pause
+    // with longer to run lets it through.
+    void repaintYieldsToThePauseAboutToEnd()
+    {
+        Window w;
+        auto* pacer = new FramePacer(&w.window);
+        pacer->setFrameNs(1);   // every repaint due at once, but for the pause
+        QTimer pause;
+        pause.setTimerType(Qt::PreciseTimer);
+        pause.setSingleShot(true);
+        pacer->yieldTo(&pause);
+        int paintsAtTick = -1;
+        connect(&pause, &QTimer::timeout, this, [&] { paintsAtTick = w.log->paints; });
+        const int before = w.log->paints;
+
+        pause.start(1);
+        w.lamp->setColour(kYellow);
+        QTRY_VERIFY(paintsAtTick >= 0);
+        QCOMPARE(paintsAtTick, before);   // the tick came first
+        QTRY_COMPARE(w.log->paints, before + 1);
+        QVERIFY(!pacer->holding());
+
+        pause.start(1000);
+        w.lamp->setColour(kGreen);
+        QTRY_COMPARE(w.log->paints, before + 2);
+        QVERIFY(pause.isActive());
+    }
 };
 
 QTEST_MAIN(TestLampPaint)
