@@ -17,6 +17,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QSet>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -76,6 +77,7 @@ private slots:
     void commandsReachTheModuleOrAreRefused();
     void aWatcherSeesTheBenchAsItIs();
     void statusFollowsTheModulesPort();
+    void statusCountsWhatTheQueueDropped();
 
 private:
     QProcess* start(const QStringList& args, const QProcessEnvironment& extra = {});
@@ -386,6 +388,33 @@ void TestZoltCtlMqtt::statusFollowsTheModulesPort()
     QCOMPARE(finish(p).status, 0);
     QTRY_COMPARE_WITH_TIMEOUT(watcher.payloads("lab/t8/status"),
                               (QList<QByteArray>{"online", "waiting for device", "online", "offline"}), 5000);
+}
+
+void TestZoltCtlMqtt::statusCountsWhatTheQueueDropped()
+{
+    Broker broker;
+    QVERIFY(broker.ok());
+    mqtt::ClientSettings s;
+    s.endpoint = *mqtt::parseUrl(broker.url(QStringLiteral("lab/t9"))).endpoint;
+    s.clientId = QStringLiteral("bench-t9");
+    s.queueLimit = 3;
+    s.willTopic = "lab/t9/status";
+    s.willPayload = "offline";
+    mqtt::Client client(s);
+    QVERIFY2(client.openAndWait(5000), qPrintable(client.error()));
+    zoltctl::BenchPublisher bench(client, QStringLiteral("lab/t9"), 0);
+    bench.setStatus(zoltctl::BenchPublisher::Status::Online);
+    QTRY_COMPARE_WITH_TIMEOUT(broker.retained(QStringLiteral("lab/t9/status")), QByteArray("online"), 5000);
+
+    QSignalSpy lost(&client, &mqtt::Client::connectionLost);
+    broker.stop();
+    QTRY_COMPARE_WITH_TIMEOUT(lost.size(), 1, 5000);
+    for (int i = 1; i <= 10; ++i)
+        bench.publishScan("{\"seq\":" + std::to_string(i) + "}");
+    QCOMPARE(bench.dropped(), 7);
+    QVERIFY(broker.start());
+    QTRY_COMPARE_WITH_TIMEOUT(broker.retained(QStringLiteral("lab/t9/status")), QByteArray("online, 7 scans dropped"),
+                              10000);
 }
 
 QTEST_GUILESS_MAIN(TestZoltCtlMqtt)
