@@ -13,7 +13,7 @@
 //
 //   zolt_mqtt_bench           10 s a run
 //   zolt_mqtt_bench --quick   4 s a run
-//   zolt_mqtt_bench --part N  part N only
+//   zolt_mqtt_bench --only N  run N alone
 
 #include "net/MqttClient.h"
 #include "tests/support/MosquittoBroker.h"
@@ -37,7 +37,7 @@ using namespace mqtttest;
 namespace {
 
 // Scans a second at Max Speed, all channels and the digital lines, 9600 baud
-// (measured by part 1 on this machine; the benches of part 2 publish at it).
+// (measured by run 1 on this machine; the benches of run 2 publish at it).
 constexpr double kMaxSpeedScansPerSecond = 37.0;
 
 double childrenCpuSeconds()
@@ -118,7 +118,7 @@ void waitMs(int ms)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
 }
 
-// ---------------------------------------------------------------- part 1
+// ---------------------------------------------------------------- 1. zoltctl
 
 void zoltctlRuns(int seconds)
 {
@@ -176,7 +176,7 @@ void zoltctlRuns(int seconds)
     }
 }
 
-// ---------------------------------------------------------------- part 2
+// ---------------------------------------------------------------- 2. the load test
 
 void loadTest(int seconds)
 {
@@ -303,15 +303,15 @@ int main(int argc, char* argv[])
     const bool quick = app.arguments().contains(QStringLiteral("--quick"));
     const int seconds = quick ? 4 : 10;
     std::printf("zolt_mqtt_bench: loopback only; load average before: %s\n", loadAverage().constData());
-    // --part N runs one part alone.
-    const int part = app.arguments().contains(QStringLiteral("--part"))
-        ? app.arguments().value(app.arguments().indexOf(QStringLiteral("--part")) + 1).toInt()
+    // --only N runs one of the three alone.
+    const int only = app.arguments().contains(QStringLiteral("--only"))
+        ? app.arguments().value(app.arguments().indexOf(QStringLiteral("--only")) + 1).toInt()
         : 0;
-    if (part == 0 || part == 1)
+    if (only == 0 || only == 1)
         zoltctlRuns(seconds);
-    if (part == 0 || part == 2)
+    if (only == 0 || only == 2)
         loadTest(seconds);
-    if (part == 0 || part == 3)
+    if (only == 0 || only == 3)
         ceiling(seconds);
     std::printf("\nload average after: %s\n", loadAverage().constData());
     return 0;

@@ -27,7 +27,7 @@ public:
         ExitStatus status = ExitStatus::Ok;
         QString message;   // when run is empty
     };
-    // program: the first part of the default client id.
+    // program: the start of the default client id.
     static Opened open(const MqttOptions& options, const BenchMeta& meta, const QString& program = QStringLiteral("zoltctl"));
 
     BenchPublisher& publisher() { return *m_publisher; }
