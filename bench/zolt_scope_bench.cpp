@@ -98,7 +98,20 @@ void repaintFigures(bool quick)
                 loadAverage().constData());
     scope::ScanStore store;
     fillHour(store, 150'000);
-    for (const QSize size : {QSize(720, 600), QSize(1200, 800), QSize(1900, 1000)}) {
+    // The chart's size in the program's window as it first opens.
+    QSize windowChart;
+    {
+        QTemporaryDir dir;
+        QSettings settings(dir.filePath(QStringLiteral("bench.conf")), QSettings::IniFormat);
+        scope::ScopeWindow window(settings);
+        window.resize(scope::ScopeWindow::kDefaultSize);
+        window.show();
+        QCoreApplication::processEvents();
+        windowChart = window.chart().size();
+        std::printf("(the chart is %dx%d in the window at its first size, %dx%d)\n", windowChart.width(), windowChart.height(),
+                    scope::ScopeWindow::kDefaultSize.width(), scope::ScopeWindow::kDefaultSize.height());
+    }
+    for (const QSize size : {QSize(720, 600), windowChart, QSize(1200, 800), QSize(1900, 1000)}) {
         scope::ScopeChart chart(store);
         chart.resize(size);
         chart.setWindowSeconds(3600);
@@ -265,7 +278,7 @@ double scopeRate(const QString& device, int seconds)
     QTemporaryDir dir;
     QSettings settings(dir.filePath(QStringLiteral("bench.conf")), QSettings::IniFormat);
     scope::ScopeWindow window(settings);
-    window.resize(1280, 860);
+    window.resize(scope::ScopeWindow::kDefaultSize);
     window.show();
     zoltctl::LinkOptions link;
     link.device = device;

@@ -47,7 +47,47 @@ struct Span {
     }
 };
 
-// Scans a..b-1 of one series, scan by scan, within one block.
+// Scans a..b-1 of one series, scan by scan, within one block. The loop
+// keeps its figures in locals and merges them once: it runs for the ends of
+// every pixel column of every series, so it is most of what a reduction costs.
+template <typename Valid, typename Value>
+void takeRun(Span& s, long long a, int n, Valid valid, Value value)
+{
+    int min = std::numeric_limits<int>::max();
+    int max = std::numeric_limits<int>::min();
+    int minK = -1;
+    int maxK = -1;
+    long long sum = 0;
+    int count = 0;
+    for (int k = 0; k < n; ++k) {
+        if (!valid(k))
+            continue;
+        const int v = value(k);
+        if (v < min) {
+            min = v;
+            minK = k;
+        }
+        if (v > max) {
+            max = v;
+            maxK = k;
+        }
+        sum += v;
+        ++count;
+    }
+    if (count == 0)
+        return;
+    if (s.n == 0 || min < s.min) {
+        s.min = min;
+        s.minAt = a + minK;
+    }
+    if (s.n == 0 || max > s.max) {
+        s.max = max;
+        s.maxAt = a + maxK;
+    }
+    s.sum += sum;
+    s.n += count;
+}
+
 void takeScans(Span& s, const ScanStore& store, int series, long long a, long long b)
 {
     if (a >= b)
@@ -58,17 +98,11 @@ void takeScans(Span& s, const ScanStore& store, int series, long long a, long lo
     const auto n = static_cast<int>(b - a);
     if (series < kAnalogSeries) {
         const std::uint16_t* mv = blk.millivolts[static_cast<std::size_t>(series)].data() + k0;
-        for (int k = 0; k < n; ++k) {
-            if ((flags[k] & 0x07) >= series)
-                s.take(mv[k], a + k);
-        }
+        takeRun(s, a, n, [&](int k) { return (flags[k] & 0x07) >= series; }, [&](int k) { return int{mv[k]}; });
     } else {
         const std::uint8_t* lines = blk.lines.data() + k0;
         const int bit = series - kAnalogSeries;
-        for (int k = 0; k < n; ++k) {
-            if (flags[k] & 0x08)
-                s.take((lines[k] >> bit) & 1, a + k);
-        }
+        takeRun(s, a, n, [&](int k) { return (flags[k] & 0x08) != 0; }, [&](int k) { return (lines[k] >> bit) & 1; });
     }
 }
 
@@ -106,6 +140,8 @@ void reduce(const ScanStore& store, qint64 fromNs, qint64 toNs, int columns, dou
     out.scansInView = end - first;
 
     // Where each column starts: the first scan whose column is at least c.
+    // Each search gallops from the previous column's start, so that it reads
+    // times near the ones it read last rather than across the whole run.
     const double span = static_cast<double>(toNs - fromNs);
     const auto columnOf = [&](long long i) {
         return std::min(columns - 1, static_cast<int>(static_cast<double>(store.elapsedNs(i) - fromNs) / span * columns));
@@ -115,7 +151,13 @@ void reduce(const ScanStore& store, qint64 fromNs, qint64 toNs, int columns, dou
     bounds[0] = first;
     for (int c = 1; c < columns; ++c) {
         long long lo = bounds[static_cast<std::size_t>(c - 1)];
-        long long hi = end;
+        long long step = 1;
+        long long hi = lo;
+        while (hi < end && columnOf(hi) < c) {
+            lo = hi + 1;
+            hi = std::min(end, hi + step);
+            step *= 2;
+        }
         while (lo < hi) {
             const long long mid = lo + (hi - lo) / 2;
             if (columnOf(mid) < c)
@@ -127,45 +169,59 @@ void reduce(const ScanStore& store, qint64 fromNs, qint64 toNs, int columns, dou
     }
     const auto key = [&](long long i) { return static_cast<double>(store.elapsedNs(i)) * 1e-9 + keyOffset; };
 
+    // The scan just before the stretch, so the lines reach the left edge.
     for (int s = 0; s < kSeries; ++s) {
+        std::vector<Point>& pts = out.points[s];
         if (!series[s])
             continue;
-        std::vector<Point>& pts = out.points[s];
         pts.reserve(static_cast<std::size_t>(2 * columns + 4));
-        // The scan just before the stretch and the one just after, so the
-        // lines reach the edges.
         if (first > 0 && store.valid(first - 1, s))
             pts.push_back({key(first - 1), static_cast<double>(store.value(first - 1, s))});
-        Span all;
-        for (int c = 0; c < columns; ++c) {
-            const long long a = bounds[static_cast<std::size_t>(c)];
-            const long long b = bounds[static_cast<std::size_t>(c) + 1];
-            if (a == b)
+    }
+    // Column by column, every series of a column together: the times of the
+    // minima and maxima are then read while that stretch is still in cache.
+    std::array<Span, kSeries> all;
+    for (int c = 0; c < columns; ++c) {
+        const long long a = bounds[static_cast<std::size_t>(c)];
+        const long long b = bounds[static_cast<std::size_t>(c) + 1];
+        if (a == b)
+            continue;
+        for (int s = 0; s < kSeries; ++s) {
+            if (!series[s])
                 continue;
             const Span col = spanOf(store, s, a, b);
             if (col.n == 0)
                 continue;
+            std::vector<Point>& pts = out.points[s];
             const long long lo = std::min(col.minAt, col.maxAt);
             const long long hi = std::max(col.minAt, col.maxAt);
             pts.push_back({key(lo), static_cast<double>(lo == col.minAt ? col.min : col.max)});
             if (hi != lo)
                 pts.push_back({key(hi), static_cast<double>(hi == col.maxAt ? col.max : col.min)});
-            if (all.n == 0 || col.min < all.min)
-                all.min = col.min;
-            if (all.n == 0 || col.max > all.max)
-                all.max = col.max;
-            all.sum += col.sum;
-            all.n += col.n;
+            Span& whole = all[static_cast<std::size_t>(s)];
+            if (whole.n == 0 || col.min < whole.min)
+                whole.min = col.min;
+            if (whole.n == 0 || col.max > whole.max)
+                whole.max = col.max;
+            whole.sum += col.sum;
+            whole.n += col.n;
         }
-        if (end < store.size() && store.valid(end, s))
-            pts.push_back({key(end), static_cast<double>(store.value(end, s))});
+    }
 
+    for (int s = 0; s < kSeries; ++s) {
+        if (!series[s])
+            continue;
+        // The scan just after the stretch, so the lines reach the right edge.
+        if (end < store.size() && store.valid(end, s))
+            out.points[s].push_back({key(end), static_cast<double>(store.value(end, s))});
+
+        const Span& whole = all[static_cast<std::size_t>(s)];
         SeriesStats& st = out.stats[s];
-        st.n = all.n;
-        if (all.n > 0) {
-            st.min = all.min;
-            st.max = all.max;
-            st.mean = static_cast<double>(all.sum) / static_cast<double>(all.n);
+        st.n = whole.n;
+        if (whole.n > 0) {
+            st.min = whole.min;
+            st.max = whole.max;
+            st.mean = static_cast<double>(whole.sum) / static_cast<double>(whole.n);
             for (long long i = end - 1; i >= first; --i) {
                 if (store.valid(i, s)) {
                     st.last = store.value(i, s);

@@ -47,7 +47,7 @@ ScopeChart::ScopeChart(const ScanStore& store, QWidget* parent)
     // Thin straight polylines without antialiasing: the traces are reduced to
     // two points a pixel column, and drawn this way they cost little.
     setNotAntialiasedElements(QCP::aePlottables);
-    setPlottingHint(QCP::phFastPolylines, true);
+    setPlottingHint(QCP::phFastPolylines, false);
     // One paint buffer for every layer: a second one for the overlay (where
     // only the zoom box is drawn) costs a full-size clear and blend a replot.
     if (QCPLayer* overlay = layer(QStringLiteral("overlay")))

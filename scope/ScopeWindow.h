@@ -37,6 +37,9 @@ class ScopeWindow : public QMainWindow {
 
 public:
     // settings: where choices are remembered between runs.
+    // The window's size when it first opens, pixels.
+    static constexpr QSize kDefaultSize{1280, 860};
+
     explicit ScopeWindow(QSettings& settings, QWidget* parent = nullptr);
     ~ScopeWindow() override;
 

@@ -44,7 +44,7 @@ int main(int argc, char* argv[])
     // after the row in hand, and the choices are kept.
     TerminationSignals stopSignals;
     QObject::connect(&stopSignals, &TerminationSignals::received, &window, &QWidget::close);
-    window.resize(1280, 860);
+    window.resize(scope::ScopeWindow::kDefaultSize);
     window.show();
 
     if (options.mqtt.enabled) {
