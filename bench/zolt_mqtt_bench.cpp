@@ -76,23 +76,6 @@ QByteArray loadAverage()
 }
 
 // A subscriber counting messages and the gaps in each bench's numbering.
-struct Counter {
-    std::unique_ptr<mqtt::Client> client;
-    long long messages = 0;
-    long long lost = 0;
-    std::map<QByteArray, long long> lastSeq;
-
-    void take(const QByteArray& topic, const QByteArray& payload)
-    {
-        ++messages;
-        const qsizetype at = payload.indexOf("\"seq\":");
-        const long long seq = payload.mid(at + 6, payload.indexOf(',', at) - at - 6).toLongLong();
-        long long& last = lastSeq[topic];
-        if (last > 0 && seq > last + 1)
-            lost += seq - last - 1;
-        last = std::max(last, seq);
-    }
-};
 
 std::unique_ptr<mqtt::Client> connectClient(const Broker& broker, const QString& id, std::size_t queueLimit = mqtt::kDefaultQueueLimit)
 {
@@ -109,6 +92,36 @@ std::unique_ptr<mqtt::Client> connectClient(const Broker& broker, const QString&
     }
     return c;
 }
+
+struct Counter {
+    std::unique_ptr<mqtt::Client> client;
+    long long messages = 0;
+    long long lost = 0;
+    std::map<QByteArray, long long> lastSeq;
+
+    void take(const QByteArray& topic, const QByteArray& payload)
+    {
+        ++messages;
+        const qsizetype at = payload.indexOf("\"seq\":");
+        const long long seq = payload.mid(at + 6, payload.indexOf(',', at) - at - 6).toLongLong();
+        long long& last = lastSeq[topic];
+        if (last > 0 && seq > last + 1)
+            lost += seq - last - 1;
+        last = std::max(last, seq);
+    }
+
+    // Connected as id and counting every scan under lab/; false if the broker refused.
+    bool subscribe(const Broker& broker, const QString& id, int qos)
+    {
+        client = connectClient(broker, id);
+        if (!client)
+            return false;
+        QObject::connect(client.get(), &mqtt::Client::messageReceived,
+                         [this](const QByteArray& t, const QByteArray& p) { take(t, p); });
+        client->subscribe("lab/+/scan", qos);
+        return true;
+    }
+};
 
 void waitMs(int ms)
 {
@@ -131,11 +144,8 @@ void zoltctlRuns(int seconds)
         return;
     }
     auto sub = std::make_unique<Counter>();
-    sub->client = connectClient(broker, QStringLiteral("bench-subscriber"));
-    if (!sub->client)
+    if (!sub->subscribe(broker, QStringLiteral("bench-subscriber"), 1))
         return;
-    QObject::connect(sub->client.get(), &mqtt::Client::messageReceived, [&](const QByteArray& t, const QByteArray& p) { sub->take(t, p); });
-    sub->client->subscribe("lab/+/scan", 1);
     waitMs(300);
 
     double plainCpuPerScan = 0;
@@ -197,12 +207,8 @@ void loadTest(int seconds)
             return;
         }
         Counter sub;
-        sub.client = connectClient(broker, QStringLiteral("load-subscriber"));
-        if (!sub.client)
+        if (!sub.subscribe(broker, QStringLiteral("load-subscriber"), 0))
             return;
-        QObject::connect(sub.client.get(), &mqtt::Client::messageReceived,
-                         [&](const QByteArray& t, const QByteArray& p) { sub.take(t, p); });
-        sub.client->subscribe("lab/+/scan", 0);
         std::vector<std::unique_ptr<mqtt::Client>> benches;
         for (int i = 0; i < n; ++i) {
             benches.push_back(connectClient(broker, QStringLiteral("load-bench-%1").arg(i)));
@@ -254,12 +260,8 @@ void ceiling(int seconds)
                 seconds);
     Broker broker;
     Counter sub;
-    sub.client = connectClient(broker, QStringLiteral("ceiling-subscriber"));
-    if (!sub.client)
+    if (!sub.subscribe(broker, QStringLiteral("ceiling-subscriber"), 0))
         return;
-    QObject::connect(sub.client.get(), &mqtt::Client::messageReceived,
-                     [&](const QByteArray& t, const QByteArray& p) { sub.take(t, p); });
-    sub.client->subscribe("lab/+/scan", 0);
     std::vector<std::unique_ptr<mqtt::Client>> benches;
     for (int i = 0; i < 10; ++i)
         benches.push_back(connectClient(broker, QStringLiteral("ceiling-bench-%1").arg(i), 2000));

@@ -4,6 +4,7 @@
 // published under the same topics for others.
 
 #include "scope/ScopeWindow.h"
+#include "tests/scope/WindowRig.h"
 #include "tests/support/MosquittoBroker.h"
 
 #include <QFile>
@@ -34,19 +35,10 @@ zoltctl::MqttOptions optionsFor(const QString& url, bool control = false)
 
 QJsonObject object(const QByteArray& json) { return QJsonDocument::fromJson(json).object(); }
 
-struct Rig {
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath(QStringLiteral("scope.conf")), QSettings::IniFormat};
-    std::unique_ptr<ScopeWindow> window;
-
+struct Rig : scopetest::WindowRig {
     Rig()
+        : WindowRig(20)
     {
-        settings.setValue(QStringLiteral("acquisition/topChannel"), 6);
-        settings.setValue(QStringLiteral("acquisition/digital"), true);
-        settings.setValue(QStringLiteral("acquisition/pauseMs"), 20);
-        window = std::make_unique<ScopeWindow>(settings);
-        window->resize(1280, 860);
-        window->show();
     }
     int lastMv(int channel) const
     {

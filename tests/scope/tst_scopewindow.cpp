@@ -8,6 +8,7 @@
 #include "ctl/RowFormat.h"
 #include "scope/ScopeChart.h"
 #include "scope/ScopeWindow.h"
+#include "tests/scope/WindowRig.h"
 #include "sim/PtyModule.h"
 
 #include <QComboBox>
@@ -33,19 +34,10 @@ T* named(QWidget& window, const QString& accessibleName)
     qFatal("no control named %s", qPrintable(accessibleName));
 }
 
-struct Rig {
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath(QStringLiteral("scope.conf")), QSettings::IniFormat};
-    std::unique_ptr<ScopeWindow> window;
-
+struct Rig : scopetest::WindowRig {
     Rig()
+        : WindowRig(1)
     {
-        settings.setValue(QStringLiteral("acquisition/topChannel"), 6);
-        settings.setValue(QStringLiteral("acquisition/digital"), true);
-        settings.setValue(QStringLiteral("acquisition/pauseMs"), 1);
-        window = std::make_unique<ScopeWindow>(settings);
-        window->resize(1280, 860);
-        window->show();
     }
     QString demo()
     {

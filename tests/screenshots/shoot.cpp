@@ -5,6 +5,7 @@
 
 #include "app/Form1.h"
 #include "app/ZoltProgram.h"
+#include "tests/screenshots/Shot.h"
 #include "tests/support/FakeSerialControl.h"
 #include "ui/DispForm.h"
 #include "ui/Form3.h"
@@ -22,15 +23,6 @@ namespace {
 void settle(int ms = 100)
 {
     QTest::qWait(ms);
-}
-
-bool save(QWidget& window, const QString& dir, const QString& name)
-{
-    settle();
-    const QString path = QDir(dir).filePath(name + QStringLiteral(".png"));
-    const bool ok = window.grab().save(path);
-    qInfo("%s %s", ok ? "saved" : "FAILED", qPrintable(path));
-    return ok;
 }
 
 } // namespace
@@ -60,21 +52,21 @@ int main(int argc, char* argv[])
     settle(10);
     form.findChild<QPushButton*>(QStringLiteral("Command7"))->click();
 
-    bool ok = save(form, dir, QStringLiteral("Form1"));
+    bool ok = saveShot(form, dir, QStringLiteral("Form1"));
 
     form.findChild<QAction*>(QStringLiteral("SelDisp"))->trigger();
     form.findChild<QPushButton*>(QStringLiteral("Command3"))->click();
-    ok = save(program.dispForm(), dir, QStringLiteral("DispForm")) && ok;
+    ok = saveShot(program.dispForm(), dir, QStringLiteral("DispForm")) && ok;
 
     form.findChild<QAction*>(QStringLiteral("AnamenFrm"))->trigger();
-    ok = save(program.form3(), dir, QStringLiteral("Form3")) && ok;
+    ok = saveShot(program.form3(), dir, QStringLiteral("Form3")) && ok;
 
     form.findChild<QAction*>(QStringLiteral("showabout"))->trigger();
-    ok = save(program.about(), dir, QStringLiteral("frmAbout")) && ok;
+    ok = saveShot(program.about(), dir, QStringLiteral("frmAbout")) && ok;
 
     // The settings dialog is modal; picture it while it is up.
     QTimer::singleShot(300, [&] {
-        ok = save(program.serialMenu(), dir, QStringLiteral("SerialMenu")) && ok;
+        ok = saveShot(program.serialMenu(), dir, QStringLiteral("SerialMenu")) && ok;
         program.serialMenu().findChild<QPushButton*>(QStringLiteral("Command2"))->click();
     });
     form.findChild<QAction*>(QStringLiteral("SetComMenu"))->trigger();

@@ -7,6 +7,7 @@
 #include "scope/ScopeChart.h"
 #include "scope/ScopeWindow.h"
 #include "sim/PtyModule.h"
+#include "tests/screenshots/Shot.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -15,19 +16,6 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-
-bool save(QWidget& window, const QString& dir, const QString& name)
-{
-    QCoreApplication::processEvents();
-    const QString path = QDir(dir).filePath(name + QStringLiteral(".png"));
-    const bool ok = window.grab().save(path);
-    qInfo("%s %s", ok ? "saved" : "FAILED", qPrintable(path));
-    return ok;
-}
-
-} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -40,7 +28,7 @@ int main(int argc, char* argv[])
     scope::ScopeWindow window(settings);
     window.resize(1280, 860);
     window.show();
-    bool ok = save(window, out, QStringLiteral("scope-idle"));
+    bool ok = saveShot(window, out, QStringLiteral("scope-idle"));
 
     zoltctl::LinkOptions demo;
     demo.simulate = true;
@@ -50,23 +38,23 @@ int main(int argc, char* argv[])
     window.setAnalogOutput(0, 3000);
     window.setAnalogOutput(2, 1200);
     QTest::qWait(2500);
-    ok = save(window, out, QStringLiteral("scope-live")) && ok;
+    ok = saveShot(window, out, QStringLiteral("scope-live")) && ok;
 
     window.chart().zoomBy(0.5);
     window.chart().placeCursor(window.chart().xAxis->range().center());
     window.chart().replot();
     QTest::qWait(1200);
-    ok = save(window, out, QStringLiteral("scope-held-cursor")) && ok;
+    ok = saveShot(window, out, QStringLiteral("scope-held-cursor")) && ok;
     window.chart().setLive(true);
 
     window.startRecording(dir.filePath(QStringLiteral("run.csv")), zoltctl::Format::Csv);
     QTest::qWait(2200);
-    ok = save(window, out, QStringLiteral("scope-recording")) && ok;
+    ok = saveShot(window, out, QStringLiteral("scope-recording")) && ok;
     window.stopRecording();
 
     window.startRecording(QStringLiteral("/dev/full"), zoltctl::Format::Jsonl, true);
     QTest::qWait(1200);
-    ok = save(window, out, QStringLiteral("scope-full-disk")) && ok;
+    ok = saveShot(window, out, QStringLiteral("scope-full-disk")) && ok;
 
     const auto combo = [&](const QString& name) {
         for (QComboBox* c : window.findChildren<QComboBox*>()) {
@@ -78,7 +66,7 @@ int main(int argc, char* argv[])
     combo(QStringLiteral("Time axis"))->setCurrentIndex(1);
     combo(QStringLiteral("Millivolt axis"))->setCurrentIndex(1);
     QTest::qWait(1200);
-    ok = save(window, out, QStringLiteral("scope-clock-fitted")) && ok;
+    ok = saveShot(window, out, QStringLiteral("scope-clock-fitted")) && ok;
     combo(QStringLiteral("Time axis"))->setCurrentIndex(0);
     combo(QStringLiteral("Millivolt axis"))->setCurrentIndex(0);
     window.stopSampling();
@@ -96,7 +84,7 @@ int main(int argc, char* argv[])
     QFile::remove(link);
     ok = QTest::qWaitFor([&] { return !window.bannerText().isEmpty(); }, 10000) && ok;
     QTest::qWait(1200);
-    ok = save(window, out, QStringLiteral("scope-port-lost")) && ok;
+    ok = saveShot(window, out, QStringLiteral("scope-port-lost")) && ok;
     window.stopSampling();
     return ok ? 0 : 1;
 }
