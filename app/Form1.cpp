@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
 #include <vector>
 
 using namespace form1layout;
@@ -90,8 +91,18 @@ Form1::Form1(Module1& module, SerialControl& comm)
     wireHandlers();
     // At "Max Speed" the readings change about a thousand times a second;
     // the window is painted once per screen refresh, and never just before
-    // Timer1's tick sends the next command.
-    (new FramePacer(this))->yieldTo(&m_timer1);
+    // Timer1's tick sends the next command or the awaited reply comes in
+    // (that would hold up the next command by the repaint's length).
+    m_pacer = new FramePacer(this);
+    m_pacer->yieldTo([this] {
+        if (const qint64 tick = FramePacer::nsUntilTick(m_timer1); tick >= 0)
+            return tick;
+        // A reply a little late is still taken to be on its way.
+        if (const auto reply = m_module.nsUntilReplyExpected(); reply && *reply >= -FramePacer::kYieldNs)
+            return std::max<qint64>(0, *reply);
+        return qint64{-1};
+    });
+    wirePacer();
 }
 
 Form1::~Form1() = default;
@@ -231,6 +242,14 @@ void Form1::setTabOrder()
     for (std::size_t i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
     Command4->setFocus();
+}
+
+// After the handlers they follow (wired first): a repaint held for the tick
+// or the reply goes once the handler has sent what comes next.
+void Form1::wirePacer()
+{
+    connect(&m_timer1, &QTimer::timeout, m_pacer, &FramePacer::quietNow);
+    connect(&MSComm1, &SerialControl::OnComm, m_pacer, &FramePacer::quietNow);
 }
 
 void Form1::wireHandlers()

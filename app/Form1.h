@@ -21,6 +21,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class Lamp;
+class FramePacer;
 class Module1;
 class SerialControl;
 
@@ -100,6 +101,7 @@ private:
     void describeControls();   // Form1Access.cpp
     void nameCommand7();
     void wireHandlers();
+    void wirePacer();
     void centreOnScreen();
     void setSendingButtonsEnabled(bool enabled);
     void setOutputLevel(int level);
@@ -127,6 +129,7 @@ private:
     QPushButton* Command12 = nullptr;
     QPushButton* Command13 = nullptr;
     Lamp* LiteXfer = nullptr;
+    FramePacer* m_pacer = nullptr;
     Lamp* Lite1 = nullptr;
     Lamp* Lite3 = nullptr;
 

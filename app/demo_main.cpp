@@ -15,8 +15,8 @@
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
     requestPreciseTimers();
+    QApplication app(argc, argv);
     QApplication::setApplicationName(QLatin1String(zoltversion::kProgramTitle));
     QApplication::setApplicationVersion(QLatin1String(zoltversion::kVersionText));
 

@@ -139,8 +139,8 @@ int main(int argc, char* argv[])
     QElapsedTimer sinceMain;
     sinceMain.start();
     offscreenWithoutDisplay();
-    QApplication app(argc, argv);
     requestPreciseTimers();   // as ZOLTrc does
+    QApplication app(argc, argv);
     const double appUs = static_cast<double>(sinceMain.nsecsElapsed()) / 1000.0;
     const bool quick = app.arguments().contains(QStringLiteral("--quick"));
     const int runMs = quick ? 1000 : 5000;

@@ -9,6 +9,7 @@
 //
 //   zolt_compare           all 12 configurations, 3 repeats, about 8 minutes
 //   zolt_compare --quick   9600 baud only, shorter runs, about a minute and a half
+//   zolt_compare --baud N  one baud rate (2400, 4800 or 9600), full windows
 
 #include "sim/EventLoopWait.h"
 #include "sim/PtyModule.h"
@@ -216,6 +217,9 @@ int main(int argc, char* argv[])
     std::vector<int> bauds(std::begin(kBauds), std::end(kBauds));
     if (quick)
         bauds = {9600};
+    // --baud N measures one baud rate only (the full run's windows).
+    if (const qsizetype at = app.arguments().indexOf(QStringLiteral("--baud")); at > 0 && at + 1 < app.arguments().size())
+        bauds = {app.arguments().at(at + 1).toInt()};
     for (const int baud : bauds) {
         for (const int top : kTops) {
             for (const bool digital : {false, true}) {

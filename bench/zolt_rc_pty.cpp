@@ -21,8 +21,8 @@
 int main(int argc, char* argv[])
 {
     offscreenWithoutDisplay();
-    QApplication app(argc, argv);
     requestPreciseTimers();   // as ZOLTrc does
+    QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 4) {
         std::fprintf(stderr, "usage: zolt_rc_pty DEVICE BAUD TOP [digital]\n");

@@ -113,8 +113,8 @@ void printSpread(const char* label, const Spread& s)
 int main(int argc, char* argv[])
 {
     offscreenWithoutDisplay();
-    QApplication app(argc, argv);
     requestPreciseTimers();   // as ZOLTrc does
+    QApplication app(argc, argv);
     const bool quick = app.arguments().contains(QStringLiteral("--quick"));
     const int repeats = quick ? 3 : 7;
 

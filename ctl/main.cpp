@@ -14,9 +14,9 @@ int main(int argc, char* argv[])
     // A reader that goes away shows as a failed write, which ends sampling cleanly.
     std::signal(SIGPIPE, SIG_IGN);
 #endif
-    QCoreApplication app(argc, argv);
-    // Timers on time: the default 50 us slack is 5 % of the 1 ms pause at full speed.
+    // Timers on time: a 1 ms pause at full speed must stay 1 ms.
     requestPreciseTimers();
+    QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zoltctl"));
     QCoreApplication::setApplicationVersion(QLatin1String(zoltversion::kVersionText));
     return zoltctl::run(QCoreApplication::arguments());

@@ -265,6 +265,15 @@ void Module1::armReplyDeadline(int commandBytes, int replyBytes)
     const auto line = LineSettings::parse(m_comm.Settings());
     const int baud = line ? line->baud : LineSettings{}.baud;
     m_replyDeadline.start(replydeadline::deadlineMs(commandBytes, replyBytes, baud));
+    m_requestSent.start();
+    m_replyWireNs = replydeadline::wireNs(commandBytes, replyBytes, baud);
+}
+
+std::optional<qint64> Module1::nsUntilReplyExpected() const
+{
+    if (!m_replyDeadline.isActive())
+        return std::nullopt;
+    return m_replyWireNs - m_requestSent.nsecsElapsed();
 }
 
 void Module1::replyComplete()

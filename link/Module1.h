@@ -7,10 +7,12 @@
 #include "link/LinkViews.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
 #include <QTimer>
 #include <array>
 #include <cstdint>
+#include <optional>
 
 class SerialControl;
 namespace acquisition {
@@ -109,6 +111,9 @@ public:
 
     // The deadline of the reply awaited, ms; 0 when none is.
     int ReplyDeadlineMs() const { return m_replyDeadline.isActive() ? m_replyDeadline.interval() : 0; }
+    // While a reply is awaited, ns until it should be complete on the wire
+    // (negative once that time has passed); nothing when none is awaited.
+    std::optional<qint64> nsUntilReplyExpected() const;
 
     SerialControl& comm() { return m_comm; }
     LinkViews& views() { return m_views; }
@@ -131,5 +136,7 @@ private:
     SerialControl& m_comm;
     LinkViews& m_views;
     QTimer m_replyDeadline;
+    QElapsedTimer m_requestSent;
+    qint64 m_replyWireNs = 0;
     acquisition::Acquisition* m_cycle = nullptr;
 };

@@ -256,6 +256,9 @@ QByteArray QtSerialControl::readWaiting(qint64 maxBytes)
 void QtSerialControl::writeBytes(const QByteArray& bytes)
 {
     m_port->write(bytes);
+    // Out now rather than on the event loop's next pass: a read request is
+    // what the module waits for.
+    m_port->flush();
 }
 
 void QtSerialControl::onBytesWritten()

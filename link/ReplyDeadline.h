@@ -19,6 +19,13 @@ constexpr int deadlineMs(int commandBytes, int replyBytes, int baud)
     return static_cast<int>(kWireTimeFactor * wireMs + kMarginMs);
 }
 
+// The exchange's own time on the wire, ns: when its reply should be complete,
+// counted from the request's first byte.
+constexpr long long wireNs(int commandBytes, int replyBytes, int baud)
+{
+    return static_cast<long long>(commandBytes + replyBytes) * kBitsPerByte * 1'000'000'000LL / baud;
+}
+
 static_assert(deadlineMs(5, 2, 9600) == 2 * 8 + 100);     // 70 bits: 7.3 ms, rounded up
 static_assert(deadlineMs(5, 14, 2400) == 2 * 80 + 100);   // 190 bits: 79.2 ms, rounded up
 

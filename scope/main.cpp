@@ -14,8 +14,8 @@
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
     requestPreciseTimers();
+    QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("ZOLT"));
     QCoreApplication::setApplicationName(QStringLiteral("zoltscope"));
     QCoreApplication::setApplicationVersion(QLatin1String(zoltversion::kVersionText));

@@ -45,12 +45,9 @@ bool FramePacer::eventFilter(QObject* watched, QEvent* event)
     const qint64 frame = frameNs();
     const qint64 since = m_sinceRepaint.isValid() ? m_sinceRepaint.nsecsElapsed() : frame;
     if (since >= frame) {
-        const int left = m_yieldTo && m_yieldTo->isActive() ? m_yieldTo->remainingTime() : -1;
-        if (left >= 0 && left <= kYieldMs) {
-            // Released by a timer due after the tick: timers fire in the order they fall due.
-            m_release.start(left + 1);
+        if (holdForBusy())
             return true;
-        }
+        m_heldForBusy.invalidate();
         m_sinceRepaint.start();
         return false;
     }
@@ -60,8 +57,42 @@ bool FramePacer::eventFilter(QObject* watched, QEvent* event)
     return true;
 }
 
+qint64 FramePacer::nsUntilTick(const QTimer& timer)
+{
+    return timer.isActive() ? static_cast<qint64>(timer.remainingTime()) * 1'000'000 : -1;
+}
+
+bool FramePacer::holdForBusy()
+{
+    if (!m_busySoon)
+        return false;
+    if (m_heldForBusy.isValid() && m_heldForBusy.nsecsElapsed() >= frameNs())
+        return false;
+    const qint64 left = m_busySoon();
+    if (left < 0 || left > kYieldNs)
+        return false;
+    if (!m_heldForBusy.isValid())
+        m_heldForBusy.start();
+    // Released by a timer due after the other: timers fire in the order they
+    // fall due, and the extra millisecond lets the tick's work go first.
+    m_release.start(static_cast<int>(left / 1'000'000) + 1);
+    return true;
+}
+
+void FramePacer::quietNow()
+{
+    if (!m_heldForBusy.isValid() || !m_release.isActive())
+        return;
+    m_release.stop();
+    release();
+}
+
 void FramePacer::release()
 {
+    // Released by the refresh, a tick or a reply may now be about to come.
+    if (holdForBusy())
+        return;
+    m_heldForBusy.invalidate();
     // While one is held, Qt posts no further request for the window; this one
     // paints all that changed meanwhile.
     m_releasing = true;

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
+#include <functional>
 
 class QWidget;
 
@@ -26,24 +27,36 @@ public:
     void setFrameNs(qint64 ns) { m_fixedFrameNs = ns; }
     bool holding() const { return m_release.isActive(); }
 
-    // A timer whose tick must not wait behind a repaint: the sampling pause,
-    // whose tick sends the next command. A repaint that falls due while the
-    // timer has at most kYieldMs left is held until just after the tick, so
-    // the window is painted while the module answers instead of before it is
-    // asked.
-    static constexpr int kYieldMs = 2;
-    void yieldTo(const QTimer* timer) { m_yieldTo = timer; }
+    // What must not wait behind a repaint: the sampling pause, whose tick
+    // sends the next command, and an awaited reply, whose arrival leads to
+    // it. busySoon tells in how many ns the event loop is next needed by
+    // them, negative when nothing is due. A repaint that falls due (or is
+    // released) while that is at most kYieldNs away is held until just after
+    // it, so the window is painted while the module answers; but no repaint
+    // is held for this longer than one refresh.
+    static constexpr qint64 kYieldNs = 2'000'000;
+    void yieldTo(std::function<qint64()> busySoon) { m_busySoon = std::move(busySoon); }
+    // A timer's next tick as busySoon takes it: ns, or -1 when it is stopped.
+    static qint64 nsUntilTick(const QTimer& timer);
+    // What busySoon waited for has happened (the next command is out): a
+    // repaint held for it goes now, in the same pass of the event loop,
+    // rather than on a wake-up of its own.
+    void quietNow();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void release();
+    // Whether a repaint due now is held for what busySoon says is coming;
+    // if so, the release is armed for just after it.
+    bool holdForBusy();
 
     QWidget* m_window;
     QElapsedTimer m_sinceRepaint;
     QTimer m_release;
     bool m_releasing = false;
     qint64 m_fixedFrameNs = 0;
-    const QTimer* m_yieldTo = nullptr;
+    std::function<qint64()> m_busySoon;
+    QElapsedTimer m_heldForBusy;   // since a due repaint was first held for busySoon
 };

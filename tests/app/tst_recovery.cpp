@@ -2,6 +2,7 @@
 // reply missed inside continuous sampling, noise between cycles, and a port
 // that goes away and comes back. On the scripted control.
 
+#include "link/ReplyDeadline.h"
 #include "tests/app/ProgramRig.h"
 
 #include "tests/support/Wait.h"
@@ -10,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QRadioButton>
 #include <QTimer>
+#include <optional>
 
 namespace {
 
@@ -77,6 +79,10 @@ private slots:
         sinceRequest.start();
         QTest::mouseClick(rig.button(indexedName("ADCmdbut", top)), Qt::LeftButton);
         QCOMPARE(rig.m().ReplyDeadlineMs(), deadlineMs);
+        // When the reply should be complete: the exchange's bytes at this baud rate.
+        const qint64 wireNs = replydeadline::wireNs(5, 2 * (top + 1), baud);
+        const std::optional<qint64> dueNs = rig.m().nsUntilReplyExpected();
+        QVERIFY(dueNs && *dueNs <= wireNs && *dueNs >= wireNs - sinceRequest.nsecsElapsed());
         rig.reply(partial);
         QTRY_COMPARE_WITH_TIMEOUT(rig.m().MissedReplies, 1LL, kMissWaitMs);
         // A timer never fires early; a loaded machine can only make it late.
@@ -90,6 +96,7 @@ private slots:
         QCOMPARE(xfer->accessibleDescription(), QStringLiteral("Replies missed: 1"));
         QVERIFY(!rig.form().Timer1().isActive());   // not sampling: nothing more
         QCOMPARE(rig.m().ReplyDeadlineMs(), 0);
+        QVERIFY(!rig.m().nsUntilReplyExpected());
 
         // Sampling goes on by itself past a missed reply; the lamp stays red
         // through the next exchange's send event until a reply completes.

@@ -210,6 +210,10 @@ private slots:
         link.control.setOutput(QByteArray("!0RA\x03", 5));
         link.control.setOutput(QByteArray("!0SO\x00", 5));
         QCOMPARE(link.pty.read(10), QByteArray("!0RA\x03!0SO\x00", 10));
+        // A command is on the line when setOutput returns, not on the event
+        // loop's next pass: the module answers that much sooner.
+        link.control.setOutput(QByteArray("!0RD"));
+        QCOMPARE(link.pty.readWaiting(), QByteArray("!0RD"));
     }
 
     void everyByteValueComesFromTheDevice()

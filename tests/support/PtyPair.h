@@ -53,8 +53,16 @@ public:
         }, kPtyWriteMs));
     }
 
-    // What reaches the module side within the time, letting the control's
-    // event loop run meanwhile (the control writes from there).
+    // What the other end has written so far, without running the event loop.
+    QByteArray readWaiting()
+    {
+        char buffer[512];
+        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+        return n > 0 ? QByteArray(buffer, n) : QByteArray();
+    }
+
+    // What reaches the module side within the time, letting the event loop
+    // run meanwhile.
     QByteArray read(qsizetype count, int timeoutMs = 2000)
     {
         QByteArray got;

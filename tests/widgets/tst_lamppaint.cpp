@@ -8,6 +8,8 @@
 #include <QTest>
 #include <QWidget>
 
+#include <chrono>
+
 namespace {
 
 // Counts a widget's paint events and what a lamp showed in each.
@@ -21,12 +23,14 @@ public:
     }
     int paints = 0;
     QColor lastFill;
+    std::chrono::steady_clock::time_point lastPaintAt;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (watched == m_widget && event->type() == QEvent::Paint) {
             ++paints;
+            lastPaintAt = std::chrono::steady_clock::now();
             if (auto* lamp = qobject_cast<Lamp*>(m_widget))
                 lastFill = lamp->fill();
         }
@@ -132,7 +136,7 @@ private slots:
         QTimer pause;
         pause.setTimerType(Qt::PreciseTimer);
         pause.setSingleShot(true);
-        pacer->yieldTo(&pause);
+        pacer->yieldTo([&pause] { return FramePacer::nsUntilTick(pause); });
         int paintsAtTick = -1;
         connect(&pause, &QTimer::timeout, this, [&] { paintsAtTick = w.log->paints; });
         const int before = w.log->paints;
@@ -148,6 +152,39 @@ private slots:
         w.lamp->setColour(kGreen);
         QTRY_COMPARE(w.log->paints, before + 2);
         QVERIFY(pause.isActive());
+    }
+
+    // A repaint held for a reply about to come goes as soon as the handler
+    // says the next command is out, in that same pass; one released by its
+    // timer while the reply is still due is held again, but never for longer
+    // than a refresh.
+    void repaintHeldForTheReplyGoesWhenQuiet()
+    {
+        Window w;
+        auto* pacer = new FramePacer(&w.window);
+        pacer->setFrameNs(1);
+        qint64 busyInNs = FramePacer::kYieldNs / 2;
+        pacer->yieldTo([&busyInNs] { return busyInNs; });
+        const int before = w.log->paints;
+
+        w.lamp->setColour(kYellow);
+        QTRY_VERIFY(pacer->holding());
+        busyInNs = -1;
+        pacer->quietNow();
+        QCOMPARE(w.log->paints, before + 1);
+        QVERIFY(!pacer->holding());
+
+        // Always busy: held and held again, then painted after one refresh.
+        constexpr qint64 kFrameNs = 40'000'000;
+        pacer->setFrameNs(kFrameNs);
+        busyInNs = 0;
+        QTest::qWait(50);   // a refresh since the last repaint
+        const auto changed = std::chrono::steady_clock::now();
+        w.lamp->setColour(kGreen);
+        QTRY_COMPARE(w.log->paints, before + 2);
+        const auto heldNs = std::chrono::duration_cast<std::chrono::nanoseconds>(w.log->lastPaintAt - changed).count();
+        QVERIFY2(heldNs >= kFrameNs, qPrintable(QString::number(heldNs)));
+        QCOMPARE(w.log->lastFill, Lamp::toQColor(kGreen));
     }
 };
 
