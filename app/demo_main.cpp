@@ -16,6 +16,7 @@
 int main(int argc, char* argv[])
 {
     requestPreciseTimers();
+    preferOwnEventLoop();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QLatin1String(zoltversion::kProgramTitle));
     QApplication::setApplicationVersion(QLatin1String(zoltversion::kVersionText));

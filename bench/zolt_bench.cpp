@@ -140,6 +140,7 @@ int main(int argc, char* argv[])
     sinceMain.start();
     offscreenWithoutDisplay();
     requestPreciseTimers();   // as ZOLTrc does
+    preferOwnEventLoop();
     QApplication app(argc, argv);
     const double appUs = static_cast<double>(sinceMain.nsecsElapsed()) / 1000.0;
     const bool quick = app.arguments().contains(QStringLiteral("--quick"));

@@ -10,6 +10,7 @@
 //   zolt_compare           all 12 configurations, 3 repeats, about 8 minutes
 //   zolt_compare --quick   9600 baud only, shorter runs, about a minute and a half
 //   zolt_compare --baud N  one baud rate (2400, 4800 or 9600), full windows
+//   zolt_compare --glib    also ZOLTrc on GLib's event loop, beside its own
 
 #include "sim/EventLoopWait.h"
 #include "sim/PtyModule.h"
@@ -41,6 +42,8 @@ struct Client {
     // Arguments for device, baud, top channel and digital read.
     std::function<QStringList(const QString&, int, int, bool)> arguments;
     QString missing;   // why it cannot run, empty when it can
+    // Variables set for this client's process (an empty value sets it empty).
+    QList<std::pair<QString, QString>> environment = {};
 };
 
 struct Figures {
@@ -102,6 +105,12 @@ std::optional<Figures> measure(const Client& client, int baud, int top, bool dig
     process.setProgram(client.program);
     process.setArguments(client.arguments(module.devicePath(), baud, top, digital));
     process.setStandardOutputFile(QProcess::nullDevice());
+    if (!client.environment.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const auto& [name, value] : client.environment)
+            env.insert(name, value);
+        process.setProcessEnvironment(env);
+    }
     process.start();
     if (!process.waitForStarted(StartTimeoutMs)) {
         *why = process.errorString();
@@ -183,6 +192,11 @@ int main(int argc, char* argv[])
         return a;
     };
     clients.push_back({QStringLiteral("ZOLTrc"), here + QStringLiteral("/zolt_rc_pty"), plain, {}});
+    // --glib: ZOLTrc once more on GLib's event loop, which it does not choose
+    // by itself (QT_NO_GLIB set, but empty).
+    if (app.arguments().contains(QStringLiteral("--glib")))
+        clients.push_back({QStringLiteral("ZOLTrc, GLib loop"), here + QStringLiteral("/zolt_rc_pty"), plain, {},
+                           {{QStringLiteral("QT_NO_GLIB"), QString()}}});
     clients.push_back({QStringLiteral("Python script"), here + QStringLiteral("/zolt_script.py"), plain, {}});
     clients.push_back({QStringLiteral("Qt poller"), here + QStringLiteral("/zolt_poller"), plain, {}});
     clients.push_back({QStringLiteral("zoltctl"), here + QStringLiteral("/../ctl/zoltctl"),

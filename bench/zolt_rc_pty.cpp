@@ -22,6 +22,7 @@ int main(int argc, char* argv[])
 {
     offscreenWithoutDisplay();
     requestPreciseTimers();   // as ZOLTrc does
+    preferOwnEventLoop();
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 4) {

@@ -114,6 +114,7 @@ int main(int argc, char* argv[])
 {
     offscreenWithoutDisplay();
     requestPreciseTimers();   // as ZOLTrc does
+    preferOwnEventLoop();
     QApplication app(argc, argv);
     const bool quick = app.arguments().contains(QStringLiteral("--quick"));
     const int repeats = quick ? 3 : 7;

@@ -16,6 +16,7 @@ int main(int argc, char* argv[])
 #endif
     // Timers on time: a 1 ms pause at full speed must stay 1 ms.
     requestPreciseTimers();
+    preferOwnEventLoop();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zoltctl"));
     QCoreApplication::setApplicationVersion(QLatin1String(zoltversion::kVersionText));

@@ -44,8 +44,11 @@ ScopeChart::ScopeChart(const ScanStore& store, QWidget* parent)
 {
     m_visible.fill(true);
     setAccessibleName(QStringLiteral("Chart"));
-    // Thin straight polylines without antialiasing: the traces are reduced to
-    // two points a pixel column, and drawn this way they cost little.
+    // Thin polylines without antialiasing: the traces are reduced to two
+    // points a pixel column, and drawn this way they cost little. Each trace
+    // goes to the painter as one polyline: QCustomPlot's "fast polylines"
+    // hint draws it segment by segment instead, which with Qt 6's cosmetic
+    // pens took twice as long (measured with bench/zolt_scope_bench).
     setNotAntialiasedElements(QCP::aePlottables);
     setPlottingHint(QCP::phFastPolylines, false);
     // One paint buffer for every layer: a second one for the overlay (where
