@@ -694,6 +694,9 @@ void ScopeWindow::stopSampling()
     m_waitingFor.clear();
     m_banner->hide();
     m_chart->refresh();
+    // The figures of the last scans at once: refreshes while sampling update
+    // them at most every kStatsIntervalMs, and nothing else comes to do it.
+    updateStats();
     updateControls();
 }
 

@@ -72,7 +72,7 @@ def check_names(window):
         reachable += 1
         if not node.name.strip():
             parent = node.parent
-            fail("an unnamed %s (under %s %r)" % (role(node), role(parent), parent.name))
+            fail("an unnamed %s, child %d of %s %r" % (role(node), node.getIndexInParent(), role(parent), parent.name))
     print("controls a user can reach: %d" % reachable, flush=True)
 
 
