@@ -752,6 +752,9 @@ void ScopeWindow::setAnalogOutput(int channel, int millivolts)
     if (!m_source || !m_source->drivesOutputs())
         return;
     m_source->setAnalogOutput(channel, millivolts);
+    // The panel shows what was last set, however it was asked for.
+    if (channel >= 0 && channel < int(m_outputValue.size()))
+        m_outputValue[static_cast<std::size_t>(channel)]->setValue(millivolts);
     statusBar()->showMessage(QStringLiteral("Output %1 set to %2 mV").arg(channel).arg(millivolts), 3000);
 }
 

@@ -118,8 +118,10 @@ void TstScopeWindow::outputsSetWhileSamplingShowOnTheWiredInputs()
     // Outputs 0..3 are wired to inputs 3..6; the module gives the output in
     // steps of 14.71 mV, and the input reads it to a count.
     const std::array<int, 4> mv{1000, 2500, 400, 3700};
-    for (int c = 0; c < 4; ++c)
+    for (int c = 0; c < 4; ++c) {
         rig.window->setAnalogOutput(c, mv[c]);
+        QCOMPARE(named<QSpinBox>(*rig.window, QStringLiteral("Analog output %1, millivolts").arg(c))->value(), mv[c]);
+    }
     for (int c = 0; c < 4; ++c)
         QVERIFY2(QTest::qWaitFor([&] { return std::abs(last(3 + c) - mv[c]) <= 20; }, kWaitMs),
                  qPrintable(QStringLiteral("input %1 reads %2 mV, output %3 was set to %4").arg(3 + c).arg(last(3 + c)).arg(c).arg(mv[c])));
