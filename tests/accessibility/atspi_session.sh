@@ -36,7 +36,8 @@ XDG_CONFIG_HOME=$config QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_QPA_PLATFORM=xcb "
 program_pid=$!
 
 status=0
-"$python" "$client" "$program_pid" || status=$?
+# -B: the client imports its helpers from this folder, which stays clean.
+"$python" -B "$client" "$program_pid" || status=$?
 
 # The program ends on SIGTERM, as its Exit (or Quit) does.
 if kill -TERM "$program_pid" 2>/dev/null; then
