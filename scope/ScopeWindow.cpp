@@ -226,6 +226,8 @@ void ScopeWindow::buildPanels()
         m_pause->addItem(QLatin1String(p.label), p.ms);
     m_pause->setToolTip(QStringLiteral("Pause between scans: a named one or a number of ms"));
     m_pause->setAccessibleName(QStringLiteral("Pause between scans"));
+    // The field typed into is a control of its own to a screen reader.
+    m_pause->lineEdit()->setAccessibleName(QStringLiteral("Pause between scans"));
     m_startButton = new QPushButton(QStringLiteral("Start"));
     m_startButton->setCheckable(true);
     m_startButton->setAccessibleName(QStringLiteral("Start or stop sampling"));
@@ -377,7 +379,12 @@ void ScopeWindow::buildPanels()
     connect(refresh, &QPushButton::clicked, this, &ScopeWindow::fillPorts);
     connect(m_connectButton, &QPushButton::clicked, this, [this] { (void)connectChosen(); });
     connect(m_sourceCombo, qOverload<int>(&QComboBox::currentIndexChanged), this, [this] { updateControls(); });
-    connect(m_startButton, &QPushButton::clicked, this, [this] { sampling() ? stopSampling() : startSampling(); });
+    // Toggled, not clicked: a screen reader's toggle action only toggles. When
+    // updateControls sets the button to the state of sampling, nothing is to do.
+    connect(m_startButton, &QPushButton::toggled, this, [this](bool on) {
+        if (on != sampling())
+            on ? startSampling() : stopSampling();
+    });
     connect(m_topChannel, qOverload<int>(&QSpinBox::valueChanged), this, &ScopeWindow::applySettings);
     connect(m_digital, &QCheckBox::toggled, this, &ScopeWindow::applySettings);
     connect(m_pause, qOverload<int>(&QComboBox::currentIndexChanged), this, &ScopeWindow::applySettings);
@@ -687,6 +694,9 @@ void ScopeWindow::stopSampling()
     m_waitingFor.clear();
     m_banner->hide();
     m_chart->refresh();
+    // The figures of the last scans at once: refreshes while sampling update
+    // them at most every kStatsIntervalMs, and nothing else comes to do it.
+    updateStats();
     updateControls();
 }
 

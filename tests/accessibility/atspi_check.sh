@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Runs ZOLTrc-demo under a virtual X display, with a private D-Bus session and
-# its own accessibility bus, and reads it from another process with the AT-SPI
-# client atspi_client.py, as a screen reader would:
-#   tests/accessibility/atspi_check.sh PATH/TO/ZOLTrc-demo
+# Runs a program under a virtual X display, with a private D-Bus session and
+# its own accessibility bus, and reads it from another process with an AT-SPI
+# client of this folder, as a screen reader would:
+#   tests/accessibility/atspi_check.sh atspi_client.py PATH/TO/ZOLTrc-demo
+#   tests/accessibility/atspi_check.sh atspi_scope_client.py PATH/TO/zoltscope --simulate --start
 # Ends everything it started, and fails if anything of it is left. Exit status
 # 77 (a skipped test) when a tool is missing; setup.sh installs them all.
 set -uo pipefail
-demo=$(realpath "$1")
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+client=$here/$1
+program=$(realpath "$2")
+shift 2
 python=/usr/bin/python3   # the distribution's, which python3-pyatspi serves
 
 for tool in xvfb-run dbus-run-session dbus-send /usr/libexec/at-spi-bus-launcher "$python"; do
@@ -26,7 +29,7 @@ leftovers() {
 
 status=0
 ZOLT_ATSPI_RUN=$mark timeout -k 5 240 xvfb-run -a -s "-screen 0 1280x1024x24" \
-  dbus-run-session -- bash "$here/atspi_session.sh" "$demo" "$python" "$here/atspi_client.py" || status=$?
+  dbus-run-session -- bash "$here/atspi_session.sh" "$python" "$client" "$program" "$@" || status=$?
 [ "$status" -eq 124 ] && echo "FAIL: the run did not end within 240 s"
 
 # Anything left is ended, and counts as a fault.

@@ -1,19 +1,24 @@
 #!/usr/bin/env bash
 # Inside the private D-Bus session and the virtual display of atspi_check.sh:
-# the accessibility bus, the program, then the client.
-#   atspi_session.sh DEMO PYTHON CLIENT
+# the accessibility bus, the program, then the client. The program's settings
+# go to a directory of this run, so that a user's own are neither read nor
+# written.
+#   atspi_session.sh PYTHON CLIENT PROGRAM [ARGUMENTS...]
 set -uo pipefail
-demo=$1 python=$2 client=$3
+python=$1 client=$2
+shift 2
+name=$(basename "$1")
 
 /usr/libexec/at-spi-bus-launcher --launch-immediately &
 launcher=$!
-demo_pid=
+program_pid=
 log=$(mktemp)
+config=$(mktemp -d)
 cleanup() {
-  [ -n "$demo_pid" ] && kill -KILL "$demo_pid" 2>/dev/null
+  [ -n "$program_pid" ] && kill -KILL "$program_pid" 2>/dev/null
   kill -TERM "$launcher" 2>/dev/null
   wait 2>/dev/null
-  rm -f "$log"
+  rm -rf "$log" "$config"
 }
 trap cleanup EXIT
 
@@ -27,27 +32,28 @@ for _ in $(seq 1 100); do
 done
 [ -n "$ready" ] || { echo "FAIL: the accessibility bus did not start"; exit 1; }
 
-QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_QPA_PLATFORM=xcb "$demo" 2>"$log" &
-demo_pid=$!
+XDG_CONFIG_HOME=$config QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_QPA_PLATFORM=xcb "$@" 2>"$log" &
+program_pid=$!
 
 status=0
-"$python" "$client" "$demo_pid" || status=$?
+# -B: the client imports its helpers from this folder, which stays clean.
+"$python" -B "$client" "$program_pid" || status=$?
 
-# The demo ends on SIGTERM, as its Exit does.
-if kill -TERM "$demo_pid" 2>/dev/null; then
+# The program ends on SIGTERM, as its Exit (or Quit) does.
+if kill -TERM "$program_pid" 2>/dev/null; then
   for _ in $(seq 1 50); do
-    kill -0 "$demo_pid" 2>/dev/null || break
+    kill -0 "$program_pid" 2>/dev/null || break
     sleep 0.1
   done
-  if kill -0 "$demo_pid" 2>/dev/null; then
-    echo "FAIL: ZOLTrc-demo did not end on SIGTERM"
-    kill -KILL "$demo_pid"
-    wait "$demo_pid" 2>/dev/null
+  if kill -0 "$program_pid" 2>/dev/null; then
+    echo "FAIL: $name did not end on SIGTERM"
+    kill -KILL "$program_pid"
+    wait "$program_pid" 2>/dev/null
     status=1
   else
-    wait "$demo_pid" || { echo "FAIL: ZOLTrc-demo ended with status $?"; status=1; }
+    wait "$program_pid" || { echo "FAIL: $name ended with status $?"; status=1; }
   fi
-  demo_pid=
+  program_pid=
 fi
 
 # What the toolkit's bridge had to drop.
