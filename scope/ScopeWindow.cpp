@@ -126,6 +126,29 @@ ScopeWindow::~ScopeWindow()
 
 // ---------------------------------------------------------------- building
 
+// The checkable controls act on being toggled, not on a click: a click, a
+// shortcut and a screen reader's toggle action all toggle, while only the
+// first two click. A toggle to the state things are already in (as
+// updateControls() sets them back) asks for nothing.
+template <typename Control, typename Toggled>
+void ScopeWindow::onToggled(Control* control, Toggled toggled, std::function<bool()> now, std::function<void(bool)> want)
+{
+    connect(control, toggled, this, [now = std::move(now), want = std::move(want)](bool on) {
+        if (on != now())
+            want(on);
+    });
+}
+
+void ScopeWindow::setSampling(bool on)
+{
+    on ? startSampling() : stopSampling();
+}
+
+void ScopeWindow::setRecording(bool on)
+{
+    on ? chooseRecordFile() : stopRecording();
+}
+
 void ScopeWindow::buildActions()
 {
     QToolBar* bar = addToolBar(QStringLiteral("Main"));
@@ -158,9 +181,9 @@ void ScopeWindow::buildActions()
     quit->setShortcut(QKeySequence::Quit);
     addAction(quit);
 
-    connect(m_startAction, &QAction::triggered, this, [this] { sampling() ? stopSampling() : startSampling(); });
-    connect(m_recordAction, &QAction::triggered, this, [this] { m_recorder.active() ? stopRecording() : chooseRecordFile(); });
-    connect(m_holdAction, &QAction::triggered, this, [this](bool held) {
+    onToggled(m_startAction, &QAction::toggled, [this] { return sampling(); }, [this](bool on) { setSampling(on); });
+    onToggled(m_recordAction, &QAction::toggled, [this] { return m_recorder.active(); }, [this](bool on) { setRecording(on); });
+    onToggled(m_holdAction, &QAction::toggled, [this] { return !m_chart->live(); }, [this](bool held) {
         m_chart->setLive(!held);
         updateControls();
     });
@@ -379,12 +402,7 @@ void ScopeWindow::buildPanels()
     connect(refresh, &QPushButton::clicked, this, &ScopeWindow::fillPorts);
     connect(m_connectButton, &QPushButton::clicked, this, [this] { (void)connectChosen(); });
     connect(m_sourceCombo, qOverload<int>(&QComboBox::currentIndexChanged), this, [this] { updateControls(); });
-    // Toggled, not clicked: a screen reader's toggle action only toggles. When
-    // updateControls sets the button to the state of sampling, nothing is to do.
-    connect(m_startButton, &QPushButton::toggled, this, [this](bool on) {
-        if (on != sampling())
-            on ? startSampling() : stopSampling();
-    });
+    onToggled(m_startButton, &QPushButton::toggled, [this] { return sampling(); }, [this](bool on) { setSampling(on); });
     connect(m_topChannel, qOverload<int>(&QSpinBox::valueChanged), this, &ScopeWindow::applySettings);
     connect(m_digital, &QCheckBox::toggled, this, &ScopeWindow::applySettings);
     connect(m_pause, qOverload<int>(&QComboBox::currentIndexChanged), this, &ScopeWindow::applySettings);
@@ -396,7 +414,7 @@ void ScopeWindow::buildPanels()
     });
     connect(m_yCombo, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int i) { m_chart->setFittedY(i == 1); });
     connect(m_digitalOut, &QCheckBox::clicked, this, &ScopeWindow::setDigitalOutput);
-    connect(m_recordButton, &QPushButton::clicked, this, [this] { m_recorder.active() ? stopRecording() : chooseRecordFile(); });
+    onToggled(m_recordButton, &QPushButton::toggled, [this] { return m_recorder.active(); }, [this](bool on) { setRecording(on); });
     connect(m_channels, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
         if (item->column() == 0)
             m_chart->setSeriesVisible(item->row(), item->checkState() == Qt::Checked);

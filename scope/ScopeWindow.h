@@ -89,6 +89,10 @@ protected:
 
 private:
     void buildActions();
+    template <typename Control, typename Toggled>
+    void onToggled(Control* control, Toggled toggled, std::function<bool()> now, std::function<void(bool)> want);
+    void setSampling(bool on);
+    void setRecording(bool on);
     void buildPanels();
     void loadSettings();
     void fillPorts();

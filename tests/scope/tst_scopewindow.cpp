@@ -14,6 +14,8 @@
 #include <QComboBox>
 #include <QFile>
 #include <QSettings>
+#include <QPushButton>
+#include <QAction>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -203,10 +205,23 @@ void TstScopeWindow::theChartDescribesWhatItShows()
 {
     Rig rig;
     QCOMPARE(rig.demo(), QString());
-    rig.window->startSampling();
+    // Started, held and stopped by toggling, as a screen reader's toggle
+    // action does (it does not click).
+    auto* start = named<QPushButton>(*rig.window, QStringLiteral("Start or stop sampling"));
+    start->toggle();
+    QVERIFY(rig.window->sampling());
     QVERIFY(rig.waitForScans(20));
     QTRY_VERIFY_WITH_TIMEOUT(rig.window->chart().accessibleDescription().contains(QLatin1String("Channel 6: last")), kWaitMs);
-    rig.window->stopSampling();
+    QAction* hold = nullptr;
+    for (QAction* a : rig.window->findChildren<QAction*>())
+        hold = a->text() == u"Hold" ? a : hold;
+    QVERIFY(hold);
+    hold->toggle();
+    QVERIFY(!rig.window->chart().live());
+    hold->toggle();
+    QVERIFY(rig.window->chart().live());
+    start->toggle();
+    QVERIFY(!rig.window->sampling());
     rig.window->chart().refresh(true);
     QTest::qWait(1100);   // the figures follow within a second
     const scope::SeriesStats& st = rig.window->chart().reduction().stats[0];
