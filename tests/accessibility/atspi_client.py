@@ -253,12 +253,19 @@ def check_lamp_event(app):
         print("lamp event: %r" % wanted, flush=True)
 
 
-def main():
+def attach():
+    """The program whose process id is the first argument, and its application as AT-SPI shows it (None if never)."""
     pid = int(sys.argv[1])
     pyatspi.setTimeout(int(QUERY_LIMIT_S * 1000), 30000)
     app = find_app(pid)
     if app is None:
         print("FAIL: the program never reached AT-SPI", flush=True)
+    return pid, app
+
+
+def main():
+    pid, app = attach()
+    if app is None:
         return 1
     main_title = "ZOLT Control Freeware"
     end = time.monotonic() + 20
@@ -290,9 +297,13 @@ def main():
     print("CPU afterwards: %.0f %%" % (busy * 100), flush=True)
     if busy > 0.2:
         fail("the program is busy afterwards: %.0f %% of a core" % (busy * 100))
+    return verdict(app)
+
+
+def verdict(app):
+    """Whether the program still answers, then the count of failures; the exit status."""
     if timed("the application's name", lambda: app.name) is None:
         fail("the program no longer answers")
-
     print("%d failures" % len(failures), flush=True)
     return 1 if failures else 0
 

@@ -16,8 +16,8 @@ import sys
 
 import pyatspi
 
-from atspi_client import (QUERY_LIMIT_S, children, cpu_seconds, fail, failures, find_app, named, press, role,
-                          run_loop, timed, walk)
+from atspi_client import (attach, children, cpu_seconds, fail, named, press, role,
+                          run_loop, timed, verdict, walk)
 
 TITLE = "ZOLT Scope"
 START_STOP = "Start or stop sampling"
@@ -138,11 +138,8 @@ def check_stop_and_start(app, chart, pid):
 
 
 def main():
-    pid = int(sys.argv[1])
-    pyatspi.setTimeout(int(QUERY_LIMIT_S * 1000), 30000)
-    app = find_app(pid)
+    pid, app = attach()
     if app is None:
-        print("FAIL: the program never reached AT-SPI", flush=True)
         return 1
     window = main_window(app)
     if window is None:
@@ -164,11 +161,7 @@ def main():
     check_figures(window, first)
     check_kept_current(chart, first)
     check_stop_and_start(app, chart, pid)
-
-    if timed("the application's name", lambda: app.name) is None:
-        fail("the program no longer answers")
-    print("%d failures" % len(failures), flush=True)
-    return 1 if failures else 0
+    return verdict(app)
 
 
 if __name__ == "__main__":
