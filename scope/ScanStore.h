@@ -25,6 +25,8 @@ namespace scope {
 // Series 0..6 are the analog channels (millivolts), 7..9 the digital lines 3..5.
 inline constexpr int kAnalogSeries = acquisition::kChannels;
 inline constexpr int kSeries = kAnalogSeries + acquisition::kDigitalLines;
+// The module's number of the digital line that series s (kAnalogSeries and up) holds.
+inline constexpr int lineOfSeries(int s) { return acquisition::kFirstDigitalLine + s - kAnalogSeries; }
 
 class ScanStore {
 public:

@@ -14,13 +14,6 @@ constexpr double kNsPerSecond = 1e9;
 // The digital strip draws line n (0..2) between n * kLinePitch and that plus 1.
 constexpr double kLinePitch = 1.5;
 
-QString seriesName(int s)
-{
-    if (s < kAnalogSeries)
-        return QStringLiteral("ch%1").arg(s);
-    return QStringLiteral("din%1").arg(acquisition::kFirstDigitalLine + s - kAnalogSeries);
-}
-
 QPen tracePen(const QColor& colour)
 {
     QPen pen(colour, 1);
@@ -29,6 +22,11 @@ QPen tracePen(const QColor& colour)
 }
 
 } // namespace
+
+QString seriesName(int s)
+{
+    return s < kAnalogSeries ? QStringLiteral("ch%1").arg(s) : QStringLiteral("din%1").arg(lineOfSeries(s));
+}
 
 std::array<QColor, kSeries> defaultColours()
 {

@@ -19,6 +19,8 @@ namespace scope {
 // Colours told apart by colour-blind eyes (the Okabe-Ito set), then grey
 // shades for the digital lines.
 std::array<QColor, kSeries> defaultColours();
+// A series' short name, as the legend and the channels table show it: ch0..ch6, din3..din5.
+QString seriesName(int s);
 
 class ScopeChart : public QCustomPlot {
     Q_OBJECT

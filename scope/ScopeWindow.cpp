@@ -63,7 +63,7 @@ QString seriesLabel(int s)
 {
     if (s < kAnalogSeries)
         return QStringLiteral("Channel %1").arg(s);
-    return QStringLiteral("Line %1").arg(acquisition::kFirstDigitalLine + s - kAnalogSeries);
+    return QStringLiteral("Line %1").arg(lineOfSeries(s));
 }
 
 QString sizeText(qint64 bytes)
@@ -353,8 +353,7 @@ void ScopeWindow::buildPanels()
     m_channels->setSelectionMode(QAbstractItemView::SingleSelection);
     m_channels->verticalHeader()->setVisible(false);
     for (int s = 0; s < kSeries; ++s) {
-        auto* show = new QTableWidgetItem(s < kAnalogSeries ? QStringLiteral("ch%1").arg(s)
-                                                            : QStringLiteral("din%1").arg(acquisition::kFirstDigitalLine + s - kAnalogSeries));
+        auto* show = new QTableWidgetItem(seriesName(s));
         show->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
         show->setCheckState(Qt::Checked);
         show->setData(Qt::AccessibleTextRole, QStringLiteral("Show %1").arg(seriesLabel(s)));
