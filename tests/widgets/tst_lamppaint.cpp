@@ -162,9 +162,13 @@ private slots:
     {
         Window w;
         auto* pacer = new FramePacer(&w.window);
-        pacer->setFrameNs(1);
+        // A refresh long enough that the hold for the reply outlasts any
+        // polling below (a slow machine or Wine polls coarsely).
+        constexpr qint64 kLongFrameNs = 400'000'000;
+        pacer->setFrameNs(kLongFrameNs);
         qint64 busyInNs = FramePacer::kYieldNs / 2;
         pacer->yieldTo([&busyInNs] { return busyInNs; });
+        QTest::qWait(450);   // a refresh since the last repaint: the next one is due at once
         const int before = w.log->paints;
 
         w.lamp->setColour(kYellow);
