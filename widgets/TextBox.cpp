@@ -4,8 +4,10 @@
 #include <QAccessibleWidget>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFrame>
+#include <QTextLine>
 
 #include <algorithm>
 #include <vector>
@@ -233,7 +235,7 @@ public:
     int offsetAtPoint(const QPoint& point) const override
     {
         const QPoint local = box()->mapFromGlobal(point);
-        return box()->rect().contains(local) ? box()->cursorPositionAt(local) : -1;
+        return box()->rect().contains(local) ? box()->offsetAt(local) : -1;
     }
     void scrollToSubstring(int startIndex, int) override { box()->setCursorPosition(startIndex); }
 
@@ -298,4 +300,172 @@ TextBox::TextBox(QWidget* parent)
         return true;
     }();
     Q_UNUSED(installed);
+    connect(this, &QLineEdit::textChanged, this, [this] {
+        m_layoutDirty = true;
+        if (drawsOwnText())
+            update();   // QLineEdit's own layout stays empty and asks for nothing
+    });
+    connect(this, &QLineEdit::selectionChanged, this, &TextBox::chooseMode);
+    chooseMode();
+}
+
+namespace {
+
+// QLineEdit's fixed margins around its text line, in px.
+constexpr int kHorizontalMargin = 2;
+constexpr int kVerticalMargin = 1;
+
+// What QLineEdit shows for a text: control characters, which most fonts
+// draw as boxes, become blanks.
+QString shownText(QString text)
+{
+    for (QChar& c : text) {
+        const char16_t u = c.unicode();
+        if ((u < 0x20 && u != 0x09) || c == QChar::LineSeparator || c == QChar::ParagraphSeparator
+            || c == QChar::ObjectReplacementCharacter)
+            c = QChar(0x20);
+    }
+    return text;
+}
+
+} // namespace
+
+void TextBox::chooseMode()
+{
+    // A style sheet may change the palette in ways only QLineEdit knows;
+    // placeholders and masks are QLineEdit's to draw too.
+    const bool own = !hasFocus() && !hasSelectedText() && placeholderText().isEmpty()
+                     && inputMask().isEmpty() && styleSheet().isEmpty()
+                     && !style()->inherits("QStyleSheetStyle");
+    const EchoMode wanted = own ? QLineEdit::NoEcho : QLineEdit::Normal;
+    if (echoMode() == wanted)
+        return;
+    // The hints QLineEdit adds for a hidden text are not for this box.
+    const Qt::InputMethodHints hints = inputMethodHints();
+    setEchoMode(wanted);
+    setInputMethodHints(hints);
+    m_layoutDirty = true;
+}
+
+void TextBox::focusInEvent(QFocusEvent* event)
+{
+    chooseMode();   // before QLineEdit selects or places its cursor
+    QLineEdit::focusInEvent(event);
+}
+
+void TextBox::focusOutEvent(QFocusEvent* event)
+{
+    QLineEdit::focusOutEvent(event);   // which may drop the selection
+    chooseMode();
+}
+
+void TextBox::changeEvent(QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::FontChange:
+    case QEvent::LayoutDirectionChange:
+        m_layoutDirty = true;
+        break;
+    case QEvent::StyleChange:
+        chooseMode();
+        break;
+    default:
+        break;
+    }
+    QLineEdit::changeEvent(event);
+}
+
+void TextBox::layOut()
+{
+    if (!m_layoutDirty)
+        return;
+    m_layoutDirty = false;
+    const QString value = text();
+    m_layout.setCacheEnabled(true);
+    m_layout.setFont(font());
+    m_layout.setText(shownText(value));
+    QTextOption option = m_layout.textOption();
+    option.setTextDirection(Qt::LayoutDirectionAuto);
+    option.setFlags(QTextOption::IncludeTrailingSpaces);
+    m_layout.setTextOption(option);
+    m_layout.beginLayout();
+    const QTextLine line = m_layout.createLine();
+    m_layout.endLayout();
+    m_ascent = qRound(line.ascent());
+    m_textWidth = line.naturalTextWidth();
+    const QFontMetrics metrics = fontMetrics();
+    m_lineHeight = qMax(metrics.boundingRect(value).height(), metrics.height());
+}
+
+QRect TextBox::textArea() const
+{
+    QStyleOptionFrame panel;
+    initStyleOption(&panel);
+    return style()->subElementRect(QStyle::SE_LineEditContents, &panel, this).marginsRemoved(textMargins());
+}
+
+QPoint TextBox::textOrigin(const QRect& r)
+{
+    layOut();
+    const QFontMetrics metrics = fontMetrics();
+    const QString value = text();
+    const Qt::LayoutDirection direction =
+        value.isEmpty() || !value.isRightToLeft() ? Qt::LeftToRight : Qt::RightToLeft;
+    const Qt::Alignment align = QStyle::visualAlignment(direction, alignment());
+    int top = r.y() + (r.height() - m_lineHeight + 1) / 2;
+    if (align & Qt::AlignBottom)
+        top = r.y() + r.height() - m_lineHeight - kVerticalMargin;
+    else if (align & Qt::AlignTop)
+        top = r.y() + kVerticalMargin;
+    const QRect line(r.x() + kHorizontalMargin, top, r.width() - 2 * kHorizontalMargin, m_lineHeight);
+
+    // Scrolled as QLineEdit scrolls a text it was just given: aligned when it
+    // fits, else so that the cursor is in view.
+    const int widthUsed = qRound(m_textWidth) + 1;
+    const int cursorX = m_layout.lineCount() > 0 ? qRound(m_layout.lineAt(0).cursorToX(cursorPosition())) : 0;
+    if (widthUsed <= line.width()) {
+        if (align & Qt::AlignRight)
+            m_hscroll = widthUsed - line.width() + 1;
+        else if (align & Qt::AlignHCenter)
+            m_hscroll = (widthUsed - line.width()) / 2;
+        else
+            m_hscroll = 0;
+    } else if (cursorX - m_hscroll >= line.width()) {
+        m_hscroll = cursorX - line.width() + 1;
+    } else if (cursorX - m_hscroll < 0 && m_hscroll < widthUsed) {
+        m_hscroll = cursorX;
+    } else if (widthUsed - m_hscroll < line.width()) {
+        m_hscroll = widthUsed - line.width() + 1;
+    } else {
+        m_hscroll = qMax(0, m_hscroll);
+    }
+    // The baseline stays where the font puts it.
+    return line.topLeft() - QPoint(m_hscroll, m_ascent - metrics.ascent());
+}
+
+void TextBox::paintEvent(QPaintEvent* event)
+{
+    if (!drawsOwnText()) {
+        QLineEdit::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    QStyleOptionFrame panel;
+    initStyleOption(&panel);
+    style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &painter, this);
+    const QRect r = textArea();
+    painter.setClipRect(r);
+    const QPoint origin = textOrigin(r);
+    painter.setPen(palette().text().color());
+    m_layout.draw(&painter, origin, {}, r);
+}
+
+int TextBox::offsetAt(const QPoint& point)
+{
+    if (!drawsOwnText())
+        return cursorPositionAt(point);
+    const QPoint origin = textOrigin(textArea());
+    if (m_layout.lineCount() == 0)
+        return 0;
+    return m_layout.lineAt(0).xToCursor(point.x() - origin.x());
 }
