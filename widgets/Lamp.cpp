@@ -1,5 +1,7 @@
 #include "widgets/Lamp.h"
 
+#include "widgets/FramePacer.h"
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QMetaObject>
@@ -81,7 +83,10 @@ void Lamp::setColour(Colour colour)
     m_painted = true;
     if (!m_checkPosted) {
         m_checkPosted = true;
-        QMetaObject::invokeMethod(this, &Lamp::repaintIfChanged, Qt::QueuedConnection);
+        if (FramePacer* pacer = FramePacer::of(this))
+            pacer->postpone(this, [this] { repaintIfChanged(); });
+        else
+            QMetaObject::invokeMethod(this, &Lamp::repaintIfChanged, Qt::QueuedConnection);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "widgets/TextBox.h"
 
+#include "widgets/FramePacer.h"
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QFontInfo>
@@ -302,8 +304,19 @@ TextBox::TextBox(QWidget* parent)
     Q_UNUSED(installed);
     connect(this, &QLineEdit::textChanged, this, [this] {
         m_layoutDirty = true;
-        if (drawsOwnText())
-            update();   // QLineEdit's own layout stays empty and asks for nothing
+        if (!drawsOwnText() || m_updatePostponed)
+            return;   // QLineEdit asks for its own repaints
+        // QLineEdit's own layout stays empty and asks for nothing: the box
+        // asks, through the window's pacer where there is one.
+        if (FramePacer* pacer = FramePacer::of(this)) {
+            m_updatePostponed = true;
+            pacer->postpone(this, [this] {
+                m_updatePostponed = false;
+                update();
+            });
+        } else {
+            update();
+        }
     });
     connect(this, &QLineEdit::selectionChanged, this, &TextBox::chooseMode);
     chooseMode();

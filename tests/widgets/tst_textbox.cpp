@@ -3,6 +3,7 @@
 // as soon as the box has the focus or a selection.
 
 #include "widgets/FrameCacheStyle.h"
+#include "widgets/FramePacer.h"
 #include "widgets/Fonts.h"
 #include "widgets/TextBox.h"
 
@@ -120,6 +121,37 @@ private slots:
         box->setFocus();
         QTRY_VERIFY(!box->drawsOwnText());
         QCOMPARE(own, box->cursorPositionAt(atEnd));
+    }
+
+    // In a paced window the box asks for its repaints through the pacer:
+    // every new text is painted, not only the first.
+    void eachNewTextPainted()
+    {
+        QWidget window;
+        auto* box = new TextBox(&window);
+        auto* elsewhere = new QLineEdit(&window);
+        elsewhere->move(0, 40);
+        new FramePacer(&window);
+        int paints = 0;
+        struct Counter : QObject {
+            int* n;
+            bool eventFilter(QObject*, QEvent* e) override
+            {
+                *n += e->type() == QEvent::Paint;
+                return false;
+            }
+        } counter;
+        counter.n = &paints;
+        box->installEventFilter(&counter);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        elsewhere->setFocus();
+        QTRY_VERIFY(box->drawsOwnText());
+        for (const char* text : {" 1", " 22", " 23"}) {
+            const int before = paints;
+            box->setText(QLatin1String(text));
+            QTRY_VERIFY(paints > before);
+        }
     }
 };
 
