@@ -3,6 +3,7 @@
 
 #include "tests/app/ProgramRig.h"
 
+#include "tests/support/PaintCount.h"
 #include "tests/support/Wait.h"
 #include "ui/DispForm.h"
 #include "widgets/FramePacer.h"
@@ -65,21 +66,7 @@ private slots:
         rig.click(QStringLiteral("ADCmdbut(1)"));
 
         QLineEdit* count0 = rig.find<QLineEdit>(QStringLiteral("ADValTxt(0)"));
-        int paints = 0;
-        auto* counter = new QObject(count0);
-        struct Filter : QObject {
-            int* n;
-            explicit Filter(int* count) : n(count) {}
-            bool eventFilter(QObject*, QEvent* e) override
-            {
-                if (e->type() == QEvent::Paint)
-                    ++*n;
-                return false;
-            }
-        };
-        auto* filter = new Filter(&paints);
-        filter->setParent(counter);
-        count0->installEventFilter(filter);
+        auto* count = new PaintCount(count0);
 
         rig.reply(QByteArray("\x01\x23\x0F\xFF", 4));   // channel 1, then channel 0
         QCOMPARE(rig.text("ADValTxt(1)"), QStringLiteral(" 291"));
@@ -87,8 +74,8 @@ private slots:
         QCOMPARE(rig.text("VolValTxt(0)"), QStringLiteral(" 5000"));
         QCOMPARE(rig.lamp(QStringLiteral("LiteXfer"))->colour(), kColBlack);
         QVERIFY(pacer->holding());
-        QCOMPARE(paints, 0);
-        QTRY_VERIFY(paints > 0);
+        QCOMPARE(count->paints, 0);
+        QTRY_VERIFY(count->paints > 0);
         QVERIFY(!pacer->holding());
     }
 

@@ -1,6 +1,7 @@
 // Lamps and the window pacer: values taken at once, painting held to one
 // repaint per refresh, nothing left unpainted.
 
+#include "tests/support/PaintCount.h"
 #include "tests/support/Wait.h"
 #include "widgets/FramePacer.h"
 #include "widgets/Lamp.h"
@@ -12,33 +13,13 @@
 
 namespace {
 
-// Counts a widget's paint events and what a lamp showed in each.
-class PaintLog : public QObject {
-public:
-    explicit PaintLog(QWidget* widget)
-        : QObject(widget)   // goes with the widget it watches
-        , m_widget(widget)
+// A lamp's paints and what it showed in the last.
+struct PaintLog : PaintCount {
+    explicit PaintLog(Lamp* lamp)
+        : PaintCount(lamp, [this, lamp] { lastFill = lamp->fill(); })
     {
-        widget->installEventFilter(this);
     }
-    int paints = 0;
     QColor lastFill;
-    std::chrono::steady_clock::time_point lastPaintAt;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (watched == m_widget && event->type() == QEvent::Paint) {
-            ++paints;
-            lastPaintAt = std::chrono::steady_clock::now();
-            if (auto* lamp = qobject_cast<Lamp*>(m_widget))
-                lastFill = lamp->fill();
-        }
-        return false;
-    }
-
-private:
-    QWidget* m_widget;
 };
 
 // Counts the repaint requests that reach a window (before its pacer sees them).
