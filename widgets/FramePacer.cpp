@@ -14,12 +14,6 @@ constexpr double kDefaultRefreshHz = 60.0;
 constexpr double kMinRefreshHz = 24.0;
 constexpr double kMaxRefreshHz = 240.0;
 
-QHash<const QWidget*, FramePacer*>& pacers()
-{
-    static QHash<const QWidget*, FramePacer*> byWindow;
-    return byWindow;
-}
-
 } // namespace
 
 FramePacer::FramePacer(QWidget* window)
@@ -29,41 +23,7 @@ FramePacer::FramePacer(QWidget* window)
     m_release.setSingleShot(true);
     m_release.setTimerType(Qt::PreciseTimer);
     connect(&m_release, &QTimer::timeout, this, &FramePacer::release);
-    m_runPostponed.setSingleShot(true);
-    m_runPostponed.setTimerType(Qt::PreciseTimer);
-    connect(&m_runPostponed, &QTimer::timeout, this, &FramePacer::runPostponed);
     window->installEventFilter(this);
-    pacers().insert(window, this);
-}
-
-FramePacer::~FramePacer()
-{
-    pacers().remove(m_window);
-}
-
-FramePacer* FramePacer::of(const QWidget* widget)
-{
-    return widget ? pacers().value(widget->window()) : nullptr;
-}
-
-void FramePacer::postpone(QObject* owner, std::function<void()> work)
-{
-    if (m_postponed.empty())
-        m_postponedSince.start();
-    m_postponed.emplace_back(owner, std::move(work));
-    if (!m_runPostponed.isActive())
-        m_runPostponed.start(0);   // the next pass, unless quietNow moves it
-}
-
-void FramePacer::runPostponed()
-{
-    m_runPostponed.stop();
-    m_running.swap(m_postponed);   // what the work postpones goes to the next round
-    for (auto& [owner, work] : m_running) {
-        if (owner)
-            work();
-    }
-    m_running.clear();
 }
 
 qint64 FramePacer::frameNs() const
@@ -121,13 +81,6 @@ bool FramePacer::holdForBusy()
 
 void FramePacer::quietNow()
 {
-    if (!m_postponed.empty()) {
-        const qint64 left = m_busySoon ? m_busySoon() : -1;
-        if (left >= 0 && left <= kYieldNs && m_postponedSince.nsecsElapsed() < frameNs())
-            m_runPostponed.start(static_cast<int>(left / 1'000'000) + 1);   // after it, as holdForBusy
-        else
-            runPostponed();
-    }
     if (!m_heldForBusy.isValid() || !m_release.isActive())
         return;
     m_release.stop();
@@ -144,8 +97,6 @@ void FramePacer::release()
     // paints all that changed meanwhile.
     m_releasing = true;
     m_sinceRepaint.start();
-    // This request covers one Qt may have posted meanwhile.
-    QCoreApplication::removePostedEvents(m_window, QEvent::UpdateRequest);
     QEvent request(QEvent::UpdateRequest);
     QCoreApplication::sendEvent(m_window, &request);
     m_releasing = false;

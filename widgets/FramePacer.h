@@ -2,11 +2,8 @@
 
 #include <QElapsedTimer>
 #include <QObject>
-#include <QPointer>
 #include <QTimer>
 #include <functional>
-#include <utility>
-#include <vector>
 
 class QWidget;
 
@@ -46,17 +43,6 @@ public:
     // rather than on a wake-up of its own.
     void quietNow();
 
-    // Work that only asks the window for a repaint (a box's new text, a
-    // lamp's look at its colour). Run on the loop's next pass; but when a
-    // handler ends (quietNow) with the loop needed again within kYieldNs, it
-    // waits until just after that, so the pass that handled a reply posts
-    // nothing and the loop goes to sleep for the pause at once. Never waits
-    // longer than one refresh; dropped if `owner` is gone by then.
-    void postpone(QObject* owner, std::function<void()> work);
-    // The pacer of the window a widget is in, or null.
-    static FramePacer* of(const QWidget* widget);
-    ~FramePacer() override;
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -65,13 +51,6 @@ private:
     // Whether a repaint due now is held for what busySoon says is coming;
     // if so, the release is armed for just after it.
     bool holdForBusy();
-    void runPostponed();
-
-    using Postponed = std::pair<QPointer<QObject>, std::function<void()>>;
-    std::vector<Postponed> m_postponed;
-    std::vector<Postponed> m_running;   // kept, so that a pass allocates nothing
-    QTimer m_runPostponed;
-    QElapsedTimer m_postponedSince;
 
     QWidget* m_window;
     QElapsedTimer m_sinceRepaint;

@@ -1,7 +1,5 @@
 #include "widgets/Lamp.h"
 
-#include "widgets/FramePacer.h"
-
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QMetaObject>
@@ -83,10 +81,7 @@ void Lamp::setColour(Colour colour)
     m_painted = true;
     if (!m_checkPosted) {
         m_checkPosted = true;
-        if (FramePacer* pacer = FramePacer::of(this))
-            pacer->postpone(this, [this] { repaintIfChanged(); });
-        else
-            QMetaObject::invokeMethod(this, &Lamp::repaintIfChanged, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &Lamp::repaintIfChanged, Qt::QueuedConnection);
     }
 }
 

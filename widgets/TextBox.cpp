@@ -1,7 +1,5 @@
 #include "widgets/TextBox.h"
 
-#include "widgets/FramePacer.h"
-
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QFontInfo>
@@ -304,19 +302,8 @@ TextBox::TextBox(QWidget* parent)
     Q_UNUSED(installed);
     connect(this, &QLineEdit::textChanged, this, [this] {
         m_layoutDirty = true;
-        if (!drawsOwnText() || m_updatePostponed)
-            return;   // QLineEdit asks for its own repaints
-        // QLineEdit's own layout stays empty and asks for nothing: the box
-        // asks, through the window's pacer where there is one.
-        if (FramePacer* pacer = FramePacer::of(this)) {
-            m_updatePostponed = true;
-            pacer->postpone(this, [this] {
-                m_updatePostponed = false;
-                update();
-            });
-        } else {
-            update();
-        }
+        if (drawsOwnText())
+            update();   // QLineEdit's own layout stays empty and asks for nothing
     });
     connect(this, &QLineEdit::selectionChanged, this, &TextBox::chooseMode);
     chooseMode();

@@ -51,5 +51,4 @@ private:
     int m_lineHeight = 0;     // px: the text's bounding height, at least the font's
     qreal m_textWidth = 0;    // px, the line's natural width
     int m_hscroll = 0;        // px the text is scrolled left, when it does not fit
-    bool m_updatePostponed = false;
 };
