@@ -262,8 +262,7 @@ qint64 Module1::dropStrayBytes()
 
 void Module1::armReplyDeadline(int commandBytes, int replyBytes)
 {
-    const auto line = LineSettings::parse(m_comm.Settings());
-    const int baud = line ? line->baud : LineSettings{}.baud;
+    const int baud = m_comm.baud();
     m_replyDeadline.start(replydeadline::deadlineMs(commandBytes, replyBytes, baud));
     m_requestSent.start();
     m_replyWireNs = replydeadline::wireNs(commandBytes, replyBytes, baud);

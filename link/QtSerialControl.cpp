@@ -213,7 +213,13 @@ void QtSerialControl::onReadyRead()
     // A full buffer means nobody reads: the line is noise, throw it away.
     if (m_port->bytesAvailable() >= kReadBufferBytes)
         (void)discardWaiting();
-    bytesArrived();
+    const qint64 waiting = m_port->bytesAvailable();
+    const qint64 taken = m_taken;
+    bytesArrived(ReportedFrom::EventLoop);   // Qt reports reads from its notifier only
+    // While its report runs Qt reports no further read, and a handler may let
+    // the event loop run: bytes that came meanwhile are reported here.
+    if (m_port->isOpen() && m_port->bytesAvailable() + (m_taken - taken) > waiting)
+        bytesArrived();
 }
 
 qint64 QtSerialControl::heldByDevice() const
@@ -229,6 +235,11 @@ qint64 QtSerialControl::heldByDevice() const
 qint64 QtSerialControl::discardWaiting()
 {
     const qint64 dropped = m_port->bytesAvailable() + heldByDevice();
+    // Asked before every command: a quiet line, the usual case, needs no
+    // flush (a byte arriving meanwhile could as well arrive just after it).
+    if (dropped == 0)
+        return 0;
+    m_taken += m_port->bytesAvailable();
     // The driver's bytes too; otherwise Qt would read them in again at once.
     m_port->clear(QSerialPort::Input);
     m_port->clearError();
@@ -250,7 +261,9 @@ qint64 QtSerialControl::bytesWaiting() const
 
 QByteArray QtSerialControl::readWaiting(qint64 maxBytes)
 {
-    return m_port->read(maxBytes);
+    QByteArray bytes = m_port->read(maxBytes);
+    m_taken += bytes.size();
+    return bytes;
 }
 
 void QtSerialControl::writeBytes(const QByteArray& bytes)

@@ -72,4 +72,7 @@ private:
     quint64 m_openSerial = 0;
     bool m_lossReported = false;
     LineSettings m_applied;   // what the open port runs with
+    // Bytes the program has taken from Qt's buffer (read or dropped), so that
+    // bytes read in while a receive event's handler runs can be told apart.
+    qint64 m_taken = 0;
 };

@@ -155,9 +155,13 @@ void SerialControl::setOutput(const QByteArray& bytes)
 bool SerialControl::CTSHolding() const { return m_open && ctsLine(); }
 bool SerialControl::DSRHolding() const { return m_open && dsrLine(); }
 
-void SerialControl::bytesArrived()
+void SerialControl::bytesArrived(ReportedFrom from)
 {
-    if (receiveDue())
+    if (!receiveDue())
+        return;
+    if (from == ReportedFrom::EventLoop && !m_delivering && m_pending.empty() && !m_deliveryScheduled)
+        deliver(kComEvReceive);
+    else
         raiseEvent(kComEvReceive);
 }
 
@@ -246,11 +250,16 @@ void SerialControl::deliverNext()
         // A receive event whose bytes were taken meanwhile would find nothing to read.
         if (code == kComEvReceive && !receiveDue())
             continue;
-        m_commEvent = code;
-        m_delivering = true;
-        emit OnComm();
-        m_delivering = false;
-        m_commEvent = 0;
+        deliver(code);
     }
     scheduleDelivery();
+}
+
+void SerialControl::deliver(int code)
+{
+    m_commEvent = code;
+    m_delivering = true;
+    emit OnComm();
+    m_delivering = false;
+    m_commEvent = 0;
 }

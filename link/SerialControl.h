@@ -56,6 +56,8 @@ public:
     bool setPortOpen(bool open);
 
     QString Settings() const { return m_settings.toString(); }
+    // The baud rate of Settings(), without the text.
+    int baud() const { return m_settings.baud; }
     // A malformed string, or one the device cannot take (an odd baud rate), is
     // refused (false, lastError() says why) and leaves the settings as they
     // were. A string that is taken clears lastError().
@@ -135,7 +137,13 @@ protected:
     virtual qint64 discardWaiting();
 
     // For implementations: report what the device did.
-    void bytesArrived();    // raises a receive event when enough bytes wait
+    // Raises a receive event when enough bytes wait. Reported from the event
+    // loop itself (the device's own notification, none of the program's code
+    // running) with no earlier event waiting, it is delivered at once rather
+    // than on the loop's next pass: the handler's next command goes out that
+    // much sooner.
+    enum class ReportedFrom { Program, EventLoop };
+    void bytesArrived(ReportedFrom from = ReportedFrom::Program);
     void outputDrained();   // raises a send event
     void checkLines();      // raises CTS and DSR events for lines that changed
     void deviceLost();      // the device went away while open: close and report
@@ -144,6 +152,7 @@ private:
     void raiseEvent(int code);
     void scheduleDelivery();
     void deliverNext();
+    void deliver(int code);
     bool receiveDue() const;
     bool openNow();
     void lookForReturn();

@@ -277,6 +277,25 @@ private slots:
         QVERIFY(testwait::holdsFor([&] { return log.count(SerialControl::kComEvReceive) == 1; }, kQuietMs));
     }
 
+    // The reply's handler sends the next command, so it runs in the pass of
+    // the event loop that read the reply rather than one pass later.
+    void receiveEventInThePassThatReadTheBytes()
+    {
+        PtyLink<> link;
+        QVERIFY(link.pty.ok());
+        QVERIFY(link.control.setPortOpen(true));
+        EventLog log(link.control);
+        QTimer guard;   // wakes a pass that would otherwise wait for ever
+        guard.start(100);
+
+        link.pty.write(QByteArray("\x12", 1));
+        QDeadlineTimer deadline(2000);
+        while (link.control.InBufferCount() == 0 && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);   // one pass
+        QCOMPARE(link.control.InBufferCount(), 1);
+        QCOMPARE(log.count(SerialControl::kComEvReceive), 1);
+    }
+
     void handlerIsNeverReentered()
     {
         PtyLink<> link;
