@@ -261,6 +261,7 @@ void ScopeWindow::buildPanels()
 
     // --- Chart.
     auto* chartBox = new QGroupBox(QStringLiteral("Chart"));
+    chartBox->setAccessibleName(QStringLiteral("Chart settings"));   // "Chart" is the chart's own
     auto* chartForm = new QFormLayout(chartBox);
     m_windowCombo = new QComboBox;
     for (const auto& w : kWindows)

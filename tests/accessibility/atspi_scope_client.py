@@ -37,11 +37,12 @@ def main_window(app, seconds=20):
 
 
 def the_chart(window):
-    # The group of chart settings is called "Chart" as well.
-    for node in walk(window):
-        if node.name == "Chart" and role(node) != "panel":
-            return node
-    return None
+    # One thing only goes by the name: a listener asking for "Chart" must not
+    # land on the group of its settings.
+    named = [node for node in walk(window) if node.name == "Chart"]
+    if len(named) > 1:
+        fail("%d things named 'Chart': %s" % (len(named), ", ".join(role(node) for node in named)))
+    return named[0] if named else None
 
 
 def description(chart):
