@@ -664,6 +664,7 @@ void ScopeWindow::useSource(std::unique_ptr<ScanSource> source)
     connect(m_source.get(), &ScanSource::lost, this, &ScopeWindow::onLost);
     connect(m_source.get(), &ScanSource::returned, this, &ScopeWindow::onReturned);
     connect(m_source.get(), &ScanSource::ended, this, &ScopeWindow::stopSampling);
+    connect(m_source.get(), &ScanSource::outputSent, this, &ScopeWindow::showOutput);
     m_source->setSettings(chosenSettings());
     // A long device path is shortened in the middle; the tooltip has it whole.
     const QString connected = QStringLiteral("Connected: %1").arg(m_source->label());
@@ -774,6 +775,18 @@ void ScopeWindow::setAnalogOutput(int channel, int millivolts)
     if (channel >= 0 && channel < int(m_outputValue.size()))
         m_outputValue[static_cast<std::size_t>(channel)]->setValue(millivolts);
     statusBar()->showMessage(QStringLiteral("Output %1 set to %2 mV").arg(channel).arg(millivolts), 3000);
+}
+
+void ScopeWindow::showOutput(int channel, int value)
+{
+    // Sent, whoever asked: this window, or another program through the
+    // broker while this window publishes. A field being typed in is left be.
+    if (channel < 0) {
+        m_digitalOut->setChecked(value != 0);   // "clicked" comes from the user only
+        return;
+    }
+    if (channel < int(m_outputValue.size()) && !m_outputValue[static_cast<std::size_t>(channel)]->hasFocus())
+        m_outputValue[static_cast<std::size_t>(channel)]->setValue(value);
 }
 
 void ScopeWindow::setDigitalOutput(bool high)

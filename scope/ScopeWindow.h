@@ -101,6 +101,7 @@ private:
     void onScanned(const acquisition::Scan& scan);
     void onLost(const QString& what);
     void onReturned();
+    void showOutput(int channel, int value);
     void schedulePaint();
     void paintNow();
     void onTick();
