@@ -285,6 +285,7 @@ private slots:
         QVERIFY(link.pty.ok());
         QVERIFY(link.control.setPortOpen(true));
         EventLog log(link.control);
+        QByteArray received;
         QTimer guard;   // wakes a pass that would otherwise wait for ever
         guard.start(100);
 
@@ -294,6 +295,16 @@ private slots:
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);   // one pass
         QCOMPARE(link.control.InBufferCount(), 1);
         QCOMPARE(log.count(SerialControl::kComEvReceive), 1);
+
+        // Such a handler runs inside Qt's own report of the read; closing the
+        // port there (a run that reached its count) leaves it usable.
+        log.during = [&] { QVERIFY(link.control.setPortOpen(false)); };
+        link.pty.write(QByteArray("\x34", 1));
+        QTRY_VERIFY(!link.control.PortOpen());
+        QVERIFY(link.control.setPortOpen(true));
+        log.during = [&] { received = link.control.Input(); };
+        link.pty.write(QByteArray("\x56", 1));
+        QTRY_COMPARE(received, QByteArray("\x56", 1));
     }
 
     void handlerIsNeverReentered()
