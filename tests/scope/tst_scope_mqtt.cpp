@@ -5,6 +5,7 @@
 
 #include "scope/ScopeWindow.h"
 #include "tests/scope/WindowRig.h"
+#include "tests/support/Controls.h"
 #include "tests/support/MosquittoBroker.h"
 
 #include <QCheckBox>
@@ -37,15 +38,6 @@ zoltctl::MqttOptions optionsFor(const QString& url, bool control = false)
 
 QJsonObject object(const QByteArray& json) { return QJsonDocument::fromJson(json).object(); }
 
-template <typename T>
-T* named(const QWidget& window, const QString& accessibleName)
-{
-    for (T* w : window.findChildren<T*>()) {
-        if (w->accessibleName() == accessibleName)
-            return w;
-    }
-    qFatal("no control named %s", qPrintable(accessibleName));
-}
 
 struct Rig : scopetest::WindowRig {
     Rig()
@@ -140,9 +132,9 @@ void TestScopeMqtt::publishesItsOwnAcquisition()
     QTRY_COMPARE_WITH_TIMEOUT(watcher.payloads("lab/s2/ack"), QList<QByteArray>{"set/dac/1 1000"}, kWaitMs);
     QTRY_VERIFY_WITH_TIMEOUT(std::abs(rig.lastMv(4) - 1000) <= 30, kWaitMs);
     // and its outputs panel shows what the module was set to.
-    QCOMPARE(named<QSpinBox>(*rig.window, QStringLiteral("Analog output 1, millivolts"))->value(), 1000);
+    QCOMPARE(findNamedForReader<QSpinBox>(*rig.window, QStringLiteral("Analog output 1, millivolts"))->value(), 1000);
     QVERIFY(broker.publish(QStringLiteral("lab/s2/set/dout"), "on"));
-    const auto* dout = named<QCheckBox>(*rig.window, QStringLiteral("Digital output line 3 high"));
+    const auto* dout = findNamedForReader<QCheckBox>(*rig.window, QStringLiteral("Digital output line 3 high"));
     QTRY_VERIFY_WITH_TIMEOUT(dout->isChecked(), kWaitMs);
 
     rig.window.reset();

@@ -9,6 +9,7 @@
 #include "scope/ScopeChart.h"
 #include "scope/ScopeWindow.h"
 #include "tests/scope/WindowRig.h"
+#include "tests/support/Controls.h"
 #include "sim/PtyModule.h"
 
 #include <QComboBox>
@@ -26,15 +27,6 @@ namespace {
 
 constexpr int kWaitMs = 20000;
 
-template <typename T>
-T* named(QWidget& window, const QString& accessibleName)
-{
-    for (T* w : window.findChildren<T*>()) {
-        if (w->accessibleName() == accessibleName)
-            return w;
-    }
-    qFatal("no control named %s", qPrintable(accessibleName));
-}
 
 struct Rig : scopetest::WindowRig {
     Rig()
@@ -122,7 +114,7 @@ void TstScopeWindow::outputsSetWhileSamplingShowOnTheWiredInputs()
     const std::array<int, 4> mv{1000, 2500, 400, 3700};
     for (int c = 0; c < 4; ++c) {
         rig.window->setAnalogOutput(c, mv[c]);
-        QCOMPARE(named<QSpinBox>(*rig.window, QStringLiteral("Analog output %1, millivolts").arg(c))->value(), mv[c]);
+        QCOMPARE(findNamedForReader<QSpinBox>(*rig.window, QStringLiteral("Analog output %1, millivolts").arg(c))->value(), mv[c]);
     }
     for (int c = 0; c < 4; ++c)
         QVERIFY2(QTest::qWaitFor([&] { return std::abs(last(3 + c) - mv[c]) <= 20; }, kWaitMs),
@@ -188,15 +180,15 @@ void TstScopeWindow::choicesComeBackInTheNextRun()
     auto* window = rig.window.get();
     const QString top = QStringLiteral("Channels, 0 to top channel");
     const QString pause = QStringLiteral("Pause between scans");
-    named<QSpinBox>(*window, top)->setValue(3);
-    named<QComboBox>(*window, pause)->setEditText(QStringLiteral("250"));
+    findNamedForReader<QSpinBox>(*window, top)->setValue(3);
+    findNamedForReader<QComboBox>(*window, pause)->setEditText(QStringLiteral("250"));
     window->chart().setColour(2, QColor(Qt::red));
-    named<QComboBox>(*window, QStringLiteral("Time window"))->setCurrentIndex(3);   // 1 h
+    findNamedForReader<QComboBox>(*window, QStringLiteral("Time window"))->setCurrentIndex(3);   // 1 h
     window->close();   // saves
 
     ScopeWindow again(rig.settings);
-    QCOMPARE(named<QSpinBox>(again, top)->value(), 3);
-    QCOMPARE(named<QComboBox>(again, pause)->currentText(), QStringLiteral("250"));
+    QCOMPARE(findNamedForReader<QSpinBox>(again, top)->value(), 3);
+    QCOMPARE(findNamedForReader<QComboBox>(again, pause)->currentText(), QStringLiteral("250"));
     QCOMPARE(again.chart().colour(2), QColor(Qt::red));
     QCOMPARE(again.chart().windowSeconds(), 3600.0);
 }
@@ -207,7 +199,7 @@ void TstScopeWindow::theChartDescribesWhatItShows()
     QCOMPARE(rig.demo(), QString());
     // Started, held and stopped by toggling, as a screen reader's toggle
     // action does (it does not click).
-    auto* start = named<QPushButton>(*rig.window, QStringLiteral("Start or stop sampling"));
+    auto* start = findNamedForReader<QPushButton>(*rig.window, QStringLiteral("Start or stop sampling"));
     start->toggle();
     QVERIFY(rig.window->sampling());
     QVERIFY(rig.waitForScans(20));

@@ -8,6 +8,7 @@
 #include "scope/ScopeWindow.h"
 #include "sim/PtyModule.h"
 #include "tests/screenshots/Shot.h"
+#include "tests/support/Controls.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -56,13 +57,7 @@ int main(int argc, char* argv[])
     QTest::qWait(1200);
     ok = saveShot(window, out, QStringLiteral("scope-full-disk")) && ok;
 
-    const auto combo = [&](const QString& name) {
-        for (QComboBox* c : window.findChildren<QComboBox*>()) {
-            if (c->accessibleName() == name)
-                return c;
-        }
-        qFatal("no %s", qPrintable(name));
-    };
+    const auto combo = [&](const QString& name) { return findNamedForReader<QComboBox>(window, name); };
     combo(QStringLiteral("Time axis"))->setCurrentIndex(1);
     combo(QStringLiteral("Millivolt axis"))->setCurrentIndex(1);
     QTest::qWait(1200);
