@@ -38,7 +38,6 @@ zoltctl::MqttOptions optionsFor(const QString& url, bool control = false)
 
 QJsonObject object(const QByteArray& json) { return QJsonDocument::fromJson(json).object(); }
 
-
 struct Rig : scopetest::WindowRig {
     Rig()
         : WindowRig(20)

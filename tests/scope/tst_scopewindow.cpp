@@ -27,7 +27,6 @@ namespace {
 
 constexpr int kWaitMs = 20000;
 
-
 struct Rig : scopetest::WindowRig {
     Rig()
         : WindowRig(1)
