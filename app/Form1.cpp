@@ -249,6 +249,7 @@ void Form1::setTabOrder()
 void Form1::wirePacer()
 {
     connect(&m_timer1, &QTimer::timeout, m_pacer, &FramePacer::quietNow);
+    connect(&m_acquisition, &acquisition::Acquisition::pauseDue, m_pacer, &FramePacer::quietNow);
     connect(&MSComm1, &SerialControl::OnComm, m_pacer, &FramePacer::quietNow);
 }
 
@@ -256,6 +257,9 @@ void Form1::wireHandlers()
 {
     connect(&MSComm1, &SerialControl::OnComm, this, &Form1::MSComm1_OnComm);
     connect(&m_timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    // Timer1's tick when the pause after a reply is due, which Qt's timer,
+    // counting whole milliseconds from its start, would give later.
+    connect(&m_acquisition, &acquisition::Acquisition::pauseDue, this, &Form1::Timer1_Timer);
 
     for (int i = 0; i < kChannels; ++i)
         connect(ADCmdbut[i], &QPushButton::clicked, this, [this, i] { ADCmdbut_Click(i); });

@@ -1,16 +1,20 @@
 #include "link/Acquisition.h"
 
 #include "link/Module1.h"
+#include "link/PreciseAlarm.h"
 #include "link/Protocol.h"
 #include "link/ReplyDeadline.h"
 #include "link/SerialControl.h"
 
 #include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <deque>
 #include <limits>
 #include <memory>
+#include <optional>
 
 namespace acquisition {
 
@@ -56,6 +60,13 @@ struct Acquisition::Private {
     Module1& module;
     std::unique_ptr<QTimer> ownPause;
     QTimer* pause = nullptr;
+    // Ends a pause that follows a reply when it is due, counted from the
+    // reply's arrival; the pause timer, counting from when it was enabled and
+    // in whole milliseconds, would end it up to a few hundred us later.
+    PreciseAlarm alarm;
+    int alarmForMs = -1;   // the pause timer's interval the alarm was armed for
+    // When the receive event in hand arrived; only while it is handled.
+    std::optional<std::chrono::steady_clock::time_point> replyAt;
     QTimer duration;
     QElapsedTimer clock;
     Settings settings;
@@ -96,6 +107,7 @@ Acquisition::Acquisition(Module1& module, QTimer& pauseTimer, QObject* parent)
 
 void Acquisition::init()
 {
+    connect(&d->alarm, &PreciseAlarm::timeout, this, &Acquisition::alarmRang);
     d->duration.setSingleShot(true);
     d->duration.setTimerType(Qt::PreciseTimer);
     connect(&d->duration, &QTimer::timeout, this, [this] { finish(End::DurationReached); });
@@ -169,14 +181,14 @@ void Acquisition::stop()
         return;
     }
     d->module.Sampling = 0;
-    d->pause->stop();
+    stopPause();
 }
 
 void Acquisition::finish(End why)
 {
     d->running = false;
     d->module.Sampling = 0;
-    d->pause->stop();
+    stopPause();
     d->duration.stop();
     d->stage = Private::Stage::Pause;
     // Commands asked for in the last pause still go out (they were accepted),
@@ -210,14 +222,44 @@ long long Acquisition::missedReplies() const
 void Acquisition::armPause()
 {
     // Enabling a running timer leaves its count as it is.
-    if (!d->pause->isActive())
-        d->pause->start();
+    if (d->pause->isActive())
+        return;
+    d->pause->start();
+    d->alarm.stop();
+    d->alarmForMs = -1;
+    // The pause lies between the end of one cycle and the start of the next:
+    // after a reply it counts from the reply's arrival, not from the end of
+    // its handler.
+    if (d->replyAt) {
+        using namespace std::chrono;
+        const auto left = milliseconds(d->pause->interval()) - (steady_clock::now() - *d->replyAt);
+        d->alarmForMs = d->pause->interval();
+        d->alarm.start(duration_cast<microseconds>(left).count());
+    }
+}
+
+void Acquisition::stopPause()
+{
+    d->pause->stop();
+    d->alarm.stop();
+}
+
+void Acquisition::alarmRang()
+{
+    // Only for the pause it was armed for: a pause timer stopped meanwhile, or
+    // given another interval (which starts it again), keeps its own count.
+    if (!d->pause->isActive() || d->pause->interval() != d->alarmForMs)
+        return;
+    if (d->ownPause)
+        pauseEnded();
+    else
+        emit pauseDue();
 }
 
 void Acquisition::pauseEnded()
 {
     Module1& m = d->module;
-    d->pause->stop();
+    stopPause();
     if (d->running && d->settingsPending)
         applySettings();
     sendOutputs();
@@ -230,12 +272,14 @@ void Acquisition::pauseEnded()
 
 void Acquisition::replyArrived()
 {
+    d->replyAt = std::chrono::steady_clock::now();
     d->module.ReceiveReply();
 }
 
 void Acquisition::commEventDone()
 {
     Module1& m = d->module;
+    const auto handled = qScopeGuard([this] { d->replyAt.reset(); });
     // A lost port holds the cycle (its line events come here too) until it is back.
     if (!m.comm().PortOpen())
         return;
@@ -296,7 +340,7 @@ void Acquisition::receptionIdleAgain()
 void Acquisition::onPortLost()
 {
     d->stage = Private::Stage::Pause;
-    d->pause->stop();
+    stopPause();
     if (!d->running)
         return;
     d->waiting = true;

@@ -58,7 +58,8 @@ public:
     // A front end that already has the pause timer and handles the serial
     // events (the main window) passes its timer; the cycle then connects
     // neither, and the front end calls pauseEnded() from the timer's handler
-    // and replyArrived() and commEventDone() from its serial event handler.
+    // (reached by pauseDue() too) and replyArrived() and commEventDone() from
+    // its serial event handler.
     Acquisition(Module1& module, QTimer& pauseTimer, QObject* parent = nullptr);
     ~Acquisition() override;
 
@@ -101,6 +102,10 @@ signals:
     // digital output; value in millivolts, or the level).
     void outputSent(int channel, int value);
     void ended(acquisition::Acquisition::End why);
+    // The pause after a reply is over, counted from the reply's arrival,
+    // before the pause timer's own tick. Only for a front end that passed its
+    // own timer: it handles this as that tick.
+    void pauseDue();
 
 private:
     friend class ::Module1;
@@ -112,6 +117,8 @@ private:
     void onPortLost();
     void onPortReturned();
     void armPause();
+    void stopPause();
+    void alarmRang();
     void takeReply();
     void applySettings();
     void sendOutputs();

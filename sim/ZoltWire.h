@@ -10,7 +10,7 @@
 // Zero-time mode drops the line delay for tests that must not wait: the
 // reply comes on the next pass of the event loop, never inside hostWrite().
 
-#include "sim/PreciseAlarm.h"
+#include "link/PreciseAlarm.h"
 #include "sim/ZoltModel.h"
 
 #include <QByteArray>

@@ -8,7 +8,9 @@
 #include "ui/DispForm.h"
 #include "widgets/FramePacer.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QThread>
 
 namespace {
 
@@ -119,6 +121,51 @@ private slots:
             rig.reply(QByteArray("\x10", 1));
             QCOMPARE(rig.text("DinTxt(4)"), QStringLiteral("1"));
         }
+    }
+
+    // A reply whose handling takes a while (here a reading's box slow to take
+    // its text) does not lengthen the pause: the next read comes one Timer1
+    // interval after the reply arrived.
+    void thePauseCountsFromTheReply()
+    {
+        ProgramRig rig;
+        rig.start();
+        Commands sent(rig);
+        rig.choose(QStringLiteral("Halfsec"));
+        rig.click(QStringLiteral("Command12"));
+        QVERIFY(sent.next(kReadCh0));
+        connect(rig.find<QLineEdit>(QStringLiteral("ADValTxt(0)")), &QLineEdit::textChanged, [] {
+            QThread::msleep(300);
+        });
+        QElapsedTimer sinceReply;
+        sinceReply.start();
+        rig.comm->feed(kReading);
+        QVERIFY(sent.next(kReadCh0));
+        const qint64 ms = sinceReply.elapsed();
+        QVERIFY2(ms >= 500 && ms < 750, qPrintable(QStringLiteral("next read %1 ms after the reply").arg(ms)));
+    }
+
+    // Counted from the reply or not, the pause is Timer1's: stopped, or given
+    // another interval, before its end, it is not ended at the old time.
+    void thePauseAfterAReplyIsTimer1s()
+    {
+        ProgramRig rig;
+        rig.start();
+        Commands sent(rig);
+        rig.choose(QStringLiteral("Halfsec"));
+        rig.click(QStringLiteral("Command12"));
+        QVERIFY(sent.next(kReadCh0));
+        rig.reply(kReading);
+        QVERIFY(rig.form().Timer1().isActive());
+        rig.click(QStringLiteral("Command6"));
+        QVERIFY(testwait::holdsFor([&] { return sent.none(); }, 700));
+
+        rig.click(QStringLiteral("Command12"));
+        QVERIFY(sent.next(kReadCh0));
+        rig.reply(kReading);
+        rig.choose(QStringLiteral("tensec"));
+        QVERIFY(testwait::holdsFor([&] { return sent.none(); }, 700));
+        QVERIFY(rig.form().Timer1().isActive());
     }
 
     void stopInTheMiddleOfACycle()

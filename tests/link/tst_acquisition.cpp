@@ -9,8 +9,10 @@
 #include "tests/support/RecordingViews.h"
 #include "tests/support/Wait.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 #include <memory>
 #include <vector>
 
@@ -149,6 +151,22 @@ private slots:
         QCOMPARE(scans[0].seq, 1LL);
         QCOMPARE(scans[0].missedReplies, 1LL);
         QCOMPARE(scans[0].lines[0], 1);
+    }
+
+    // However long the scan's listeners take, the next cycle starts one pause
+    // after the reply arrived, not one pause after they returned.
+    void thePauseCountsFromTheReply()
+    {
+        startWith({.topChannel = 1, .pauseMs = 200});
+        acq->pauseEnded();
+        QCOMPARE(sent(), QList<QByteArray>{kReadTwo});
+        connect(acq.get(), &Acquisition::scanned, this, [] { QThread::msleep(150); });
+        QElapsedTimer sinceReply;
+        sinceReply.start();
+        comm->feed(QByteArray(4, '\0'));
+        QVERIFY(testwait::until([&] { return !comm->writes().isEmpty(); }));
+        const qint64 ms = sinceReply.elapsed();
+        QVERIFY2(ms >= 200 && ms < 320, qPrintable(QStringLiteral("next request %1 ms after the reply").arg(ms)));
     }
 
     void strayBytesSkipACycle()

@@ -1,4 +1,4 @@
-#include "sim/PreciseAlarm.h"
+#include "link/PreciseAlarm.h"
 
 #include <QSocketNotifier>
 #include <algorithm>

@@ -6,10 +6,12 @@
 
 class QSocketNotifier;
 
-// A one-shot alarm in microseconds, on the event loop. A QTimer counts whole
-// milliseconds, and rounding a byte time of 1.04 ms up to 2 ms would make the
-// simulated line half as fast as a real one; on Linux a timerfd keeps the
-// microseconds. Elsewhere the wait is rounded up to whole milliseconds.
+// A one-shot alarm in microseconds, on the event loop. Qt rounds what is left
+// of a timer's wait up to whole milliseconds each time the loop goes to sleep:
+// a byte time of 1.04 ms would become 2 ms, and a 1 ms pause that began
+// 0.1 ms ago would still last a whole millisecond from now. On Linux a
+// timerfd keeps the microseconds; elsewhere the wait is rounded up to whole
+// milliseconds.
 class PreciseAlarm : public QObject {
     Q_OBJECT
 
