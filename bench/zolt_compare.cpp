@@ -11,6 +11,8 @@
 //   zolt_compare --quick   9600 baud only, shorter runs, about a minute and a half
 //   zolt_compare --baud N  one baud rate (2400, 4800 or 9600), full windows
 //   zolt_compare --glib    also ZOLTrc on GLib's event loop, beside its own
+//   zolt_compare --repeats N  N repeats (1 to 20) instead of 3, for steadier
+//                          medians on a machine whose timing scatters
 
 #include "sim/EventLoopWait.h"
 #include "sim/PtyModule.h"
@@ -30,7 +32,8 @@
 namespace {
 
 constexpr double PauseUs = 1000.0;   // the 1 ms every client waits between cycles
-constexpr int Repeats = 3;
+constexpr int DefaultRepeats = 3;
+constexpr int MostRepeats = 20;
 constexpr int RunInMs = 300;         // after the first exchanges, before counting
 constexpr int StartTimeoutMs = 10000;
 constexpr int kBauds[] = {2400, 4800, 9600};
@@ -182,6 +185,15 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     const bool quick = app.arguments().contains(QStringLiteral("--quick"));
     const int windowMs = quick ? 1000 : 2500;
+    int repeats = DefaultRepeats;
+    if (const qsizetype at = app.arguments().indexOf(QStringLiteral("--repeats")); at > 0) {
+        bool ok = false;
+        repeats = app.arguments().value(at + 1).toInt(&ok);
+        if (!ok || repeats < 1 || repeats > MostRepeats) {
+            std::fprintf(stderr, "zolt_compare: --repeats takes a number from 1 to %d\n", MostRepeats);
+            return 2;
+        }
+    }
     const QString here = QCoreApplication::applicationDirPath();
 
     std::vector<Client> clients;
@@ -219,7 +231,7 @@ int main(int argc, char* argv[])
 
     std::printf("# Side by side on the pseudo-terminal module (%s)\n\n", quick ? "quick" : "full");
     std::printf("%d repeats of %.1f s each; figures are min / **median** / max. Load average (1, 5, 15 min) at the start: %s\n\n",
-                Repeats, windowMs / 1000.0, qPrintable(loadAverage()));
+                repeats, windowMs / 1000.0, qPrintable(loadAverage()));
     for (const Client& c : clients) {
         if (!c.missing.isEmpty())
             std::printf("- %s skipped: %s\n", qPrintable(c.name), qPrintable(c.missing));
@@ -242,7 +254,7 @@ int main(int argc, char* argv[])
                 std::vector<QString> problems(clients.size());
                 // Clients take turns within a repeat, so that a burst of load
                 // from elsewhere falls on all of them alike.
-                for (int r = 0; r < Repeats; ++r) {
+                for (int r = 0; r < repeats; ++r) {
                     for (std::size_t i = 0; i < clients.size(); ++i) {
                         if (!clients[i].missing.isEmpty())
                             continue;
@@ -261,14 +273,14 @@ int main(int argc, char* argv[])
                         continue;
                     const QString config = QStringLiteral("| %1 | 0-%2 | %3 | %4 |")
                                                .arg(baud).arg(top).arg(digital ? "on" : "off", clients[i].name);
-                    if (rates[i].size() < Repeats) {
+                    if (rates[i].size() < static_cast<std::size_t>(repeats)) {
                         std::printf("%s failed: %s | | | %s |\n", qPrintable(config), qPrintable(problems[i]), qPrintable(load));
                         continue;
                     }
                     const Spread rate = spreadOf(rates[i]);
                     const Spread cpu = spreadOf(cpus[i]);
                     const Spread share{rate.min / limit, rate.median / limit, rate.max / limit};
-                    std::printf("%s %s | %s of %.1f | %s | %s |\n", qPrintable(config), qPrintable(threeOf(rate, 1)),
+                    std::printf("%s %s | %s of %.1f | %s | %s |\n", qPrintable(config), qPrintable(threeOf(rate, 2)),
                                 qPrintable(threeOf(share, 3)), limit, qPrintable(threeOf(cpu, 0)), qPrintable(load));
                 }
                 std::fflush(stdout);
