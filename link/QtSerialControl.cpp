@@ -312,6 +312,16 @@ void QtSerialControl::onError(QSerialPort::SerialPortError error)
         return;
     switch (error) {
     case QSerialPort::ResourceError:
+#ifdef Q_OS_UNIX
+        // Qt calls a read that finds nothing a resource error too ("Resource
+        // temporarily unavailable": the input was discarded, by the stray
+        // bytes rule, between the device's report and Qt's read) and stops
+        // reading. The device is still there, not hung up: read on.
+        if (!hungUp()) {
+            resumeReadingLater();
+            break;
+        }
+#endif
         reportLost();
         break;
     case QSerialPort::ReadError:
@@ -336,6 +346,21 @@ bool QtSerialControl::hungUp() const
 #else
     return false;
 #endif
+}
+
+void QtSerialControl::resumeReadingLater()
+{
+    // Not inside Qt's report of the failed read: its buffer is not settled yet.
+    const quint64 serial = m_openSerial;
+    QMetaObject::invokeMethod(this, [this, serial] {
+        if (serial != m_openSerial || !m_port->isOpen())
+            return;
+        m_port->clearError();
+        // Reading again needs a read that finds Qt's buffer empty; with bytes
+        // in it, the program's read that empties it does the same.
+        if (m_port->bytesAvailable() == 0)
+            resumeReading();
+    }, Qt::QueuedConnection);
 }
 
 void QtSerialControl::reportLost()

@@ -63,6 +63,7 @@ private:
     void onBytesWritten();
     void pollLines();
     bool hungUp() const;
+    void resumeReadingLater();
     void reportLost();
 
     DeviceMap m_devices;
