@@ -11,7 +11,7 @@
 #include <QByteArray>
 
 #include "OffscreenWithoutDisplay.h"
-#include "ctl/CtlOptions.h"
+#include "front/RowFormat.h"
 #include "link/Acquisition.h"
 #include "scope/ScanStore.h"
 #include "scope/ScopeChart.h"
@@ -280,7 +280,7 @@ double scopeRate(const QString& device, int seconds)
     scope::ScopeWindow window(settings);
     window.resize(scope::ScopeWindow::kDefaultSize);
     window.show();
-    zoltctl::LinkOptions link;
+    front::LinkOptions link;
     link.device = device;
     link.presenceCheck = false;
     link.baud = 9600;

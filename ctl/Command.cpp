@@ -1,6 +1,6 @@
 #include "ctl/Command.h"
 
-#include "ctl/CtlLink.h"
+#include "front/ModuleLink.h"
 
 #include <QCommandLineParser>
 
@@ -97,13 +97,13 @@ QString Command::helpText() const
 LinkCommand::LinkCommand(QString name, QString summary)
     : Command(std::move(name), std::move(summary))
 {
-    for (const QCommandLineOption& o : linkOptionList())
+    for (const QCommandLineOption& o : front::linkOptionList())
         addOption(o);
 }
 
 QString LinkCommand::take(const QCommandLineParser& parser, const QStringList& arguments)
 {
-    const LinkOptionsRead read = linkOptionsFrom(parser);
+    const front::LinkOptionsRead read = front::linkOptionsFrom(parser);
     if (!read.ok())
         return read.error;
     m_link = read.options;
@@ -117,9 +117,9 @@ QString LinkCommand::takeOwn(const QCommandLineParser&, const QStringList&)
 
 ExitStatus LinkCommand::execute()
 {
-    CtlLink link(CtlLink::controlFor(m_link));
+    front::ModuleLink link(front::ModuleLink::controlFor(m_link));
     if (const auto failure = link.open(m_link))
-        return fail(failure->kind == LinkFailure::Kind::NoModule ? ExitStatus::NoModule : ExitStatus::Port,
+        return fail(failure->kind == front::LinkFailure::Kind::NoModule ? ExitStatus::NoModule : ExitStatus::Port,
                     failure->message);
     return run(link);
 }

@@ -6,7 +6,7 @@
 // name and hands it the rest.
 
 #include "ctl/ExitStatus.h"
-#include "ctl/LinkOptions.h"
+#include "front/LinkOptions.h"
 
 #include <QCommandLineOption>
 #include <QList>
@@ -17,9 +17,11 @@
 
 class QCommandLineParser;
 
-namespace zoltctl {
+namespace front {
+class ModuleLink;
+}
 
-class CtlLink;
+namespace zoltctl {
 
 // Text to a stream, in the locale's encoding.
 void print(std::FILE* stream, const QString& text);
@@ -83,17 +85,17 @@ class LinkCommand : public Command {
 public:
     LinkCommand(QString name, QString summary);
 
-    const LinkOptions& linkOptions() const { return m_link; }
+    const front::LinkOptions& linkOptions() const { return m_link; }
     ExitStatus execute() final;
 
 protected:
     QString take(const QCommandLineParser& parser, const QStringList& arguments) final;
     // The command's own settings, after the link options.
     virtual QString takeOwn(const QCommandLineParser& parser, const QStringList& arguments);
-    virtual ExitStatus run(CtlLink& link) = 0;
+    virtual ExitStatus run(front::ModuleLink& link) = 0;
 
 private:
-    LinkOptions m_link;
+    front::LinkOptions m_link;
 };
 
 // A whole number in decimal, or nothing.

@@ -1,6 +1,6 @@
 #include "ctl/DacCommand.h"
 
-#include "ctl/CtlLink.h"
+#include "front/ModuleLink.h"
 #include "link/Protocol.h"
 
 #include <algorithm>
@@ -31,7 +31,7 @@ QString DacCommand::takeOwn(const QCommandLineParser&, const QStringList& argume
     return {};
 }
 
-ExitStatus DacCommand::run(CtlLink& link)
+ExitStatus DacCommand::run(front::ModuleLink& link)
 {
     link.setAnalogOutput(m_channel, m_millivolts);
     // Wait until the bytes are out: closing the port at once could cut them off.

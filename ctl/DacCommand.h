@@ -15,7 +15,7 @@ public:
 
 private:
     QString takeOwn(const QCommandLineParser& parser, const QStringList& arguments) override;
-    ExitStatus run(CtlLink& link) override;
+    ExitStatus run(front::ModuleLink& link) override;
 
     int m_channel = 0;
     int m_millivolts = 0;

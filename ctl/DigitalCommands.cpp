@@ -1,7 +1,7 @@
 #include "ctl/DigitalCommands.h"
 
-#include "ctl/CtlLink.h"
 #include "ctl/ReadCommand.h"
+#include "front/ModuleLink.h"
 #include "link/Protocol.h"
 
 namespace zoltctl {
@@ -11,12 +11,12 @@ DinCommand::DinCommand()
 {
 }
 
-ExitStatus DinCommand::run(CtlLink& link)
+ExitStatus DinCommand::run(front::ModuleLink& link)
 {
     link.requestDigital();
-    const CtlLink::Outcome outcome = link.awaitReply();
-    if (outcome != CtlLink::Outcome::Replied)
-        return replyFailure(link, outcome == CtlLink::Outcome::Lost, "the digital read");
+    const front::ModuleLink::Outcome outcome = link.awaitReply();
+    if (outcome != front::ModuleLink::Outcome::Replied)
+        return replyFailure(link, outcome == front::ModuleLink::Outcome::Lost, "the digital read");
     print(stdout, digitalTable(link.module()));
     return ExitStatus::Ok;
 }
@@ -39,12 +39,12 @@ QString DoutCommand::takeOwn(const QCommandLineParser&, const QStringList& argum
     return {};
 }
 
-ExitStatus DoutCommand::run(CtlLink& link)
+ExitStatus DoutCommand::run(front::ModuleLink& link)
 {
     link.setOutputLine(m_high);
-    const CtlLink::Outcome outcome = link.awaitReply();
-    if (outcome != CtlLink::Outcome::Replied)
-        return replyFailure(link, outcome == CtlLink::Outcome::Lost, "the read-back of the lines");
+    const front::ModuleLink::Outcome outcome = link.awaitReply();
+    if (outcome != front::ModuleLink::Outcome::Replied)
+        return replyFailure(link, outcome == front::ModuleLink::Outcome::Lost, "the read-back of the lines");
     print(stdout, QStringLiteral("output line %1 %2\n")
                       .arg(protocol::kOutputLine)
                       .arg(QLatin1String(m_high ? "on" : "off"))

@@ -12,7 +12,7 @@ public:
     DinCommand();
 
 private:
-    ExitStatus run(CtlLink& link) override;
+    ExitStatus run(front::ModuleLink& link) override;
 };
 
 class DoutCommand final : public LinkCommand {
@@ -22,7 +22,7 @@ public:
 
 private:
     QString takeOwn(const QCommandLineParser& parser, const QStringList& arguments) override;
-    ExitStatus run(CtlLink& link) override;
+    ExitStatus run(front::ModuleLink& link) override;
 
     bool m_high = false;
 };

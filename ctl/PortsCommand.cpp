@@ -1,6 +1,6 @@
 #include "ctl/PortsCommand.h"
 
-#include "ctl/CtlLink.h"
+#include "front/ModuleLink.h"
 #include "link/PortProblem.h"
 #include "link/SerialControl.h"
 
@@ -20,7 +20,7 @@ QString level(bool high) { return high ? QStringLiteral("held") : QStringLiteral
 PortsCommand::PortsCommand()
     : Command(QStringLiteral("ports"), QStringLiteral("COM1 to COM16: device, whether it opens, DSR and CTS."))
 {
-    addOption(simulateOption());
+    addOption(front::simulateOption());
     addOption(QCommandLineOption(QStringLiteral("json"), QStringLiteral("Print JSON.")));
 }
 
@@ -33,9 +33,9 @@ QString PortsCommand::take(const QCommandLineParser& parser, const QStringList&)
 
 ExitStatus PortsCommand::execute()
 {
-    LinkOptions options;
+    front::LinkOptions options;
     options.simulate = m_simulate;
-    CtlLink link(CtlLink::controlFor(options));
+    front::ModuleLink link(front::ModuleLink::controlFor(options));
     Module1& m = link.module();
     SerialControl& comm = link.comm();
     m.InitSerialLink();   // the probe ZOLTrc makes at start-up

@@ -1,6 +1,6 @@
 #include "ctl/ReadCommand.h"
 
-#include "ctl/CtlLink.h"
+#include "front/ModuleLink.h"
 #include "link/Acquisition.h"
 #include "link/Protocol.h"
 
@@ -30,7 +30,7 @@ QString ChannelChoice::take(const QCommandLineParser& parser)
     return {};
 }
 
-ExitStatus replyFailure(CtlLink& link, bool lost, const char* what)
+ExitStatus replyFailure(front::ModuleLink& link, bool lost, const char* what)
 {
     if (lost)
         return fail(ExitStatus::Port, QStringLiteral("the port was lost while waiting for %1").arg(QLatin1String(what)));
@@ -59,17 +59,17 @@ QString ReadCommand::takeOwn(const QCommandLineParser& parser, const QStringList
     return m_channels.take(parser);
 }
 
-ExitStatus ReadCommand::run(CtlLink& link)
+ExitStatus ReadCommand::run(front::ModuleLink& link)
 {
     link.requestAnalog(m_channels.topChannel);
-    const CtlLink::Outcome analog = link.awaitReply();
-    if (analog != CtlLink::Outcome::Replied)
-        return replyFailure(link, analog == CtlLink::Outcome::Lost, "the analog read");
+    const front::ModuleLink::Outcome analog = link.awaitReply();
+    if (analog != front::ModuleLink::Outcome::Replied)
+        return replyFailure(link, analog == front::ModuleLink::Outcome::Lost, "the analog read");
     if (m_channels.digital) {
         link.requestDigital();
-        const CtlLink::Outcome digital = link.awaitReply();
-        if (digital != CtlLink::Outcome::Replied)
-            return replyFailure(link, digital == CtlLink::Outcome::Lost, "the digital read");
+        const front::ModuleLink::Outcome digital = link.awaitReply();
+        if (digital != front::ModuleLink::Outcome::Replied)
+            return replyFailure(link, digital == front::ModuleLink::Outcome::Lost, "the digital read");
     }
     const Module1& m = link.module();
     QString text = QStringLiteral("channel  count    mV\n");

@@ -26,13 +26,13 @@ public:
 
 private:
     QString takeOwn(const QCommandLineParser& parser, const QStringList& arguments) override;
-    ExitStatus run(CtlLink& link) override;
+    ExitStatus run(front::ModuleLink& link) override;
 
     ChannelChoice m_channels;
 };
 
 // A read that did not come back: the port lost (3) or the reply missed (5).
-ExitStatus replyFailure(CtlLink& link, bool lost, const char* what);
+ExitStatus replyFailure(front::ModuleLink& link, bool lost, const char* what);
 // "line  level" and lines 3 to 5 as the module last gave them.
 QString digitalTable(const Module1& m);
 

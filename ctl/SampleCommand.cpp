@@ -1,10 +1,11 @@
 #include "ctl/SampleCommand.h"
 
-#include "ctl/CtlLink.h"
 #include "ctl/ReadCommand.h"
 #include "ctl/Sampler.h"
+#include "front/ModuleLink.h"
+#include "front/PauseText.h"
 #ifdef ZOLT_HAS_MQTT
-#include "ctl/MqttRun.h"
+#include "front/MqttRun.h"
 #endif
 #include "platform/TerminationSignals.h"
 
@@ -21,9 +22,9 @@ namespace zoltctl {
 namespace {
 
 #ifdef ZOLT_HAS_MQTT
-BenchMeta benchMeta(CtlLink& link, const Options& options, int baud)
+front::BenchMeta benchMeta(front::ModuleLink& link, const Options& options, int baud)
 {
-    BenchMeta meta;
+    front::BenchMeta meta;
     meta.version = QCoreApplication::applicationVersion();
     meta.port = link.portLabel(link.module().SelPort);
     meta.baud = baud;
@@ -65,24 +66,24 @@ SampleCommand::SampleCommand()
     addOption(QCommandLineOption(kFormat, QStringLiteral("Output format (default csv)."), QStringLiteral("csv|jsonl")));
     addOption(QCommandLineOption(kOutput, QStringLiteral("Write rows to this file instead of standard output."),
                                  QStringLiteral("file")));
-    addOption(QCommandLineOption(QLatin1String(kMqttOption),
+    addOption(QCommandLineOption(QLatin1String(front::kMqttOption),
                                  QStringLiteral("Publish every scan on an MQTT broker too: mqtt://[USER@]HOST[:PORT]/PREFIX "
                                                 "or mqtts://... (password from ZOLTCTL_MQTT_PASSWORD or "
                                                 "--mqtt-password-file, never from the command line)."),
                                  QStringLiteral("URL")));
-    addOption(QCommandLineOption(QLatin1String(kMqttCaFileOption),
+    addOption(QCommandLineOption(QLatin1String(front::kMqttCaFileOption),
                                  QStringLiteral("The certificate authority of an mqtts:// broker (default: the "
                                                 "system's)."),
                                  QStringLiteral("file")));
-    addOption(QCommandLineOption(QLatin1String(kMqttPasswordFileOption),
+    addOption(QCommandLineOption(QLatin1String(front::kMqttPasswordFileOption),
                                  QStringLiteral("Read the broker password from this file's first line."),
                                  QStringLiteral("file")));
-    addOption(QCommandLineOption(QLatin1String(kMqttClientIdOption),
+    addOption(QCommandLineOption(QLatin1String(front::kMqttClientIdOption),
                                  QStringLiteral("The MQTT client id (default: zoltctl-HOSTNAME-PREFIX)."),
                                  QStringLiteral("id")));
-    addOption(QCommandLineOption(QLatin1String(kMqttQosOption), QStringLiteral("QoS of the scans (default 0)."),
+    addOption(QCommandLineOption(QLatin1String(front::kMqttQosOption), QStringLiteral("QoS of the scans (default 0)."),
                                  QStringLiteral("0|1")));
-    addOption(QCommandLineOption(QLatin1String(kMqttControlOption),
+    addOption(QCommandLineOption(QLatin1String(front::kMqttControlOption),
                                  QStringLiteral("Take commands from PREFIX/set/dac/N (millivolts) and PREFIX/set/dout "
                                                 "(on or off); answered on PREFIX/ack or PREFIX/error.")));
     addOption(QCommandLineOption(kExitOnLoss, QStringLiteral("End with status 3 when the port is lost, instead of "
@@ -99,12 +100,9 @@ QString SampleCommand::takeOwn(const QCommandLineParser& parser, const QStringLi
     o.digital = channels.digital;
     if (parser.isSet(kInterval)) {
         const QString text = parser.value(kInterval);
-        const auto pause = parseInterval(text);
-        if (!pause) {
-            return QStringLiteral("--interval must be max, 0.5s, 1s, 10s or 0 to %1 ms, not '%2'")
-                .arg(kLongestPauseMs)
-                .arg(text);
-        }
+        const auto pause = front::parsePause(text);
+        if (!pause)
+            return front::pauseRefused(QStringLiteral("--interval"), text);
         o.intervalMs = *pause;
     }
     if (parser.isSet(kCount)) {
@@ -123,9 +121,9 @@ QString SampleCommand::takeOwn(const QCommandLineParser& parser, const QStringLi
     if (parser.isSet(kFormat)) {
         const QString format = parser.value(kFormat);
         if (format == QLatin1String("csv"))
-            o.format = Format::Csv;
+            o.format = front::Format::Csv;
         else if (format == QLatin1String("jsonl"))
-            o.format = Format::Jsonl;
+            o.format = front::Format::Jsonl;
         else
             return QStringLiteral("--format must be csv or jsonl, not '%1'").arg(format);
     }
@@ -136,13 +134,13 @@ QString SampleCommand::takeOwn(const QCommandLineParser& parser, const QStringLi
     }
     const auto isSet = [&](const char* name) { return parser.isSet(QLatin1String(name)); };
     const auto value = [&](const char* name) { return parser.value(QLatin1String(name)); };
-    if (const auto error = parseMqttOptions(isSet, value, o.mqtt))
+    if (const auto error = front::parseMqttOptions(isSet, value, o.mqtt))
         return *error;
     o.exitOnLoss = parser.isSet(kExitOnLoss);
     return {};
 }
 
-ExitStatus SampleCommand::run(CtlLink& link)
+ExitStatus SampleCommand::run(front::ModuleLink& link)
 {
     const Options& options = m_settings;
     std::FILE* out = stdout;
@@ -159,29 +157,30 @@ ExitStatus SampleCommand::run(CtlLink& link)
     Sampler sampler(link, options, out, file ? stderr : nullptr);
     QObject::connect(&termination, &TerminationSignals::received, &sampler, &Sampler::stop);
 #ifdef ZOLT_HAS_MQTT
-    std::unique_ptr<MqttRun> mqtt;
+    std::unique_ptr<front::MqttRun> mqtt;
     // The scans as JSON with their seq, by the formatter that writes the rows.
-    RowFormat scanJson(Format::Jsonl, options.topChannel, options.digital);
+    front::RowFormat scanJson(front::Format::Jsonl, options.topChannel, options.digital);
     if (options.mqtt.enabled) {
-        MqttRun::Opened opened = MqttRun::open(options.mqtt, benchMeta(link, options, linkOptions().baud));
+        front::MqttRun::Opened opened = front::MqttRun::open(options.mqtt, benchMeta(link, options, linkOptions().baud));
         if (!opened.run)
-            return fail(opened.status, opened.message);
+            return fail(opened.failure == front::MqttRun::Failure::Password ? ExitStatus::Usage : ExitStatus::Broker,
+                        opened.message);
         mqtt = std::move(opened.run);
-        BenchPublisher& bench = mqtt->publisher();
+        front::BenchPublisher& bench = mqtt->publisher();
         acquisition::Acquisition& cycle = sampler.acquisition();
         // After the row: the sampler took the scan first.
         QObject::connect(&cycle, &acquisition::Acquisition::scanned, &bench,
                          [&](const acquisition::Scan& scan) { bench.publishScan(scanJson.json(scan, true)); });
         QObject::connect(&cycle, &acquisition::Acquisition::portLost, &bench,
-                         [&] { bench.setStatus(BenchPublisher::Status::WaitingForDevice); });
+                         [&] { bench.setStatus(front::BenchPublisher::Status::WaitingForDevice); });
         QObject::connect(&cycle, &acquisition::Acquisition::portReturned, &bench,
-                         [&] { bench.setStatus(BenchPublisher::Status::Online); });
+                         [&] { bench.setStatus(front::BenchPublisher::Status::Online); });
         if (options.mqtt.control) {
             bench.acceptControl({[&](int channel, int mv) { cycle.setAnalogOutput(channel, mv); },
                                  [&](bool high) { cycle.setDigitalOutput(high); }});
-            QObject::connect(&cycle, &acquisition::Acquisition::outputSent, &bench, &BenchPublisher::outputSent);
+            QObject::connect(&cycle, &acquisition::Acquisition::outputSent, &bench, &front::BenchPublisher::outputSent);
         }
-        bench.setStatus(BenchPublisher::Status::Online);
+        bench.setStatus(front::BenchPublisher::Status::Online);
         sampler.setProgressNote([&] { return QStringLiteral("%1 dropped").arg(bench.dropped()); });
     }
 #else

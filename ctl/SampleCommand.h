@@ -16,7 +16,7 @@ public:
 
 private:
     QString takeOwn(const QCommandLineParser& parser, const QStringList& arguments) override;
-    ExitStatus run(CtlLink& link) override;
+    ExitStatus run(front::ModuleLink& link) override;
 
     Options m_settings;
 };

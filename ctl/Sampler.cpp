@@ -1,6 +1,6 @@
 #include "ctl/Sampler.h"
 
-#include "ctl/CtlLink.h"
+#include "front/ModuleLink.h"
 
 #include <cerrno>
 #include <chrono>
@@ -32,7 +32,7 @@ bool onTerminal(std::FILE* stream)
 
 } // namespace
 
-Sampler::Sampler(CtlLink& link, const Options& options, std::FILE* out, std::FILE* progress, QObject* parent)
+Sampler::Sampler(front::ModuleLink& link, const Options& options, std::FILE* out, std::FILE* progress, QObject* parent)
     : QObject(parent)
     , m_options(options)
     , m_out(out)

@@ -8,7 +8,7 @@
 
 #include "ctl/CtlOptions.h"
 #include "ctl/ExitStatus.h"
-#include "ctl/RowFormat.h"
+#include "front/RowFormat.h"
 #include "link/Acquisition.h"
 
 #include <QElapsedTimer>
@@ -19,16 +19,18 @@
 #include <cstdio>
 #include <functional>
 
-namespace zoltctl {
+namespace front {
+class ModuleLink;
+}
 
-class CtlLink;
+namespace zoltctl {
 
 class Sampler : public QObject {
     Q_OBJECT
 
 public:
     // out receives the rows; progress, when not null, a progress line.
-    Sampler(CtlLink& link, const Options& options, std::FILE* out, std::FILE* progress, QObject* parent = nullptr);
+    Sampler(front::ModuleLink& link, const Options& options, std::FILE* out, std::FILE* progress, QObject* parent = nullptr);
 
     // Runs until --count, --duration, stop() or a failure; returns the status
     // and leaves a message (empty when all went well) in message().
@@ -53,7 +55,7 @@ private:
     const Options m_options;
     std::FILE* m_out;
     std::FILE* m_progress;
-    RowFormat m_format;
+    front::RowFormat m_format;
     acquisition::Acquisition m_acquisition;
     QTimer m_progressTick;
     QElapsedTimer m_clock;

@@ -105,7 +105,7 @@ QString programHelp()
     parser.setApplicationDescription(description);
     parser.addHelpOption();
     parser.addVersionOption();
-    addLinkOptions(parser);
+    front::addLinkOptions(parser);
     parser.addPositionalArgument(QStringLiteral("command"), commandNames(commands) + u'.');
     parser.addPositionalArgument(QStringLiteral("arguments"), QStringLiteral("The command's arguments and options."),
                                  QStringLiteral("[arguments...]"));

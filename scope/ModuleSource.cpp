@@ -2,10 +2,10 @@
 
 namespace scope {
 
-ModuleSource::ModuleSource(const zoltctl::LinkOptions& options, QObject* parent)
+ModuleSource::ModuleSource(const front::LinkOptions& options, QObject* parent)
     : ScanSource(parent)
     , m_options(options)
-    , m_link(std::make_unique<zoltctl::CtlLink>(zoltctl::CtlLink::controlFor(options)))
+    , m_link(std::make_unique<front::ModuleLink>(front::ModuleLink::controlFor(options)))
 {
     m_label = options.simulate ? QStringLiteral("Demo") : QString();
 }

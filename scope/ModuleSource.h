@@ -4,8 +4,8 @@
 // link zoltctl opens (the same probe, port choice and presence check) and
 // the acquisition cycle every front end shares.
 
-#include "ctl/CtlLink.h"
-#include "ctl/LinkOptions.h"
+#include "front/LinkOptions.h"
+#include "front/ModuleLink.h"
 #include "scope/ScanSource.h"
 
 #include <memory>
@@ -16,7 +16,7 @@ class ModuleSource final : public ScanSource {
     Q_OBJECT
 
 public:
-    explicit ModuleSource(const zoltctl::LinkOptions& options, QObject* parent = nullptr);
+    explicit ModuleSource(const front::LinkOptions& options, QObject* parent = nullptr);
     ~ModuleSource() override;
 
     QString label() const override;
@@ -32,11 +32,11 @@ public:
     void setAnalogOutput(int channel, int millivolts) override;
     void setDigitalOutput(bool high) override;
 
-    zoltctl::CtlLink& link() { return *m_link; }
+    front::ModuleLink& link() { return *m_link; }
 
 private:
-    zoltctl::LinkOptions m_options;
-    std::unique_ptr<zoltctl::CtlLink> m_link;
+    front::LinkOptions m_options;
+    std::unique_ptr<front::ModuleLink> m_link;
     std::unique_ptr<acquisition::Acquisition> m_acquisition;
     QString m_label;
 };

@@ -10,7 +10,7 @@ constexpr int kConnectWaitMs = 10000;
 
 } // namespace
 
-MqttSource::MqttSource(const zoltctl::MqttOptions& options, QObject* parent)
+MqttSource::MqttSource(const front::MqttOptions& options, QObject* parent)
     : ScanSource(parent)
     , m_options(options)
 {
@@ -41,13 +41,13 @@ QString MqttSource::open()
     m_client = std::make_unique<mqtt::Client>(s);
     if (!m_client->openAndWait(kConnectWaitMs))
         return m_client->error();
-    m_bench = std::make_unique<zoltctl::RemoteBench>(*m_client, s.endpoint.prefix);
-    connect(m_bench.get(), &zoltctl::RemoteBench::scanned, this, [this](const acquisition::Scan& scan) {
+    m_bench = std::make_unique<front::RemoteBench>(*m_client, s.endpoint.prefix);
+    connect(m_bench.get(), &front::RemoteBench::scanned, this, [this](const acquisition::Scan& scan) {
         if (m_running)
             emit scanned(scan);
     });
-    connect(m_bench.get(), &zoltctl::RemoteBench::statusChanged, this, &MqttSource::onStatus);
-    connect(m_bench.get(), &zoltctl::RemoteBench::acknowledged, this, &MqttSource::onAcknowledged);
+    connect(m_bench.get(), &front::RemoteBench::statusChanged, this, &MqttSource::onStatus);
+    connect(m_bench.get(), &front::RemoteBench::acknowledged, this, &MqttSource::onAcknowledged);
     connect(m_client.get(), &mqtt::Client::connectionLost, this, [this] { onStatus(QStringLiteral("broker lost")); });
     return {};
 }

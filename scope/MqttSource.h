@@ -5,8 +5,8 @@
 // here. The bench runs its own cycle, so the settings here change nothing;
 // its outputs can be set when its meta says it takes commands.
 
-#include "ctl/MqttOptions.h"
-#include "ctl/RemoteBench.h"
+#include "front/MqttOptions.h"
+#include "front/RemoteBench.h"
 #include "net/MqttClient.h"
 #include "scope/ScanSource.h"
 
@@ -18,7 +18,7 @@ class MqttSource final : public ScanSource {
     Q_OBJECT
 
 public:
-    explicit MqttSource(const zoltctl::MqttOptions& options, QObject* parent = nullptr);
+    explicit MqttSource(const front::MqttOptions& options, QObject* parent = nullptr);
     ~MqttSource() override;
 
     QString label() const override;
@@ -34,15 +34,15 @@ public:
     void setAnalogOutput(int channel, int millivolts) override;
     void setDigitalOutput(bool high) override;
 
-    zoltctl::RemoteBench* bench() { return m_bench.get(); }
+    front::RemoteBench* bench() { return m_bench.get(); }
 
 private:
     void onStatus(const QString& status);
     void onAcknowledged(const QString& what);
 
-    zoltctl::MqttOptions m_options;
+    front::MqttOptions m_options;
     std::unique_ptr<mqtt::Client> m_client;
-    std::unique_ptr<zoltctl::RemoteBench> m_bench;
+    std::unique_ptr<front::RemoteBench> m_bench;
     bool m_running = false;
     bool m_away = false;
 };

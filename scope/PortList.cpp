@@ -1,6 +1,6 @@
 #include "scope/PortList.h"
 
-#include "ctl/CtlLink.h"
+#include "front/ModuleLink.h"
 #include "link/PortProblem.h"
 #include "link/SerialControl.h"
 
@@ -8,7 +8,7 @@ namespace scope {
 
 std::vector<PortEntry> listPorts()
 {
-    zoltctl::CtlLink link(zoltctl::CtlLink::controlFor(zoltctl::LinkOptions{}));
+    front::ModuleLink link(front::ModuleLink::controlFor(front::LinkOptions{}));
     Module1& m = link.module();
     SerialControl& comm = link.comm();
     m.InitSerialLink();   // the probe ZOLTrc makes at start-up

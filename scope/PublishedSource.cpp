@@ -6,9 +6,9 @@ namespace scope {
 
 namespace {
 
-zoltctl::BenchMeta metaFor(const ScanSource& source, const acquisition::Settings& settings, int baud, bool control)
+front::BenchMeta metaFor(const ScanSource& source, const acquisition::Settings& settings, int baud, bool control)
 {
-    zoltctl::BenchMeta meta;
+    front::BenchMeta meta;
     meta.version = QCoreApplication::applicationVersion();
     meta.port = source.label();
     meta.baud = baud;
@@ -22,38 +22,38 @@ zoltctl::BenchMeta metaFor(const ScanSource& source, const acquisition::Settings
 
 } // namespace
 
-QString PublishedSource::start(ScanSource& source, const zoltctl::MqttOptions& options,
+QString PublishedSource::start(ScanSource& source, const front::MqttOptions& options,
                                const acquisition::Settings& settings, int baud, std::unique_ptr<PublishedSource>& out)
 {
     const bool control = options.control && source.drivesOutputs();
-    const zoltctl::BenchMeta meta = metaFor(source, settings, baud, control);
-    zoltctl::MqttRun::Opened opened = zoltctl::MqttRun::open(options, meta, QStringLiteral("zoltscope"));
+    const front::BenchMeta meta = metaFor(source, settings, baud, control);
+    front::MqttRun::Opened opened = front::MqttRun::open(options, meta, QStringLiteral("zoltscope"));
     if (!opened.run)
         return opened.message;
     out.reset(new PublishedSource(source, std::move(opened.run), meta));
     return {};
 }
 
-PublishedSource::PublishedSource(ScanSource& source, std::unique_ptr<zoltctl::MqttRun> run,
-                                 const zoltctl::BenchMeta& meta)
+PublishedSource::PublishedSource(ScanSource& source, std::unique_ptr<front::MqttRun> run,
+                                 const front::BenchMeta& meta)
     : m_source(source)
     , m_run(std::move(run))
     , m_meta(meta)
-    , m_json(std::make_unique<zoltctl::RowFormat>(zoltctl::Format::Jsonl, meta.topChannel, meta.digital))
+    , m_json(std::make_unique<front::RowFormat>(front::Format::Jsonl, meta.topChannel, meta.digital))
 {
-    zoltctl::BenchPublisher& bench = m_run->publisher();
+    front::BenchPublisher& bench = m_run->publisher();
     connect(&source, &ScanSource::scanned, this,
             [this](const acquisition::Scan& scan) { m_run->publisher().publishScan(m_json->json(scan, true)); });
     connect(&source, &ScanSource::lost, this,
-            [this] { m_run->publisher().setStatus(zoltctl::BenchPublisher::Status::WaitingForDevice); });
+            [this] { m_run->publisher().setStatus(front::BenchPublisher::Status::WaitingForDevice); });
     connect(&source, &ScanSource::returned, this,
-            [this] { m_run->publisher().setStatus(zoltctl::BenchPublisher::Status::Online); });
+            [this] { m_run->publisher().setStatus(front::BenchPublisher::Status::Online); });
     if (meta.control) {
         bench.acceptControl({[this](int channel, int mv) { m_source.setAnalogOutput(channel, mv); },
                              [this](bool high) { m_source.setDigitalOutput(high); }});
-        connect(&source, &ScanSource::outputSent, &bench, &zoltctl::BenchPublisher::outputSent);
+        connect(&source, &ScanSource::outputSent, &bench, &front::BenchPublisher::outputSent);
     }
-    bench.setStatus(zoltctl::BenchPublisher::Status::Online);
+    bench.setStatus(front::BenchPublisher::Status::Online);
 }
 
 PublishedSource::~PublishedSource()
@@ -65,7 +65,7 @@ void PublishedSource::setSettings(const acquisition::Settings& settings)
 {
     const bool control = m_meta.control;
     m_meta = metaFor(m_source, settings, m_meta.baud, control);
-    m_json = std::make_unique<zoltctl::RowFormat>(zoltctl::Format::Jsonl, m_meta.topChannel, m_meta.digital);
+    m_json = std::make_unique<front::RowFormat>(front::Format::Jsonl, m_meta.topChannel, m_meta.digital);
     m_run->publisher().setMeta(m_meta);
 }
 

@@ -4,9 +4,9 @@
 // uses (PREFIX/scan, status, meta, and with control the commands): so that
 // a lab sees a bench watched in the scope like any other.
 
-#include "ctl/MqttOptions.h"
-#include "ctl/MqttRun.h"
-#include "ctl/RowFormat.h"
+#include "front/MqttOptions.h"
+#include "front/MqttRun.h"
+#include "front/RowFormat.h"
 #include "scope/ScanSource.h"
 
 #include <memory>
@@ -18,21 +18,21 @@ class PublishedSource : public QObject {
 
 public:
     // Opens the broker; the reason when it cannot, else empty.
-    static QString start(ScanSource& source, const zoltctl::MqttOptions& options, const acquisition::Settings& settings,
+    static QString start(ScanSource& source, const front::MqttOptions& options, const acquisition::Settings& settings,
                          int baud, std::unique_ptr<PublishedSource>& out);
     ~PublishedSource() override;
 
     // New settings: the meta changes, and the scans' columns with it.
     void setSettings(const acquisition::Settings& settings);
-    zoltctl::BenchPublisher& publisher() { return m_run->publisher(); }
+    front::BenchPublisher& publisher() { return m_run->publisher(); }
 
 private:
-    PublishedSource(ScanSource& source, std::unique_ptr<zoltctl::MqttRun> run, const zoltctl::BenchMeta& meta);
+    PublishedSource(ScanSource& source, std::unique_ptr<front::MqttRun> run, const front::BenchMeta& meta);
 
     ScanSource& m_source;
-    std::unique_ptr<zoltctl::MqttRun> m_run;
-    zoltctl::BenchMeta m_meta;
-    std::unique_ptr<zoltctl::RowFormat> m_json;
+    std::unique_ptr<front::MqttRun> m_run;
+    front::BenchMeta m_meta;
+    std::unique_ptr<front::RowFormat> m_json;
 };
 
 } // namespace scope

@@ -4,7 +4,7 @@
 
 namespace scope {
 
-Recorder::Opened Recorder::start(const QString& path, zoltctl::Format format, int topChannel, bool digital,
+Recorder::Opened Recorder::start(const QString& path, front::Format format, int topChannel, bool digital,
                                  bool replace)
 {
     stop();

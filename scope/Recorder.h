@@ -6,8 +6,7 @@
 // removed ends the recording with a message; the file then holds every row
 // up to the last whole one, since a row cut short is taken back off.
 
-#include "ctl/CtlOptions.h"
-#include "ctl/RowFormat.h"
+#include "front/RowFormat.h"
 #include "link/Scan.h"
 
 #include <QElapsedTimer>
@@ -24,7 +23,7 @@ public:
     // Starts a file with the columns of channels 0..topChannel and, with
     // digital, the lines. An existing file is replaced only when replace is
     // set; otherwise Exists comes back and the file is left alone.
-    Opened start(const QString& path, zoltctl::Format format, int topChannel, bool digital, bool replace);
+    Opened start(const QString& path, front::Format format, int topChannel, bool digital, bool replace);
     // One row for a scan. False when the recording has just ended on an error.
     bool write(const acquisition::Scan& scan);
     // Ends the recording if the file is no longer where it was opened; true
@@ -39,7 +38,7 @@ public:
     qint64 elapsedMs() const { return m_clock.isValid() ? m_clock.elapsed() : 0; }
     // Why the recording ended or did not start; empty while all is well.
     const QString& error() const { return m_error; }
-    zoltctl::Format format() const { return m_format; }
+    front::Format format() const { return m_format; }
     int topChannel() const { return m_topChannel; }
     bool digital() const { return m_digital; }
 
@@ -49,8 +48,8 @@ private:
 
     QFile m_file;
     QString m_path;
-    std::optional<zoltctl::RowFormat> m_rowFormat;
-    zoltctl::Format m_format = zoltctl::Format::Csv;
+    std::optional<front::RowFormat> m_rowFormat;
+    front::Format m_format = front::Format::Csv;
     int m_topChannel = 0;
     bool m_digital = false;
     long long m_rows = 0;

@@ -1,6 +1,6 @@
 #include "scope/ScopeChart.h"
 
-#include "ctl/RowFormat.h"
+#include "front/RowFormat.h"
 
 #include <QFile>
 #include <algorithm>
@@ -376,7 +376,7 @@ QString ScopeChart::exportCsv(const QString& path) const
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-    zoltctl::RowFormat format(zoltctl::Format::Csv, top, digital);
+    front::RowFormat format(front::Format::Csv, top, digital);
     file.write(format.header());
     for (long long i = first; i < end; ++i) {
         const std::string_view row = format.row(m_store.scan(i));

@@ -16,9 +16,9 @@ ParsedScopeLine parseScopeLine(const QStringList& args)
     const QCommandLineOption format(QStringLiteral("format"), QStringLiteral("Recording format: csv or jsonl."), QStringLiteral("FORMAT"));
     const QCommandLineOption replace(QStringLiteral("replace"), QStringLiteral("Replace an existing recording file."));
     p.addOptions({help, version});
-    zoltctl::addLinkOptions(p);
+    front::addLinkOptions(p);
     p.addOptions({start, record, format, replace});
-    const QCommandLineOption mqttSource(QLatin1String(zoltctl::kMqttOption),
+    const QCommandLineOption mqttSource(QLatin1String(front::kMqttOption),
         QStringLiteral("Watch a bench on an MQTT broker: mqtt://[USER@]HOST[:PORT]/PREFIX or mqtts://... (password from "
                        "ZOLTCTL_MQTT_PASSWORD or --mqtt-password-file)."),
         QStringLiteral("URL"));
@@ -26,17 +26,17 @@ ParsedScopeLine parseScopeLine(const QStringList& args)
         QStringLiteral("Publish this acquisition on an MQTT broker under PREFIX, as zoltctl sample --mqtt does."),
         QStringLiteral("URL"));
     p.addOptions({mqttSource, publish,
-                  QCommandLineOption(QLatin1String(zoltctl::kMqttCaFileOption),
+                  QCommandLineOption(QLatin1String(front::kMqttCaFileOption),
                                      QStringLiteral("The certificate authority of an mqtts:// broker."), QStringLiteral("FILE")),
-                  QCommandLineOption(QLatin1String(zoltctl::kMqttPasswordFileOption),
+                  QCommandLineOption(QLatin1String(front::kMqttPasswordFileOption),
                                      QStringLiteral("Read the broker password from this file's first line."),
                                      QStringLiteral("FILE")),
-                  QCommandLineOption(QLatin1String(zoltctl::kMqttClientIdOption),
+                  QCommandLineOption(QLatin1String(front::kMqttClientIdOption),
                                      QStringLiteral("The MQTT client id (default: from host name and prefix)."),
                                      QStringLiteral("ID")),
-                  QCommandLineOption(QLatin1String(zoltctl::kMqttQosOption),
+                  QCommandLineOption(QLatin1String(front::kMqttQosOption),
                                      QStringLiteral("--publish: QoS of the scans (default 0)."), QStringLiteral("0|1")),
-                  QCommandLineOption(QLatin1String(zoltctl::kMqttControlOption),
+                  QCommandLineOption(QLatin1String(front::kMqttControlOption),
                                      QStringLiteral("--publish: take commands from PREFIX/set/dac/N and PREFIX/set/dout."))});
     if (!p.parse(args)) {
         out.text = p.errorText();
@@ -56,7 +56,7 @@ ParsedScopeLine parseScopeLine(const QStringList& args)
         return out;
     }
     ScopeOptions& o = out.options;
-    const zoltctl::LinkOptionsRead link = zoltctl::linkOptionsFrom(p);
+    const front::LinkOptionsRead link = front::linkOptionsFrom(p);
     if (!link.ok()) {
         out.text = link.error;
         return out;
@@ -66,9 +66,9 @@ ParsedScopeLine parseScopeLine(const QStringList& args)
     if (p.isSet(format)) {
         const QString f = p.value(format);
         if (f == QLatin1String("csv"))
-            o.format = zoltctl::Format::Csv;
+            o.format = front::Format::Csv;
         else if (f == QLatin1String("jsonl"))
-            o.format = zoltctl::Format::Jsonl;
+            o.format = front::Format::Jsonl;
         else {
             out.text = QStringLiteral("--format takes csv or jsonl, not %1").arg(f);
             return out;
@@ -85,12 +85,12 @@ ParsedScopeLine parseScopeLine(const QStringList& args)
     // --publish reads the same options as --mqtt, under its own name.
     const bool publishing = p.isSet(publish);
     const auto isSet = [&](const char* name) {
-        return p.isSet(publishing && name == zoltctl::kMqttOption ? QStringLiteral("publish") : QLatin1String(name));
+        return p.isSet(publishing && name == front::kMqttOption ? QStringLiteral("publish") : QLatin1String(name));
     };
     const auto value = [&](const char* name) {
-        return p.value(publishing && name == zoltctl::kMqttOption ? QStringLiteral("publish") : QLatin1String(name));
+        return p.value(publishing && name == front::kMqttOption ? QStringLiteral("publish") : QLatin1String(name));
     };
-    if (const auto error = zoltctl::parseMqttOptions(isSet, value, publishing ? o.publish : o.mqtt)) {
+    if (const auto error = front::parseMqttOptions(isSet, value, publishing ? o.publish : o.mqtt)) {
         out.text = *error;
         return out;
     }

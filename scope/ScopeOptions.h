@@ -3,9 +3,9 @@
 // zoltscope's command line: where the module is (as zoltctl takes it) and,
 // for scripted runs, a recording to begin at once.
 
-#include "ctl/CtlOptions.h"
-#include "ctl/LinkOptions.h"
-#include "ctl/MqttOptions.h"
+#include "front/LinkOptions.h"
+#include "front/MqttOptions.h"
+#include "front/RowFormat.h"
 
 #include <QString>
 #include <QStringList>
@@ -13,14 +13,14 @@
 namespace scope {
 
 struct ScopeOptions {
-    zoltctl::LinkOptions link;   // port, device, baud, simulate, presence check
+    front::LinkOptions link;   // port, device, baud, simulate, presence check
     bool linkGiven = false;      // the command line named a source
     bool start = false;        // start sampling at once
     QString record;            // and record to this file
-    zoltctl::Format format = zoltctl::Format::Csv;
+    front::Format format = front::Format::Csv;
     bool replace = false;      // an existing recording file may be replaced
-    zoltctl::MqttOptions mqtt;     // --mqtt: watch a bench on a broker instead of a port
-    zoltctl::MqttOptions publish;  // --publish: put this acquisition on a broker
+    front::MqttOptions mqtt;     // --mqtt: watch a bench on a broker instead of a port
+    front::MqttOptions publish;  // --publish: put this acquisition on a broker
 };
 
 struct ParsedScopeLine {

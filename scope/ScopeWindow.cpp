@@ -540,10 +540,10 @@ void ScopeWindow::applySettings()
 
 QString ScopeWindow::connectChosen()
 {
-    zoltctl::LinkOptions link;
+    front::LinkOptions link;
     const QString kind = m_sourceCombo->currentData().toString();
     if (kind == QLatin1String("mqtt")) {
-        zoltctl::MqttOptions options;
+        front::MqttOptions options;
         const mqtt::UrlParse url = mqtt::parseUrl(m_devicePath->text().trimmed());
         if (!url.endpoint) {
             showProblem(url.error);
@@ -558,7 +558,7 @@ QString ScopeWindow::connectChosen()
     else if (kind == QLatin1String("device"))
         link.device = m_devicePath->text().trimmed();
     else
-        link.port = zoltctl::parseComPort(kind).value_or(0);
+        link.port = front::parseComPort(kind).value_or(0);
     if (kind == QLatin1String("device") && link.device.isEmpty()) {
         showProblem(QStringLiteral("Type the device's path first."));
         return m_problem;
@@ -568,7 +568,7 @@ QString ScopeWindow::connectChosen()
     return connectTo(link);
 }
 
-QString ScopeWindow::connectTo(const zoltctl::LinkOptions& link)
+QString ScopeWindow::connectTo(const front::LinkOptions& link)
 {
     // Show the choice the options make, so that it is remembered.
     if (link.simulate)
@@ -597,7 +597,7 @@ QString ScopeWindow::connectTo(const zoltctl::LinkOptions& link)
     return {};
 }
 
-QString ScopeWindow::connectToBroker(const zoltctl::MqttOptions& options)
+QString ScopeWindow::connectToBroker(const front::MqttOptions& options)
 {
 #ifdef ZOLT_HAS_MQTT
     const int at = m_sourceCombo->findData(QStringLiteral("mqtt"));
@@ -620,7 +620,7 @@ QString ScopeWindow::connectToBroker(const zoltctl::MqttOptions& options)
         return why;
     }
     // The outputs panel follows what the bench's meta says it takes.
-    connect(source->bench(), &zoltctl::RemoteBench::metaChanged, this, &ScopeWindow::updateControls);
+    connect(source->bench(), &front::RemoteBench::metaChanged, this, &ScopeWindow::updateControls);
     useSource(std::move(source));
     return {};
 #else
@@ -630,7 +630,7 @@ QString ScopeWindow::connectToBroker(const zoltctl::MqttOptions& options)
 #endif
 }
 
-QString ScopeWindow::publishTo(const zoltctl::MqttOptions& options)
+QString ScopeWindow::publishTo(const front::MqttOptions& options)
 {
 #ifdef ZOLT_HAS_MQTT
     if (!m_source)
@@ -799,7 +799,7 @@ void ScopeWindow::setDigitalOutput(bool high)
 
 // ---------------------------------------------------------------- recording
 
-QString ScopeWindow::startRecording(const QString& path, zoltctl::Format format, bool replace)
+QString ScopeWindow::startRecording(const QString& path, front::Format format, bool replace)
 {
     const acquisition::Settings st = chosenSettings();
     Recorder::Opened opened = m_recorder.start(path, format, st.topChannel, st.digital, replace);
@@ -813,7 +813,7 @@ QString ScopeWindow::startRecording(const QString& path, zoltctl::Format format,
         updateControls();
         return m_recorder.error();
     }
-    m_recordFormat->setCurrentIndex(format == zoltctl::Format::Jsonl ? 1 : 0);
+    m_recordFormat->setCurrentIndex(format == front::Format::Jsonl ? 1 : 0);
     if (!sampling())
         startSampling();
     updateControls();
@@ -834,7 +834,7 @@ void ScopeWindow::chooseRecordFile()
         jsonl ? QStringLiteral("JSON lines (*.jsonl)") : QStringLiteral("CSV (*.csv)"), nullptr,
         QFileDialog::DontConfirmOverwrite);
     if (!path.isEmpty())
-        (void)startRecording(path, jsonl ? zoltctl::Format::Jsonl : zoltctl::Format::Csv);
+        (void)startRecording(path, jsonl ? front::Format::Jsonl : front::Format::Csv);
     updateControls();
 }
 

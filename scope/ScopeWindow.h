@@ -5,9 +5,9 @@
 // figures beside it and the status bar. Every scan the source gives is kept
 // in the store, drawn, and written to the recording when one runs.
 
-#include "ctl/CtlOptions.h"
-#include "ctl/LinkOptions.h"
-#include "ctl/MqttOptions.h"
+#include "front/LinkOptions.h"
+#include "front/MqttOptions.h"
+#include "front/RowFormat.h"
 #include "scope/Recorder.h"
 #include "scope/ScanSource.h"
 #include "scope/ScanStore.h"
@@ -46,13 +46,13 @@ public:
     // The source from the side panel's choice, or from these options; empty
     // when it opened, else why not (also shown in the window).
     QString connectChosen();
-    QString connectTo(const zoltctl::LinkOptions& link);
+    QString connectTo(const front::LinkOptions& link);
     // A bench on an MQTT broker, as zoltctl or another scope publishes it;
     // empty when it is connected, else why not.
-    QString connectToBroker(const zoltctl::MqttOptions& options);
+    QString connectToBroker(const front::MqttOptions& options);
     // Publishes the present (local) source's acquisition on a broker; empty
     // when it does, else why not. Ends with the source.
-    QString publishTo(const zoltctl::MqttOptions& options);
+    QString publishTo(const front::MqttOptions& options);
     bool publishing() const { return m_published != nullptr; }
     // Any other source (the window takes it over); opened already.
     void useSource(std::unique_ptr<ScanSource> source);
@@ -64,7 +64,7 @@ public:
 
     // Asks before replacing an existing file (askReplace), unless replace.
     // Empty when the recording runs, else why not.
-    QString startRecording(const QString& path, zoltctl::Format format, bool replace = false);
+    QString startRecording(const QString& path, front::Format format, bool replace = false);
     void stopRecording();
     const Recorder& recorder() const { return m_recorder; }
 

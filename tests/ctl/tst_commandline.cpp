@@ -14,6 +14,7 @@
 #include <QRegularExpression>
 #include <QTest>
 
+using namespace front;
 using namespace zoltctl;
 
 namespace {

@@ -1,8 +1,8 @@
 // zoltctl's sampling on a scripted control: replies that never come, or come
 // in part, cost their row and nothing more.
 
-#include "ctl/CtlLink.h"
 #include "ctl/Sampler.h"
+#include "front/ModuleLink.h"
 #include "sim/EventLoopWait.h"
 #include "tests/support/FakeSerialControl.h"
 
@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <memory>
 
+using namespace front;
 using namespace zoltctl;
 
 namespace {
@@ -68,7 +69,7 @@ void TestCtlLink::samplingHealsAfterLostReplies()
     FakeSerialControl& comm = *owned;
     comm.setExistingPorts({kModulePort});
     comm.setLines(true, true);
-    CtlLink link(std::move(owned));
+    ModuleLink link(std::move(owned));
 
     LinkOptions where;
     where.port = kModulePort;

@@ -1,14 +1,14 @@
 // The sample's interval words and its row format, without a port.
 
-#include "ctl/CtlOptions.h"
-#include "ctl/RowFormat.h"
+#include "front/PauseText.h"
+#include "front/RowFormat.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
 #include <chrono>
 
-using namespace zoltctl;
+using namespace front;
 
 namespace {
 
@@ -56,7 +56,7 @@ void TestCtlOptions::intervals()
 {
     QFETCH(QString, text);
     QFETCH(int, ms);
-    const auto got = parseInterval(text);
+    const auto got = parsePause(text);
     QCOMPARE(got.value_or(-1), ms);
 }
 

@@ -3,8 +3,8 @@
 // lab's other clients: scans equal to the rows, the will, a broker that goes
 // away and returns, passwords, TLS, and commands to the simulated module.
 
-#include "ctl/RemoteBench.h"
-#include "ctl/RowFormat.h"
+#include "front/RemoteBench.h"
+#include "front/RowFormat.h"
 #include "sim/PtyModule.h"
 #include "tests/support/MosquittoBroker.h"
 #include "tests/support/ProgramRun.h"
@@ -329,11 +329,11 @@ void TestZoltCtlMqtt::aWatcherSeesTheBenchAsItIs()
     s.clientId = QStringLiteral("watcher-t7");
     mqtt::Client client(s);
     QVERIFY2(client.openAndWait(5000), qPrintable(client.error()));
-    zoltctl::RemoteBench bench(client, QStringLiteral("lab/t7"));
+    front::RemoteBench bench(client, QStringLiteral("lab/t7"));
     QList<acquisition::Scan> scans;
     QStringList acks;
-    connect(&bench, &zoltctl::RemoteBench::scanned, this, [&](const acquisition::Scan& scan) { scans += scan; });
-    connect(&bench, &zoltctl::RemoteBench::acknowledged, this, [&](const QString& what) { acks += what; });
+    connect(&bench, &front::RemoteBench::scanned, this, [&](const acquisition::Scan& scan) { scans += scan; });
+    connect(&bench, &front::RemoteBench::acknowledged, this, [&](const QString& what) { acks += what; });
     Watcher ready(broker, QStringLiteral("lab/t7/#"));
     QVERIFY(ready.ready(QStringLiteral("lab/t7/probe")));
 
@@ -353,7 +353,7 @@ void TestZoltCtlMqtt::aWatcherSeesTheBenchAsItIs()
 
     const QList<QByteArray> rows = fileLines(out);
     QCOMPARE(rows.size(), 60);
-    zoltctl::RowFormat format(zoltctl::Format::Jsonl, 6, true);
+    front::RowFormat format(front::Format::Jsonl, 6, true);
     for (int i = 0; i < 60; ++i) {
         QCOMPARE(scans[i].seq, i + 1);
         const std::string_view row = format.row(scans[i]);
@@ -402,8 +402,8 @@ void TestZoltCtlMqtt::statusCountsWhatTheQueueDropped()
     s.willPayload = "offline";
     mqtt::Client client(s);
     QVERIFY2(client.openAndWait(5000), qPrintable(client.error()));
-    zoltctl::BenchPublisher bench(client, QStringLiteral("lab/t9"), 0);
-    bench.setStatus(zoltctl::BenchPublisher::Status::Online);
+    front::BenchPublisher bench(client, QStringLiteral("lab/t9"), 0);
+    bench.setStatus(front::BenchPublisher::Status::Online);
     QTRY_COMPARE_WITH_TIMEOUT(broker.retained(QStringLiteral("lab/t9/status")), QByteArray("online"), 5000);
 
     QSignalSpy lost(&client, &mqtt::Client::connectionLost);

@@ -27,9 +27,9 @@ void TstRecorder::rowsAreZoltctlsAndOnDiskAtOnce()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("run.csv"));
     Recorder rec;
-    QCOMPARE(rec.start(path, zoltctl::Format::Csv, 6, true, false), Recorder::Opened::Ok);
+    QCOMPARE(rec.start(path, front::Format::Csv, 6, true, false), Recorder::Opened::Ok);
     std::mt19937 rng(5);
-    zoltctl::RowFormat reference(zoltctl::Format::Csv, 6, true);
+    front::RowFormat reference(front::Format::Csv, 6, true);
     QByteArray expected = reference.header();
     for (int i = 0; i < 50; ++i) {
         const acquisition::Scan s = randomScan(i + 1, i * 25'000'000LL, rng, 6, true);
@@ -50,7 +50,7 @@ void TstRecorder::rowsAreZoltctlsAndOnDiskAtOnce()
 
     // JSON lines: one object a line with the same names.
     const QString jpath = dir.filePath(QStringLiteral("run.jsonl"));
-    QCOMPARE(rec.start(jpath, zoltctl::Format::Jsonl, 2, false, false), Recorder::Opened::Ok);
+    QCOMPARE(rec.start(jpath, front::Format::Jsonl, 2, false, false), Recorder::Opened::Ok);
     QVERIFY(rec.write(randomScan(1, 0, rng, 2, false)));
     rec.stop();
     QFile j(jpath);
@@ -65,12 +65,12 @@ void TstRecorder::aFullDiskEndsTheRecordingWithAMessage()
 {
     Recorder rec;
     // The header already cannot be written.
-    QCOMPARE(rec.start(QStringLiteral("/dev/full"), zoltctl::Format::Csv, 6, true, true), Recorder::Opened::Failed);
+    QCOMPARE(rec.start(QStringLiteral("/dev/full"), front::Format::Csv, 6, true, true), Recorder::Opened::Failed);
     QVERIFY(!rec.active());
     QVERIFY2(rec.error().contains(QLatin1String("/dev/full")) && rec.error().contains(QLatin1String("space")),
              qPrintable(rec.error()));
     // JSON lines have no header: the first row fails, and ends the recording.
-    QCOMPARE(rec.start(QStringLiteral("/dev/full"), zoltctl::Format::Jsonl, 6, true, true), Recorder::Opened::Ok);
+    QCOMPARE(rec.start(QStringLiteral("/dev/full"), front::Format::Jsonl, 6, true, true), Recorder::Opened::Ok);
     std::mt19937 rng(1);
     QVERIFY(!rec.write(randomScan(1, 0, rng, 6, true)));
     QVERIFY(!rec.active());
@@ -89,7 +89,7 @@ void TstRecorder::anExistingFileIsKeptUnlessReplaced()
         f.write("an earlier run\n");
     }
     Recorder rec;
-    QCOMPARE(rec.start(path, zoltctl::Format::Csv, 0, false, false), Recorder::Opened::Exists);
+    QCOMPARE(rec.start(path, front::Format::Csv, 0, false, false), Recorder::Opened::Exists);
     QVERIFY(!rec.active());
     std::mt19937 rng(2);
     QVERIFY(!rec.write(randomScan(1, 0, rng, 0, false)));
@@ -98,7 +98,7 @@ void TstRecorder::anExistingFileIsKeptUnlessReplaced()
     QCOMPARE(f.readAll(), QByteArray("an earlier run\n"));
     f.close();
 
-    QCOMPARE(rec.start(path, zoltctl::Format::Csv, 0, false, true), Recorder::Opened::Ok);
+    QCOMPARE(rec.start(path, front::Format::Csv, 0, false, true), Recorder::Opened::Ok);
     QVERIFY(rec.write(randomScan(1, 0, rng, 0, false)));
     rec.stop();
     QVERIFY(f.open(QIODevice::ReadOnly));
@@ -112,7 +112,7 @@ void TstRecorder::aRemovedFileEndsTheRecording()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("gone.csv"));
     Recorder rec;
-    QCOMPARE(rec.start(path, zoltctl::Format::Csv, 6, false, false), Recorder::Opened::Ok);
+    QCOMPARE(rec.start(path, front::Format::Csv, 6, false, false), Recorder::Opened::Ok);
     std::mt19937 rng(3);
     QVERIFY(rec.write(randomScan(1, 0, rng, 6, false)));
     QVERIFY(rec.checkFile());

@@ -27,9 +27,9 @@ namespace {
 
 constexpr int kWaitMs = 15000;
 
-zoltctl::MqttOptions optionsFor(const QString& url, bool control = false)
+front::MqttOptions optionsFor(const QString& url, bool control = false)
 {
-    zoltctl::MqttOptions o;
+    front::MqttOptions o;
     o.enabled = true;
     o.endpoint = *mqtt::parseUrl(url).endpoint;
     o.control = control;
@@ -115,7 +115,7 @@ void TestScopeMqtt::publishesItsOwnAcquisition()
     Watcher watcher(broker, QStringLiteral("lab/s2/#"));
     QVERIFY(watcher.ready(QStringLiteral("lab/s2/probe")));
     Rig rig;
-    zoltctl::LinkOptions demo;
+    front::LinkOptions demo;
     demo.simulate = true;
     QCOMPARE(rig.window->connectTo(demo), QString());
     QCOMPARE(rig.window->publishTo(optionsFor(broker.url(QStringLiteral("lab/s2")), true)), QString());

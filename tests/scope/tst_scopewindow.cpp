@@ -5,12 +5,12 @@
 // choices come back in the next run; the chart tells a screen reader what it
 // shows; and a port that goes away shows the banner until it returns.
 
-#include "ctl/RowFormat.h"
+#include "front/RowFormat.h"
 #include "scope/ScopeChart.h"
 #include "scope/ScopeWindow.h"
+#include "sim/PtyModule.h"
 #include "tests/scope/WindowRig.h"
 #include "tests/support/Controls.h"
-#include "sim/PtyModule.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -34,7 +34,7 @@ struct Rig : scopetest::WindowRig {
     }
     QString demo()
     {
-        zoltctl::LinkOptions link;
+        front::LinkOptions link;
         link.simulate = true;
         return window->connectTo(link);
     }
@@ -74,7 +74,7 @@ void TstScopeWindow::theChartHoldsExactlyTheScansRecorded()
     Rig rig;
     QCOMPARE(rig.demo(), QString());
     const QString path = rig.dir.filePath(QStringLiteral("run.csv"));
-    QCOMPARE(rig.window->startRecording(path, zoltctl::Format::Csv), QString());
+    QCOMPARE(rig.window->startRecording(path, front::Format::Csv), QString());
     QVERIFY(rig.window->sampling());
     QVERIFY(rig.waitForScans(80));
     // Sampling stops first, so that no scan comes after the last row.
@@ -84,7 +84,7 @@ void TstScopeWindow::theChartHoldsExactlyTheScansRecorded()
     const scope::ScanStore& store = rig.window->store();
     const QList<QByteArray> rows = rig.lines(path);
     QCOMPARE(rows.size() - 1, store.size());
-    zoltctl::RowFormat format(zoltctl::Format::Csv, 6, true);
+    front::RowFormat format(front::Format::Csv, 6, true);
     QCOMPARE(rows.at(0) + '\n', format.header());
     for (long long i = 0; i < store.size(); ++i) {
         const acquisition::Scan s = store.scan(i);
@@ -133,7 +133,7 @@ void TstScopeWindow::aFullDiskStopsTheRecordingAndSamplingGoesOn()
     Rig rig;
     QCOMPARE(rig.demo(), QString());
     // JSON lines have no header, so the first row is what fails.
-    QCOMPARE(rig.window->startRecording(QStringLiteral("/dev/full"), zoltctl::Format::Jsonl, true), QString());
+    QCOMPARE(rig.window->startRecording(QStringLiteral("/dev/full"), front::Format::Jsonl, true), QString());
     QVERIFY(QTest::qWaitFor([&] { return !rig.window->recorder().active(); }, kWaitMs));
     QVERIFY(rig.window->recorder().error().contains(QLatin1String("/dev/full")));
     QVERIFY(rig.window->sampling());
@@ -160,13 +160,13 @@ void TstScopeWindow::anExistingFileIsReplacedOnlyWhenTheUserAgrees()
         asked << p;
         return agree;
     };
-    QVERIFY(!rig.window->startRecording(path, zoltctl::Format::Csv).isEmpty());
+    QVERIFY(!rig.window->startRecording(path, front::Format::Csv).isEmpty());
     QCOMPARE(asked, QStringList{path});
     QVERIFY(!rig.window->recorder().active());
     QCOMPARE(rig.lines(path), QList<QByteArray>{"yesterday's run"});
 
     agree = true;
-    QCOMPARE(rig.window->startRecording(path, zoltctl::Format::Csv), QString());
+    QCOMPARE(rig.window->startRecording(path, front::Format::Csv), QString());
     QVERIFY(rig.waitForScans(3));
     QVERIFY(QTest::qWaitFor([&] { return rig.window->recorder().rows() >= 3; }, kWaitMs));
     rig.window->stopRecording();
@@ -228,7 +228,7 @@ void TstScopeWindow::aLostPortShowsTheBannerUntilItReturns()
     const QString link = rig.dir.filePath(QStringLiteral("ttyZOLT"));
     auto module = std::make_unique<PtyModule>(ZoltWire::Timing::Wire);
     QVERIFY(QFile::link(module->devicePath(), link));
-    zoltctl::LinkOptions options;
+    front::LinkOptions options;
     options.device = link;
     options.presenceCheck = false;
     QCOMPARE(rig.window->connectTo(options), QString());

@@ -31,7 +31,7 @@ int main(int argc, char* argv[])
     window.show();
     bool ok = saveShot(window, out, QStringLiteral("scope-idle"));
 
-    zoltctl::LinkOptions demo;
+    front::LinkOptions demo;
     demo.simulate = true;
     window.connectTo(demo);
     window.startSampling();
@@ -48,12 +48,12 @@ int main(int argc, char* argv[])
     ok = saveShot(window, out, QStringLiteral("scope-held-cursor")) && ok;
     window.chart().setLive(true);
 
-    window.startRecording(dir.filePath(QStringLiteral("run.csv")), zoltctl::Format::Csv);
+    window.startRecording(dir.filePath(QStringLiteral("run.csv")), front::Format::Csv);
     QTest::qWait(2200);
     ok = saveShot(window, out, QStringLiteral("scope-recording")) && ok;
     window.stopRecording();
 
-    window.startRecording(QStringLiteral("/dev/full"), zoltctl::Format::Jsonl, true);
+    window.startRecording(QStringLiteral("/dev/full"), front::Format::Jsonl, true);
     QTest::qWait(1200);
     ok = saveShot(window, out, QStringLiteral("scope-full-disk")) && ok;
 
@@ -69,7 +69,7 @@ int main(int argc, char* argv[])
     const QString link = dir.filePath(QStringLiteral("ttyZOLT"));
     auto module = std::make_unique<PtyModule>(ZoltWire::Timing::Wire);
     QFile::link(module->devicePath(), link);
-    zoltctl::LinkOptions pty;
+    front::LinkOptions pty;
     pty.device = link;
     pty.presenceCheck = false;
     window.connectTo(pty);

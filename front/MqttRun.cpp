@@ -1,15 +1,15 @@
-#include "ctl/MqttRun.h"
+#include "front/MqttRun.h"
 
 #include <QSysInfo>
 
-namespace zoltctl {
+namespace front {
 
 MqttRun::Opened MqttRun::open(const MqttOptions& options, const BenchMeta& meta, const QString& program)
 {
     Opened result;
     const mqtt::PasswordRead password = mqtt::readPassword(options.passwordFile);
     if (!password.error.isEmpty()) {
-        result.status = ExitStatus::Usage;
+        result.failure = Failure::Password;
         result.message = password.error;
         return result;
     }
@@ -29,7 +29,7 @@ MqttRun::Opened MqttRun::open(const MqttOptions& options, const BenchMeta& meta,
     auto run = std::unique_ptr<MqttRun>(new MqttRun);
     run->m_client = std::make_unique<mqtt::Client>(s);
     if (!run->m_client->openAndWait(kConnectWaitMs)) {
-        result.status = ExitStatus::Broker;
+        result.failure = Failure::Broker;
         result.message = run->m_client->error();
         return result;
     }
@@ -39,4 +39,4 @@ MqttRun::Opened MqttRun::open(const MqttOptions& options, const BenchMeta& meta,
     return result;
 }
 
-} // namespace zoltctl
+} // namespace front

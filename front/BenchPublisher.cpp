@@ -1,4 +1,4 @@
-#include "ctl/BenchPublisher.h"
+#include "front/BenchPublisher.h"
 
 #include "net/ControlCommand.h"
 
@@ -7,7 +7,7 @@
 #include <QJsonObject>
 #include <cmath>
 
-namespace zoltctl {
+namespace front {
 
 namespace {
 
@@ -150,4 +150,4 @@ void BenchPublisher::close(int timeoutMs)
     m_client.close(topic("status"), statusText(Status::Offline, 0), timeoutMs);
 }
 
-} // namespace zoltctl
+} // namespace front

@@ -1,4 +1,4 @@
-#include "ctl/LinkOptions.h"
+#include "front/LinkOptions.h"
 
 #include "link/BaudOptions.h"
 #include "link/SerialControl.h"
@@ -6,7 +6,7 @@
 #include <QCommandLineParser>
 #include <algorithm>
 
-namespace zoltctl {
+namespace front {
 
 namespace {
 
@@ -97,4 +97,4 @@ LinkOptionsRead linkOptionsFrom(const QCommandLineParser& parser)
     return read;
 }
 
-} // namespace zoltctl
+} // namespace front

@@ -10,7 +10,7 @@
 #include <functional>
 #include <optional>
 
-namespace zoltctl {
+namespace front {
 
 struct MqttOptions {
     bool enabled = false;
@@ -34,4 +34,4 @@ inline constexpr const char* kMqttControlOption = "mqtt-control";
 std::optional<QString> parseMqttOptions(const std::function<bool(const char*)>& isSet,
                                         const std::function<QString(const char*)>& value, MqttOptions& out);
 
-} // namespace zoltctl
+} // namespace front

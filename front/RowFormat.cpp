@@ -1,8 +1,8 @@
-#include "ctl/RowFormat.h"
+#include "front/RowFormat.h"
 
 #include <charconv>
 
-namespace zoltctl {
+namespace front {
 
 namespace {
 
@@ -156,4 +156,4 @@ std::string_view RowFormat::json(const acquisition::Scan& scan, bool withSeq)
     return m_out.view();
 }
 
-} // namespace zoltctl
+} // namespace front

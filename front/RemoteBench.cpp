@@ -1,4 +1,4 @@
-#include "ctl/RemoteBench.h"
+#include "front/RemoteBench.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -6,7 +6,7 @@
 #include <QJsonObject>
 #include <cmath>
 
-namespace zoltctl {
+namespace front {
 
 namespace {
 
@@ -131,4 +131,4 @@ void RemoteBench::setDigitalOutput(bool high)
     m_client.publish(m_prefix + "/set/dout", high ? "on" : "off", kCommandQos);
 }
 
-} // namespace zoltctl
+} // namespace front

@@ -2,18 +2,17 @@
 
 // sample --mqtt: the broker connection and the bench's topics for one run.
 // Opened before the first scan; a broker that cannot be reached or refuses
-// then ends the run before it starts (status 7). Later losses only hold
-// messages back (see mqtt::Client).
+// then ends the run before it starts (each program says so in its own way).
+// Later losses only hold messages back (see mqtt::Client).
 
-#include "ctl/BenchPublisher.h"
-#include "ctl/ExitStatus.h"
-#include "ctl/MqttOptions.h"
+#include "front/BenchPublisher.h"
+#include "front/MqttOptions.h"
 #include "net/MqttClient.h"
 
 #include <QString>
 #include <memory>
 
-namespace zoltctl {
+namespace front {
 
 class MqttRun {
 public:
@@ -22,9 +21,15 @@ public:
     // At the end, what is still queued may take this long to go out.
     static constexpr int kCloseWaitMs = 5000;
 
+    // Why a run could not be opened.
+    enum class Failure {
+        None,
+        Password,   // the password file cannot be read
+        Broker,     // the broker cannot be reached or refuses the connection
+    };
     struct Opened {
         std::unique_ptr<MqttRun> run;
-        ExitStatus status = ExitStatus::Ok;
+        Failure failure = Failure::None;
         QString message;   // when run is empty
     };
     // program: the start of the default client id.
@@ -39,4 +44,4 @@ private:
     std::unique_ptr<BenchPublisher> m_publisher;
 };
 
-} // namespace zoltctl
+} // namespace front

@@ -9,7 +9,6 @@
 // digital lines are sampled. JSON uses the same names as keys, and "seq" (the
 // scan's number in its run) first when asked for.
 
-#include "ctl/CtlOptions.h"
 #include "link/Scan.h"
 
 #include <QByteArray>
@@ -18,7 +17,9 @@
 #include <cstddef>
 #include <string_view>
 
-namespace zoltctl {
+namespace front {
+
+enum class Format { Csv, Jsonl };
 
 inline constexpr int kFirstLine = acquisition::kFirstDigitalLine;   // digital lines sampled: 3, 4 and 5
 inline constexpr int kLines = acquisition::kDigitalLines;
@@ -68,4 +69,4 @@ private:
     LineBuffer m_out;
 };
 
-} // namespace zoltctl
+} // namespace front

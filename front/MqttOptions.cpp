@@ -1,6 +1,6 @@
-#include "ctl/MqttOptions.h"
+#include "front/MqttOptions.h"
 
-namespace zoltctl {
+namespace front {
 
 std::optional<QString> parseMqttOptions(const std::function<bool(const char*)>& isSet,
                                         const std::function<QString(const char*)>& value, MqttOptions& out)
@@ -47,4 +47,4 @@ std::optional<QString> parseMqttOptions(const std::function<bool(const char*)>& 
     return std::nullopt;
 }
 
-} // namespace zoltctl
+} // namespace front

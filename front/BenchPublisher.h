@@ -22,7 +22,7 @@
 #include <functional>
 #include <string_view>
 
-namespace zoltctl {
+namespace front {
 
 struct BenchMeta {
     QString version;
@@ -91,4 +91,4 @@ private:
     long long m_refused = 0;
 };
 
-} // namespace zoltctl
+} // namespace front

@@ -2,7 +2,7 @@
 
 // Where the module is, as every program on the command line asks for it:
 // --port COMn or --device PATH, --baud, --simulate and --no-presence-check.
-// zoltctl's commands and any other command-line program over CtlLink add
+// zoltctl's commands and any other command-line program over ModuleLink add
 // them to their parser and read them back with the same checks and words.
 
 #include <QList>
@@ -12,7 +12,7 @@
 class QCommandLineOption;
 class QCommandLineParser;
 
-namespace zoltctl {
+namespace front {
 
 struct LinkOptions {
     // port 0 with no device: choose as ZOLTrc does.
@@ -42,4 +42,4 @@ LinkOptionsRead linkOptionsFrom(const QCommandLineParser& parser);
 // "COM3", "com3" or "3": 1..16.
 std::optional<int> parseComPort(const QString& text);
 
-} // namespace zoltctl
+} // namespace front

@@ -1,4 +1,4 @@
-#include "ctl/CtlLink.h"
+#include "front/ModuleLink.h"
 
 #include "link/BaudOptions.h"
 #include "link/PortNames.h"
@@ -14,7 +14,7 @@
 #include <QStringList>
 #include <QTimer>
 
-namespace zoltctl {
+namespace front {
 
 namespace {
 
@@ -42,7 +42,7 @@ QtSerialControl::DeviceMap comPortDevices()
     };
 }
 
-std::unique_ptr<SerialControl> CtlLink::controlFor(const LinkOptions& options)
+std::unique_ptr<SerialControl> ModuleLink::controlFor(const LinkOptions& options)
 {
     if (options.simulate) {
         auto sim = std::make_unique<SimSerialControl>(ZoltWire::Timing::Wire);
@@ -65,19 +65,19 @@ std::unique_ptr<SerialControl> CtlLink::controlFor(const LinkOptions& options)
     return std::make_unique<QtSerialControl>(devices);
 }
 
-CtlLink::CtlLink(std::unique_ptr<SerialControl> comm, QObject* parent)
+ModuleLink::ModuleLink(std::unique_ptr<SerialControl> comm, QObject* parent)
     : QObject(parent)
     , m_comm(std::move(comm))
     , m_module(*m_comm, m_views)
 {
     m_views.onIdleAgain = [this] { onMissed(); };
-    connect(m_comm.get(), &SerialControl::OnComm, this, &CtlLink::onComm);
-    connect(m_comm.get(), &SerialControl::portLost, this, &CtlLink::onLost);
+    connect(m_comm.get(), &SerialControl::OnComm, this, &ModuleLink::onComm);
+    connect(m_comm.get(), &SerialControl::portLost, this, &ModuleLink::onLost);
 }
 
-CtlLink::~CtlLink() = default;
+ModuleLink::~ModuleLink() = default;
 
-QString CtlLink::portLabel(int port) const
+QString ModuleLink::portLabel(int port) const
 {
     if (m_byDevice)
         return m_comm->deviceName(port);
@@ -86,7 +86,7 @@ QString CtlLink::portLabel(int port) const
     return device.isEmpty() || device == name ? name : QStringLiteral("%1 (%2)").arg(name, device);
 }
 
-std::optional<LinkFailure> CtlLink::open(const LinkOptions& options)
+std::optional<LinkFailure> ModuleLink::open(const LinkOptions& options)
 {
     m_byDevice = !options.device.isEmpty();
     m_baud = options.baud;
@@ -131,20 +131,20 @@ std::optional<LinkFailure> CtlLink::open(const LinkOptions& options)
     return std::nullopt;
 }
 
-void CtlLink::requestAnalog(int topChannel)
+void ModuleLink::requestAnalog(int topChannel)
 {
     m_module.TopChan = topChannel;
     m_module.RequestAnalog();
     m_awaiting = true;
 }
 
-void CtlLink::requestDigital()
+void ModuleLink::requestDigital()
 {
     m_module.RequestDigital();
     m_awaiting = true;
 }
 
-void CtlLink::setOutputLine(bool high)
+void ModuleLink::setOutputLine(bool high)
 {
     m_module.DoutLevel = high ? 1 : 0;
     m_module.OutByte = protocol::kOutputLineMask * m_module.DoutLevel;
@@ -153,7 +153,7 @@ void CtlLink::setOutputLine(bool high)
     requestDigital();
 }
 
-void CtlLink::setAnalogOutput(int channel, int millivolts)
+void ModuleLink::setAnalogOutput(int channel, int millivolts)
 {
     m_module.DacChan = channel;
     m_module.ValStr = QString::number(millivolts);
@@ -161,7 +161,7 @@ void CtlLink::setAnalogOutput(int channel, int millivolts)
     m_module.SetAnalogOutput();
 }
 
-CtlLink::Outcome CtlLink::awaitReply()
+ModuleLink::Outcome ModuleLink::awaitReply()
 {
     if (!m_awaiting)
         return m_lost ? Outcome::Lost : Outcome::Replied;
@@ -171,9 +171,9 @@ CtlLink::Outcome CtlLink::awaitReply()
         outcome = o;
         loop.quit();
     };
-    const QMetaObject::Connection a = connect(this, &CtlLink::replied, &loop, [&] { ends(Outcome::Replied); });
-    const QMetaObject::Connection b = connect(this, &CtlLink::missed, &loop, [&] { ends(Outcome::Missed); });
-    const QMetaObject::Connection c = connect(this, &CtlLink::lost, &loop, [&] { ends(Outcome::Lost); });
+    const QMetaObject::Connection a = connect(this, &ModuleLink::replied, &loop, [&] { ends(Outcome::Replied); });
+    const QMetaObject::Connection b = connect(this, &ModuleLink::missed, &loop, [&] { ends(Outcome::Missed); });
+    const QMetaObject::Connection c = connect(this, &ModuleLink::lost, &loop, [&] { ends(Outcome::Lost); });
     loop.exec();
     disconnect(a);
     disconnect(b);
@@ -181,11 +181,11 @@ CtlLink::Outcome CtlLink::awaitReply()
     return outcome;
 }
 
-bool CtlLink::awaitSent()
+bool ModuleLink::awaitSent()
 {
     QEventLoop loop;
     bool done = false;
-    const QMetaObject::Connection a = connect(this, &CtlLink::sent, &loop, [&] {
+    const QMetaObject::Connection a = connect(this, &ModuleLink::sent, &loop, [&] {
         done = true;
         loop.quit();
     });
@@ -196,7 +196,7 @@ bool CtlLink::awaitSent()
     return done;
 }
 
-void CtlLink::onComm()
+void ModuleLink::onComm()
 {
     switch (m_comm->CommEvent()) {
     case SerialControl::kComEvReceive:
@@ -214,7 +214,7 @@ void CtlLink::onComm()
     }
 }
 
-void CtlLink::onMissed()
+void ModuleLink::onMissed()
 {
     // Module1 has dropped what came of the reply and counted it.
     if (!m_awaiting)
@@ -223,7 +223,7 @@ void CtlLink::onMissed()
     emit missed();
 }
 
-void CtlLink::onLost()
+void ModuleLink::onLost()
 {
     if (m_lost)
         return;
@@ -232,4 +232,4 @@ void CtlLink::onLost()
     emit lost();
 }
 
-} // namespace zoltctl
+} // namespace front

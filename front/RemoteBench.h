@@ -6,7 +6,7 @@
 // PREFIX/set/dac/N and PREFIX/set/dout; the bench's meta says whether it
 // takes them.
 
-#include "ctl/BenchPublisher.h"
+#include "front/BenchPublisher.h"
 #include "link/Scan.h"
 #include "net/MqttClient.h"
 
@@ -15,7 +15,7 @@
 #include <QString>
 #include <optional>
 
-namespace zoltctl {
+namespace front {
 
 // One PREFIX/scan payload back into a scan; empty when it is not one.
 std::optional<acquisition::Scan> scanFromJson(const QByteArray& json);
@@ -54,4 +54,4 @@ private:
     long long m_badScans = 0;
 };
 
-} // namespace zoltctl
+} // namespace front

@@ -5,7 +5,7 @@
 // deadline and drops what a missed reply left; this turns each read's end
 // into one of three outcomes: replied, missed, or the port lost.
 
-#include "ctl/LinkOptions.h"
+#include "front/LinkOptions.h"
 #include "link/LinkViews.h"
 #include "link/Module1.h"
 #include "link/QtSerialControl.h"
@@ -17,7 +17,7 @@
 
 class SerialControl;
 
-namespace zoltctl {
+namespace front {
 
 // Views with no windows behind them: the readings stay in Module1's arrays.
 class HeadlessViews final : public LinkViews, MainPanel, PortChooser, EchoPanel {
@@ -70,14 +70,14 @@ QtSerialControl::DeviceMap comPortDevices();
 // The port number a --device path stands in for.
 inline constexpr int kDevicePort = 1;
 
-class CtlLink : public QObject {
+class ModuleLink : public QObject {
     Q_OBJECT
 
 public:
     enum class Outcome { Replied, Missed, Lost };
 
-    explicit CtlLink(std::unique_ptr<SerialControl> comm, QObject* parent = nullptr);
-    ~CtlLink() override;
+    explicit ModuleLink(std::unique_ptr<SerialControl> comm, QObject* parent = nullptr);
+    ~ModuleLink() override;
 
     // The control the options ask for: the simulated module, or a real port
     // that can reach only the ports the options name.
@@ -130,4 +130,4 @@ private:
     bool m_byDevice = false;
 };
 
-} // namespace zoltctl
+} // namespace front
