@@ -114,10 +114,7 @@ void Form1::Command3_MouseUp() { SamLite[1]->setColour(m_module.ColBlack); }
 // module reports rather than what was asked for.
 void Form1::sendOutputLevel(int level)
 {
-    m_module.OutByte = protocol::kOutputLineMask * level;
-    m_module.CmdStr = protocol::setOutputsCommand(m_module.OutByte);
-    m_module.SendCommand();
-    m_module.RequestDigital();
+    m_module.SetOutputLine(level);
 }
 
 void Form1::Command1_Click()

@@ -1,5 +1,6 @@
 #include "ctl/DacCommand.h"
 
+#include "ctl/Exchange.h"
 #include "front/ModuleLink.h"
 #include "link/Protocol.h"
 
@@ -33,9 +34,8 @@ QString DacCommand::takeOwn(const QCommandLineParser&, const QStringList& argume
 
 ExitStatus DacCommand::run(front::ModuleLink& link)
 {
-    link.setAnalogOutput(m_channel, m_millivolts);
     // Wait until the bytes are out: closing the port at once could cut them off.
-    (void)link.awaitSent();
+    (void)Exchange(link).setAnalogOutput(m_channel, m_millivolts);
     const Module1& m = link.module();
     const int range = m.DacData[m_channel][0];
     const int dacCode = m.DacData[m_channel][1];

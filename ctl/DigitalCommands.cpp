@@ -13,10 +13,10 @@ DinCommand::DinCommand()
 
 ExitStatus DinCommand::run(front::ModuleLink& link)
 {
-    link.requestDigital();
-    const front::ModuleLink::Outcome outcome = link.awaitReply();
-    if (outcome != front::ModuleLink::Outcome::Replied)
-        return replyFailure(link, outcome == front::ModuleLink::Outcome::Lost, "the digital read");
+    Exchange exchange(link);
+    const Exchange::Outcome outcome = exchange.readLines();
+    if (!outcome.done)
+        return replyFailure(link, outcome, "the digital read");
     print(stdout, digitalTable(link.module()));
     return ExitStatus::Ok;
 }
@@ -41,10 +41,10 @@ QString DoutCommand::takeOwn(const QCommandLineParser&, const QStringList& argum
 
 ExitStatus DoutCommand::run(front::ModuleLink& link)
 {
-    link.setOutputLine(m_high);
-    const front::ModuleLink::Outcome outcome = link.awaitReply();
-    if (outcome != front::ModuleLink::Outcome::Replied)
-        return replyFailure(link, outcome == front::ModuleLink::Outcome::Lost, "the read-back of the lines");
+    Exchange exchange(link);
+    const Exchange::Outcome outcome = exchange.setOutputLine(m_high);
+    if (!outcome.done)
+        return replyFailure(link, outcome, "the read-back of the lines");
     print(stdout, QStringLiteral("output line %1 %2\n")
                       .arg(protocol::kOutputLine)
                       .arg(QLatin1String(m_high ? "on" : "off"))

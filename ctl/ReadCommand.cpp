@@ -30,12 +30,12 @@ QString ChannelChoice::take(const QCommandLineParser& parser)
     return {};
 }
 
-ExitStatus replyFailure(front::ModuleLink& link, bool lost, const char* what)
+ExitStatus replyFailure(const front::ModuleLink& link, const Exchange::Outcome& outcome, const char* what)
 {
-    if (lost)
+    if (outcome.why == acquisition::Acquisition::Failure::PortLost)
         return fail(ExitStatus::Port, QStringLiteral("the port was lost while waiting for %1").arg(QLatin1String(what)));
-    return fail(ExitStatus::NoReply, QStringLiteral("no reply from the module on %1 to %2")
-                                         .arg(link.portLabel(link.module().SelPort), QLatin1String(what)));
+    return fail(ExitStatus::NoReply,
+                QStringLiteral("no reply from the module on %1 to %2").arg(link.portLabel(), QLatin1String(what)));
 }
 
 QString digitalTable(const Module1& m)
@@ -61,22 +61,18 @@ QString ReadCommand::takeOwn(const QCommandLineParser& parser, const QStringList
 
 ExitStatus ReadCommand::run(front::ModuleLink& link)
 {
-    link.requestAnalog(m_channels.topChannel);
-    const front::ModuleLink::Outcome analog = link.awaitReply();
-    if (analog != front::ModuleLink::Outcome::Replied)
-        return replyFailure(link, analog == front::ModuleLink::Outcome::Lost, "the analog read");
-    if (m_channels.digital) {
-        link.requestDigital();
-        const front::ModuleLink::Outcome digital = link.awaitReply();
-        if (digital != front::ModuleLink::Outcome::Replied)
-            return replyFailure(link, digital == front::ModuleLink::Outcome::Lost, "the digital read");
+    Exchange exchange(link);
+    const Exchange::Outcome outcome = exchange.scan(m_channels.topChannel, m_channels.digital);
+    if (!outcome.done) {
+        const bool digital = outcome.read == acquisition::Acquisition::Read::Digital;
+        return replyFailure(link, outcome, digital ? "the digital read" : "the analog read");
     }
-    const Module1& m = link.module();
+    const acquisition::Scan& scan = exchange.lastScan();
     QString text = QStringLiteral("channel  count    mV\n");
     for (int ch = 0; ch <= m_channels.topChannel; ++ch)
-        text += QStringLiteral("%1  %2  %3\n").arg(ch, 7).arg(m.AnaData[ch][1], 5).arg(m.AnaData[ch][2], 4);
+        text += QStringLiteral("%1  %2  %3\n").arg(ch, 7).arg(scan.counts[ch], 5).arg(scan.millivolts[ch], 4);
     if (m_channels.digital)
-        text += digitalTable(m);
+        text += digitalTable(link.module());
     print(stdout, text);
     return ExitStatus::Ok;
 }

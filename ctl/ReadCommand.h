@@ -4,6 +4,7 @@
 // --digital lines 3 to 5.
 
 #include "ctl/Command.h"
+#include "ctl/Exchange.h"
 
 class Module1;
 
@@ -32,7 +33,8 @@ private:
 };
 
 // A read that did not come back: the port lost (3) or the reply missed (5).
-ExitStatus replyFailure(front::ModuleLink& link, bool lost, const char* what);
+// what: the read, as the message names it.
+ExitStatus replyFailure(const front::ModuleLink& link, const Exchange::Outcome& outcome, const char* what);
 // "line  level" and lines 3 to 5 as the module last gave them.
 QString digitalTable(const Module1& m);
 

@@ -3,16 +3,12 @@
 #include "link/BaudOptions.h"
 #include "link/PortNames.h"
 #include "link/PortProblem.h"
-#include "link/Protocol.h"
-#include "link/ReplyDeadline.h"
 #include "link/SerialControl.h"
 #include "sim/SimSerialControl.h"
 
-#include <QEventLoop>
 #include <QFile>
 #include <QMap>
 #include <QStringList>
-#include <QTimer>
 
 namespace front {
 
@@ -65,14 +61,10 @@ std::unique_ptr<SerialControl> ModuleLink::controlFor(const LinkOptions& options
     return std::make_unique<QtSerialControl>(devices);
 }
 
-ModuleLink::ModuleLink(std::unique_ptr<SerialControl> comm, QObject* parent)
-    : QObject(parent)
-    , m_comm(std::move(comm))
+ModuleLink::ModuleLink(std::unique_ptr<SerialControl> comm)
+    : m_comm(std::move(comm))
     , m_module(*m_comm, m_views)
 {
-    m_views.onIdleAgain = [this] { onMissed(); };
-    connect(m_comm.get(), &SerialControl::OnComm, this, &ModuleLink::onComm);
-    connect(m_comm.get(), &SerialControl::portLost, this, &ModuleLink::onLost);
 }
 
 ModuleLink::~ModuleLink() = default;
@@ -129,107 +121,6 @@ std::optional<LinkFailure> ModuleLink::open(const LinkOptions& options)
                                .arg(portLabel(port), lines)};
     }
     return std::nullopt;
-}
-
-void ModuleLink::requestAnalog(int topChannel)
-{
-    m_module.TopChan = topChannel;
-    m_module.RequestAnalog();
-    m_awaiting = true;
-}
-
-void ModuleLink::requestDigital()
-{
-    m_module.RequestDigital();
-    m_awaiting = true;
-}
-
-void ModuleLink::setOutputLine(bool high)
-{
-    m_module.DoutLevel = high ? 1 : 0;
-    m_module.OutByte = protocol::kOutputLineMask * m_module.DoutLevel;
-    m_module.CmdStr = protocol::setOutputsCommand(m_module.OutByte);
-    m_module.SendCommand();
-    requestDigital();
-}
-
-void ModuleLink::setAnalogOutput(int channel, int millivolts)
-{
-    m_module.DacChan = channel;
-    m_module.ValStr = QString::number(millivolts);
-    m_module.NormalizeDacText();
-    m_module.SetAnalogOutput();
-}
-
-ModuleLink::Outcome ModuleLink::awaitReply()
-{
-    if (!m_awaiting)
-        return m_lost ? Outcome::Lost : Outcome::Replied;
-    QEventLoop loop;
-    Outcome outcome = Outcome::Missed;
-    const auto ends = [&](Outcome o) {
-        outcome = o;
-        loop.quit();
-    };
-    const QMetaObject::Connection a = connect(this, &ModuleLink::replied, &loop, [&] { ends(Outcome::Replied); });
-    const QMetaObject::Connection b = connect(this, &ModuleLink::missed, &loop, [&] { ends(Outcome::Missed); });
-    const QMetaObject::Connection c = connect(this, &ModuleLink::lost, &loop, [&] { ends(Outcome::Lost); });
-    loop.exec();
-    disconnect(a);
-    disconnect(b);
-    disconnect(c);
-    return outcome;
-}
-
-bool ModuleLink::awaitSent()
-{
-    QEventLoop loop;
-    bool done = false;
-    const QMetaObject::Connection a = connect(this, &ModuleLink::sent, &loop, [&] {
-        done = true;
-        loop.quit();
-    });
-    QTimer::singleShot(replydeadline::deadlineMs(static_cast<int>(m_module.CmdStr.size()), 0, m_baud), &loop,
-                       &QEventLoop::quit);
-    loop.exec();
-    disconnect(a);
-    return done;
-}
-
-void ModuleLink::onComm()
-{
-    switch (m_comm->CommEvent()) {
-    case SerialControl::kComEvReceive:
-        m_module.ReceiveReply();
-        break;
-    case SerialControl::kComEvSend:
-        emit sent();
-        break;
-    default:
-        break;
-    }
-    if (m_awaiting && m_module.RxMode == kRxIdle) {
-        m_awaiting = false;
-        emit replied();
-    }
-}
-
-void ModuleLink::onMissed()
-{
-    // Module1 has dropped what came of the reply and counted it.
-    if (!m_awaiting)
-        return;
-    m_awaiting = false;
-    emit missed();
-}
-
-void ModuleLink::onLost()
-{
-    if (m_lost)
-        return;
-    m_lost = true;
-    m_awaiting = false;
-    emit lost();
 }
 
 } // namespace front

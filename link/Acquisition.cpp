@@ -67,6 +67,11 @@ struct Acquisition::Private {
     int alarmForMs = -1;   // the pause timer's interval the alarm was armed for
     // When the receive event in hand arrived; only while it is handled.
     std::optional<std::chrono::steady_clock::time_point> replyAt;
+    // A reply completed in the receive event in hand; only while it is handled.
+    bool replyIn = false;
+    // Stopped: a read of the lines is asked for, or sent and awaited.
+    bool linesWanted = false;
+    bool linesAwaited = false;
     QTimer duration;
     QElapsedTimer clock;
     Settings settings;
@@ -115,12 +120,12 @@ void Acquisition::init()
     // that of a lost (or returned) port when these run.
     connect(&d->module.comm(), &SerialControl::portLost, this, &Acquisition::onPortLost);
     connect(&d->module.comm(), &SerialControl::portReturned, this, &Acquisition::onPortReturned);
-    d->module.attachCycle(this);
+    d->module.setReplyObserver(this);
 }
 
 Acquisition::~Acquisition()
 {
-    d->module.attachCycle(nullptr);
+    d->module.setReplyObserver(nullptr);
     delete d;
 }
 
@@ -279,10 +284,18 @@ void Acquisition::replyArrived()
 void Acquisition::commEventDone()
 {
     Module1& m = d->module;
-    const auto handled = qScopeGuard([this] { d->replyAt.reset(); });
+    const bool replyIn = d->replyIn;
+    const auto handled = qScopeGuard([this] {
+        d->replyAt.reset();
+        d->replyIn = false;
+    });
     // A lost port holds the cycle (its line events come here too) until it is back.
     if (!m.comm().PortOpen())
         return;
+    if (replyIn && d->linesAwaited && !d->running && m.RxMode == kRxIdle) {
+        d->linesAwaited = false;
+        emit linesRead();
+    }
     if (m.RxMode == kRxIdle && m.RxChan < 0) {
         if (d->running)
             takeReply();
@@ -326,6 +339,28 @@ void Acquisition::takeReply()
     emit scanned(s);
     if (d->running && d->settings.countLimit > 0 && s.seq >= d->settings.countLimit)
         finish(End::CountReached);
+}
+
+void Acquisition::replyEnded(ReplyObserver::End how)
+{
+    if (how == ReplyObserver::End::Complete) {
+        d->replyIn = true;   // taken once the event is handled: commEventDone()
+        return;
+    }
+    // The read in hand, before the cycle forgets it.
+    const Read read = d->running && d->stage == Private::Stage::Analog ? Read::Analog : Read::Digital;
+    const bool awaited = d->running ? d->stage != Private::Stage::Pause : d->linesAwaited;
+    d->linesAwaited = false;
+    const bool lost = !d->module.comm().PortOpen();
+    // A lost port's own handler holds the cycle until the port is back.
+    if (lost)
+        d->stage = Private::Stage::Pause;
+    else
+        receptionIdleAgain();
+    if (how == ReplyObserver::End::Missed)
+        emit replyFailed(read, Failure::Missed);
+    else if (lost && awaited)
+        emit replyFailed(read, Failure::PortLost);
 }
 
 void Acquisition::receptionIdleAgain()
@@ -373,6 +408,14 @@ void Acquisition::setDigitalOutput(bool high)
         sendOutputs();
 }
 
+void Acquisition::readLines()
+{
+    if (d->running)
+        return;   // the scans carry the lines
+    d->linesWanted = true;
+    sendOutputs();
+}
+
 void Acquisition::sendOutputs()
 {
     Module1& m = d->module;
@@ -380,16 +423,14 @@ void Acquisition::sendOutputs()
     // share the line with it.
     if (m.RxMode != kRxIdle)
         return;
-    bool readBack = false;
     while (!d->outputs.empty()) {
         const Private::Output out = d->outputs.front();
         d->outputs.pop_front();
         if (out.channel < 0) {
             m.DoutLevel = out.value;
-            m.OutByte = protocol::kOutputLineMask * out.value;
-            m.CmdStr = protocol::setOutputsCommand(m.OutByte);
-            m.SendCommand();
-            readBack = true;
+            m.SendOutputLine(out.value);
+            // Read back when stopped; in a run the next scan's lines show it.
+            d->linesWanted = d->linesWanted || !d->running;
         } else {
             m.DacChan = out.channel;
             m.DacVal = static_cast<std::int16_t>(out.value);
@@ -400,8 +441,11 @@ void Acquisition::sendOutputs()
     }
     // Between scans in a run the next read follows at once; stopped, the
     // lines are read back so that the shared state shows what the module did.
-    if (readBack && !d->running)
+    if (d->linesWanted && !d->running) {
+        d->linesWanted = false;
+        d->linesAwaited = true;
         m.RequestDigital();
+    }
 }
 
 } // namespace acquisition

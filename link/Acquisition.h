@@ -6,13 +6,13 @@
 // asked for during a run (sent between two scans, never inside an exchange).
 // Each complete scan is handed on as a value through scanned().
 
+#include "link/Module1.h"
 #include "link/Scan.h"
 
 #include <QObject>
 #include <QString>
 #include <array>
 
-class Module1;
 class QTimer;
 
 namespace acquisition {
@@ -46,11 +46,15 @@ struct Settings {
 // the bytes on the wire and the pause.
 double lineLimitScansPerSecond(const Settings& settings, int baud);
 
-class Acquisition : public QObject {
+class Acquisition : public QObject, private ReplyObserver {
     Q_OBJECT
 
 public:
     enum class End { Stopped, CountReached, DurationReached };
+    // The two reads of a scan.
+    enum class Read { Analog, Digital };
+    // Why a reply the cycle asked for will not come.
+    enum class Failure { Missed, PortLost };
 
     // The cycle runs itself: its own pause timer, and it takes the serial
     // control's events.
@@ -80,6 +84,10 @@ public:
     // changed; in a run the next scan's lines show it.
     void setAnalogOutput(int channel, int millivolts);
     void setDigitalOutput(bool high);
+    // When stopped: the digital lines read (once the reply in hand, if any,
+    // is in); linesRead() or replyFailed() follows. Read back after an output
+    // change the same way.
+    void readLines();
 
     long long scans() const;
     long long missedReplies() const;
@@ -102,13 +110,21 @@ signals:
     // digital output; value in millivolts, or the level).
     void outputSent(int channel, int value);
     void ended(acquisition::Acquisition::End why);
+    // A reply this cycle asked for will not come. In a run the cycle goes on
+    // (after the pause, or once the port is back); this is for a front end
+    // that waits for one exchange.
+    void replyFailed(acquisition::Acquisition::Read read, acquisition::Acquisition::Failure why);
+    // When stopped: the lines read by readLines() or read back after an
+    // output change are in the shared state (Module1::DigData).
+    void linesRead();
     // The pause after a reply is over, counted from the reply's arrival,
     // before the pause timer's own tick. Only for a front end that passed its
     // own timer: it handles this as that tick.
     void pauseDue();
 
 private:
-    friend class ::Module1;
+    // Module1 says how the reply in hand ended.
+    void replyEnded(ReplyObserver::End how) override;
     // Reception is Idle with no reply to come (a reply missed, a cycle the
     // stray bytes rule skipped): the next cycle comes after the pause.
     void receptionIdleAgain();

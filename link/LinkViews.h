@@ -22,16 +22,11 @@ public:
     virtual void setADValTxt(int channel, const QString& text) = 0;
     virtual void setVolValTxt(int channel, const QString& text) = 0;
 
-    // When a reply goes wrong or the port comes and goes. A panel that shows
-    // none of it (a window under test) need not override these.
+    // When a reply goes wrong. A panel that shows none of it (a window under
+    // test) need not override these.
     virtual void paintLiteXfer(Colour) {}
     // Replies missed since start, shown on the transfer lamp.
     virtual void showMissedReplies(long long) {}
-    // The port is gone: no sampling cycle may start until it is back.
-    virtual void holdSampling() {}
-    // Reception is Idle again after a missed reply or the port's return: while
-    // continuous sampling runs, the next cycle comes after the timer's pause.
-    virtual void resumeSampling() {}
 };
 
 // The serial port settings dialog's port and baud options.

@@ -1,6 +1,5 @@
 #include "link/Module1.h"
 
-#include "link/Acquisition.h"
 #include "link/NumberText.h"
 #include "link/PortNames.h"
 #include "link/Protocol.h"
@@ -155,12 +154,8 @@ void Module1::RequestAnalog()
         // would get its reply mixed with those, and every cycle after it
         // would read one reply's tail and the next one's head. This cycle
         // sends nothing; the next one looks again once the line is quiet.
-        m_replyDeadline.stop();
-        RxMode = kRxIdle;
-        RxChan = -1;
-        if (DinMode > 0)
-            DinMode = 2;   // the digital read goes with this cycle
-        receptionIdleAgain();
+        GiveReplyUp();
+        tell(ReplyObserver::End::GivenUp);
         return;
     }
     SendCommand();
@@ -204,10 +199,24 @@ void Module1::SetAnalogOutput()
     SendCommand();
 }
 
+void Module1::SendOutputLine(int level)
+{
+    OutByte = protocol::kOutputLineMask * level;
+    CmdStr = protocol::setOutputsCommand(OutByte);
+    SendCommand();
+}
+
+void Module1::SetOutputLine(int level)
+{
+    SendOutputLine(level);
+    RequestDigital();
+}
+
 // ---------------------------------------------------------------- replies
 
 void Module1::ReceiveReply()
 {
+    ++ReceivesHandled;
     m_comm.setInputLen(m_comm.RThreshold());
 
     if (RxMode == kRxDigital) {
@@ -220,6 +229,7 @@ void Module1::ReceiveReply()
             RxMode = kRxIdle;
             if (Sampling > 0)
                 RxChan = -1;
+            tell(ReplyObserver::End::Complete);
         }
     }
 
@@ -239,6 +249,7 @@ void Module1::ReceiveReply()
                 RxMode = kRxIdle;
                 if (Sampling > 0 && DinMode > 0)
                     DinMode = 1;
+                tell(ReplyObserver::End::Complete);
                 break;
             }
         }
@@ -281,46 +292,47 @@ void Module1::replyComplete()
     ReplyOverdue = false;
 }
 
-void Module1::ReplyMissed()
+void Module1::GiveReplyUp()
 {
-    // The part that came is of no use; the next request starts clean.
-    (void)m_comm.discardInput();
-    RxMode = kRxIdle;
-    RxChan = -1;
-    // The digital read of this cycle is done with too: the next scan asks again.
-    if (Sampling > 0 && DinMode > 0)
-        DinMode = 2;
-    ++MissedReplies;
-    ReplyOverdue = true;
-    MainPanel& panel = m_views.mainPanel();
-    panel.paintLiteXfer(ColRed);
-    panel.showMissedReplies(MissedReplies);
-    receptionIdleAgain();
-}
-
-void Module1::PortLost()
-{
-    // No reply can come now; that is the lost port's doing, not a missed reply.
     m_replyDeadline.stop();
     RxMode = kRxIdle;
     RxChan = -1;
     if (Sampling > 0 && DinMode > 0)
         DinMode = 2;
-    m_views.mainPanel().holdSampling();
+}
+
+void Module1::ReplyMissed()
+{
+    // The part that came is of no use; the next request starts clean.
+    (void)m_comm.discardInput();
+    GiveReplyUp();
+    ++MissedReplies;
+    ReplyOverdue = true;
+    MainPanel& panel = m_views.mainPanel();
+    panel.paintLiteXfer(ColRed);
+    panel.showMissedReplies(MissedReplies);
+    tell(ReplyObserver::End::Missed);
+}
+
+void Module1::PortLost()
+{
+    // No reply can come now; that is the lost port's doing, not a missed reply.
+    const bool awaited = RxMode != kRxIdle;
+    GiveReplyUp();
+    if (awaited)
+        tell(ReplyObserver::End::GivenUp);
 }
 
 void Module1::PortReturned()
 {
     ShowDsrLamp();
     ShowCtsLamp();
-    m_views.mainPanel().resumeSampling();
 }
 
-void Module1::receptionIdleAgain()
+void Module1::tell(ReplyObserver::End how)
 {
-    m_views.mainPanel().resumeSampling();
-    if (m_cycle)
-        m_cycle->receptionIdleAgain();
+    if (m_observer)
+        m_observer->replyEnded(how);
 }
 
 void Module1::ShowDigitalInputs()

@@ -15,9 +15,6 @@
 #include <optional>
 
 class SerialControl;
-namespace acquisition {
-class Acquisition;
-}
 
 // Flags kept as 16-bit integers hold True as -1.
 inline constexpr std::int16_t True = -1;
@@ -39,6 +36,19 @@ inline constexpr int kDefaultCommPort = 2;
 
 template <std::size_t Rows, std::size_t Cols>
 using Int16Table = std::array<std::array<std::int16_t, Cols>, Rows>;
+
+// Whoever drives the exchanges (the acquisition cycle) is told once how each
+// reply ended: complete (decoded into the shared state), missed (not complete
+// within its deadline), or given up (no reply will come: the request was never
+// sent because the line was still talking, or the port was lost).
+class ReplyObserver {
+public:
+    enum class End { Complete, Missed, GivenUp };
+    virtual void replyEnded(End how) = 0;
+
+protected:
+    ~ReplyObserver() = default;
+};
 
 class Module1 {
 public:
@@ -76,6 +86,7 @@ public:
     // --- Replies that went wrong, since start.
     long long MissedReplies = 0;  // not complete within their deadline
     long long StrayBytes = 0;     // found waiting, and dropped, when a read was sent
+    long long ReceivesHandled = 0;   // receive events decoded, one pass each
     // A reply was missed and no complete one has come since: LiteXfer stays red.
     bool ReplyOverdue = false;
 
@@ -103,6 +114,11 @@ public:
     void RequestDigital();
     void NormalizeDacText();
     void SetAnalogOutput();
+    // The digital output line at this level (0 or 1), nothing read back.
+    void SendOutputLine(int level);
+    // The output line set, then the lines read back, so that the shared state
+    // shows what the module reports rather than what was asked for.
+    void SetOutputLine(int level);
 
     // --- Reply reception and decoding.
     void ReceiveReply();
@@ -118,25 +134,27 @@ public:
     SerialControl& comm() { return m_comm; }
     LinkViews& views() { return m_views; }
 
-    // The acquisition cycle that runs over this state (one at most; it
-    // attaches itself): told when reception is Idle again with no reply to
-    // come, so that it goes on after its pause.
-    void attachCycle(acquisition::Acquisition* cycle) { m_cycle = cycle; }
+    // The one told how each reply ended (none: nobody is); it must outlive
+    // this or be taken off with nullptr first.
+    void setReplyObserver(ReplyObserver* observer) { m_observer = observer; }
 
 private:
     // Returns how many were dropped.
     qint64 dropStrayBytes();
     void armReplyDeadline(int commandBytes, int replyBytes);
     void replyComplete();
+    // Reception Idle with no reply awaited; a digital read due in this cycle
+    // is done with too (the next cycle asks again).
+    void GiveReplyUp();
     void ReplyMissed();
     void PortLost();
     void PortReturned();
-    void receptionIdleAgain();
+    void tell(ReplyObserver::End how);
 
     SerialControl& m_comm;
     LinkViews& m_views;
     QTimer m_replyDeadline;
     QElapsedTimer m_requestSent;
     qint64 m_replyWireNs = 0;
-    acquisition::Acquisition* m_cycle = nullptr;
+    ReplyObserver* m_observer = nullptr;
 };

@@ -1,5 +1,5 @@
 // zoltctl's sampling on a scripted control: replies that never come, or come
-// in part, cost their row and nothing more.
+// in part, cost their row and nothing more, and each reply is decoded once.
 
 #include "ctl/Sampler.h"
 #include "front/ModuleLink.h"
@@ -86,10 +86,17 @@ void TestCtlLink::samplingHealsAfterLostReplies()
                                  QByteArray("\x0F\xFF", 2), QByteArray("\x00\x01", 2)});
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(std::tmpfile(), &std::fclose);
     QVERIFY(out);
+    long long receiveEvents = 0;
+    QObject::connect(&comm, &SerialControl::OnComm, &comm, [&] {
+        receiveEvents += comm.CommEvent() == SerialControl::kComEvReceive ? 1 : 0;
+    });
     Sampler sampler(link, o, out.get(), nullptr);
     QCOMPARE(sampler.run(), ExitStatus::Ok);
 
-    QCOMPARE(link.missedReplies(), 2);
+    // Each receive event is decoded once, by the acquisition core alone.
+    QVERIFY(receiveEvents >= 3);
+    QCOMPARE(link.module().ReceivesHandled, receiveEvents);
+    QCOMPARE(link.module().MissedReplies, 2);
     const QList<QByteArray> rows = runFile(out.get()).split('\n');
     QCOMPARE(rows.size(), 1 + 3 + 1);   // header, three rows, nothing after the last line ending
     QCOMPARE(rows.at(0), QByteArray("time,seconds,ch0_count,ch0_mv"));
