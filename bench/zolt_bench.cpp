@@ -13,7 +13,9 @@
 
 #include "app/Form1.h"
 #include "app/ZoltProgram.h"
+#include "bench/BenchFigures.h"
 #include "bench/OffscreenWithoutDisplay.h"
+#include "link/BaudOptions.h"
 #include "bench/PtyLinesControl.h"
 #include "link/QtSerialControl.h"
 #include "platform/PreciseTimers.h"
@@ -33,19 +35,12 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <sys/resource.h>
 
 namespace {
 
-constexpr double kPauseUs = 1000.0;  // "Max Speed" waits 1 ms between cycles
+using benchfigures::cpuSeconds;
 
-double cpuSeconds()
-{
-    rusage use{};
-    getrusage(RUSAGE_SELF, &use);
-    return static_cast<double>(use.ru_utime.tv_sec + use.ru_stime.tv_sec)
-        + static_cast<double>(use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
-}
+constexpr double kPauseUs = 1000.0;  // "Max Speed" waits 1 ms between cycles
 
 // The share of one core the process takes while its event loop runs idle for
 // the time, after 200 ms for the start-up to settle.
@@ -195,7 +190,8 @@ int main(int argc, char* argv[])
     // --- Max Speed against the line's limit.
     std::printf("Max Speed on the timed line, %d s a row\n", runMs / 1000);
     std::printf("  baud  top  digital  bytes  cycles/s  limit/s  ratio  mean cycle us\n");
-    for (const int baud : {2400, 4800, 9600}) {
+    for (const BaudOption& offered : kBaudOptions) {
+        const int baud = offered.rate;
         for (const int top : {0, 6}) {
             for (const bool digital : {false, true}) {
                 auto sim = std::make_unique<SimSerialControl>(ZoltWire::Timing::Wire);

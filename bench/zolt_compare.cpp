@@ -14,6 +14,8 @@
 //   zolt_compare --repeats N  N repeats (1 to 20) instead of 3, for steadier
 //                          medians on a machine whose timing scatters
 
+#include "bench/BenchFigures.h"
+#include "link/BaudOptions.h"
 #include "sim/EventLoopWait.h"
 #include "sim/PtyModule.h"
 
@@ -31,12 +33,15 @@
 
 namespace {
 
+using benchfigures::loadAverage;
+using benchfigures::Spread;
+using benchfigures::spreadOf;
+
 constexpr double PauseUs = 1000.0;   // the 1 ms every client waits between cycles
 constexpr int DefaultRepeats = 3;
 constexpr int MostRepeats = 20;
 constexpr int RunInMs = 300;         // after the first exchanges, before counting
 constexpr int StartTimeoutMs = 10000;
-constexpr int kBauds[] = {2400, 4800, 9600};
 constexpr int kTops[] = {0, 6};
 
 struct Client {
@@ -70,15 +75,6 @@ std::optional<qint64> cpuNs(qint64 pid)
         total += stat.readAll().split(' ').value(0).toLongLong();
     }
     return total;
-}
-
-QString loadAverage()
-{
-    QFile file(QStringLiteral("/proc/loadavg"));
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("?");
-    const QList<QByteArray> fields = file.readAll().split(' ');
-    return QString::fromLatin1(fields.mid(0, 3).join(' '));
 }
 
 int lineBytes(int top, bool digital)
@@ -160,16 +156,6 @@ std::optional<Figures> measure(const Client& client, int baud, int top, bool dig
     return f;
 }
 
-struct Spread {
-    double min = 0, median = 0, max = 0;
-};
-
-Spread spreadOf(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return {values.front(), values[values.size() / 2], values.back()};
-}
-
 QString threeOf(const Spread& s, int decimals)
 {
     return QStringLiteral("%1 / **%2** / %3")
@@ -231,7 +217,7 @@ int main(int argc, char* argv[])
 
     std::printf("# Side by side on the pseudo-terminal module (%s)\n\n", quick ? "quick" : "full");
     std::printf("%d repeats of %.1f s each; figures are min / **median** / max. Load average (1, 5, 15 min) at the start: %s\n\n",
-                repeats, windowMs / 1000.0, qPrintable(loadAverage()));
+                repeats, windowMs / 1000.0, loadAverage().constData());
     for (const Client& c : clients) {
         if (!c.missing.isEmpty())
             std::printf("- %s skipped: %s\n", qPrintable(c.name), qPrintable(c.missing));
@@ -240,7 +226,9 @@ int main(int argc, char* argv[])
     std::printf("|---|---|---|---|---|---|---|---|\n");
     std::fflush(stdout);
 
-    std::vector<int> bauds(std::begin(kBauds), std::end(kBauds));
+    std::vector<int> bauds;
+    for (const BaudOption& offered : kBaudOptions)
+        bauds.push_back(offered.rate);
     if (quick)
         bauds = {9600};
     // --baud N measures one baud rate only (the full run's windows).
@@ -267,7 +255,7 @@ int main(int argc, char* argv[])
                         }
                     }
                 }
-                const QString load = loadAverage().section(QLatin1Char(' '), 0, 0);
+                const QString load = QString::fromLatin1(loadAverage().split(' ').value(0));
                 for (std::size_t i = 0; i < clients.size(); ++i) {
                     if (!clients[i].missing.isEmpty())
                         continue;
@@ -279,7 +267,7 @@ int main(int argc, char* argv[])
                     }
                     const Spread rate = spreadOf(rates[i]);
                     const Spread cpu = spreadOf(cpus[i]);
-                    const Spread share{rate.min / limit, rate.median / limit, rate.max / limit};
+                    const Spread share{rate.min / limit, rate.median / limit, rate.max / limit, rate.count};
                     std::printf("%s %s | %s of %.1f | %s | %s |\n", qPrintable(config), qPrintable(threeOf(rate, 2)),
                                 qPrintable(threeOf(share, 3)), limit, qPrintable(threeOf(cpu, 0)), qPrintable(load));
                 }
@@ -287,6 +275,6 @@ int main(int argc, char* argv[])
             }
         }
     }
-    std::printf("\nLoad average at the end: %s\n", qPrintable(loadAverage()));
+    std::printf("\nLoad average at the end: %s\n", loadAverage().constData());
     return 0;
 }

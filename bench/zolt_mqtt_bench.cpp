@@ -15,6 +15,7 @@
 //   zolt_mqtt_bench --quick   4 s a run
 //   zolt_mqtt_bench --only N  run N alone
 
+#include "bench/BenchFigures.h"
 #include "net/MqttClient.h"
 #include "tests/support/MosquittoBroker.h"
 
@@ -25,9 +26,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -36,44 +34,11 @@ using namespace mqtttest;
 
 namespace {
 
+using namespace benchfigures;
+
 // Scans a second at Max Speed, all channels and the digital lines, 9600 baud
 // (measured by run 1 on this machine; the benches of run 2 publish at it).
 constexpr double kMaxSpeedScansPerSecond = 37.0;
-
-double childrenCpuSeconds()
-{
-    rusage u{};
-    ::getrusage(RUSAGE_CHILDREN, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec)
-        + static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-double selfCpuSeconds()
-{
-    rusage u{};
-    ::getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec)
-        + static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-// A process's processor time from /proc, seconds.
-double processCpuSeconds(qint64 pid)
-{
-    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray text = f.readAll();
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    // Fields 14 and 15 of the line (utime, stime); 3 is the first after the name.
-    const double ticks = fields.value(11).toDouble() + fields.value(12).toDouble();
-    return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
-}
-
-QByteArray loadAverage()
-{
-    QFile file(QStringLiteral("/proc/loadavg"));
-    return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray("?");
-}
 
 // A subscriber counting messages and the gaps in each bench's numbering.
 
@@ -161,14 +126,14 @@ void zoltctlRuns(int seconds)
         const long long before = sub->messages;
         sub->lastSeq.clear();
         sub->lost = 0;
-        const double cpu0 = childrenCpuSeconds();
+        const double cpu0 = cpuSeconds(RUSAGE_CHILDREN);
         QProcess p;
         p.start(QStringLiteral(ZOLTCTL_EXE), args);
         p.waitForStarted();
         while (p.state() != QProcess::NotRunning)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
         waitMs(500);   // the last messages on their way
-        const double cpu = childrenCpuSeconds() - cpu0;
+        const double cpu = cpuSeconds(RUSAGE_CHILDREN) - cpu0;
         QFile f(out);
         f.open(QIODevice::ReadOnly);
         const long long rows = f.readAll().count('\n') - 1;
@@ -281,7 +246,7 @@ void ceiling(int seconds)
         }
     });
     const double broker0 = processCpuSeconds(broker.pid());
-    const double self0 = selfCpuSeconds();
+    const double self0 = cpuSeconds();
     feed.start(2);
     QElapsedTimer t;
     t.start();
@@ -294,7 +259,7 @@ void ceiling(int seconds)
     std::printf("handed over %lld, delivered %lld (lost %lld): %.0f messages/s through the broker; broker CPU %.0f %%, "
                 "this process (publishers and subscriber) %.0f %%\n",
                 sent, delivered, sub.lost, static_cast<double>(delivered) / elapsed, brokerCpu / elapsed * 100,
-                (selfCpuSeconds() - self0) / elapsed * 100);
+                (cpuSeconds() - self0) / elapsed * 100);
 }
 
 } // namespace

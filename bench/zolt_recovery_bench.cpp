@@ -9,7 +9,9 @@
 
 #include "app/Form1.h"
 #include "app/ZoltProgram.h"
+#include "bench/BenchFigures.h"
 #include "bench/OffscreenWithoutDisplay.h"
+#include "link/BaudOptions.h"
 #include "link/QtSerialControl.h"
 #include "link/ReplyDeadline.h"
 #include "platform/PreciseTimers.h"
@@ -33,15 +35,11 @@
 
 namespace {
 
-constexpr int kWaitMs = 10000;
+using benchfigures::loadAverage;
+using benchfigures::Spread;
+using benchfigures::spreadOf;
 
-QByteArray loadAverage()
-{
-    QFile file(QStringLiteral("/proc/loadavg"));
-    if (!file.open(QIODevice::ReadOnly))
-        return "?";
-    return file.readAll().trimmed();
-}
+constexpr int kWaitMs = 10000;
 
 // The program on a port whose device is a link to the module's pseudo-terminal.
 struct Bench : PluggedProgram {
@@ -63,24 +61,6 @@ struct Bench : PluggedProgram {
         runUntil([&] { return idle(); }, kWaitMs);
     }
 };
-
-struct Spread {
-    double min = 0, median = 0, max = 0;
-    int count = 0;
-};
-
-Spread spread(std::vector<double> values)
-{
-    Spread s;
-    if (values.empty())
-        return s;
-    std::sort(values.begin(), values.end());
-    s.min = values.front();
-    s.max = values.back();
-    s.median = values[values.size() / 2];
-    s.count = static_cast<int>(values.size());
-    return s;
-}
 
 // From the write of the command whose reply is lost to the end of the next
 // complete scan, ms; negative if that did not happen.
@@ -125,7 +105,8 @@ int main(int argc, char* argv[])
 
     // --- A lost reply during sampling at "Max Speed".
     std::printf("Lost reply to the next complete scan, ms (Max Speed)     min   median      max\n");
-    for (const int baud : {2400, 4800, 9600}) {
+    for (const BaudOption& offered : kBaudOptions) {
+        const int baud = offered.rate;
         for (const int top : {0, 6}) {
             Bench b;
             b.comm->setSettings(QStringLiteral("%1,N,8,1").arg(baud));
@@ -143,7 +124,7 @@ int main(int argc, char* argv[])
             b.stopSampling();
             const int deadline = replydeadline::deadlineMs(5, 2 * (top + 1), baud);
             const QByteArray label = QStringLiteral("%1 baud, channels 0-%2 (deadline %3)").arg(baud).arg(top).arg(deadline).toLatin1();
-            printSpread(label.constData(), spread(times));
+            printSpread(label.constData(), spreadOf(times));
             std::fflush(stdout);
         }
     }
@@ -182,8 +163,8 @@ int main(int argc, char* argv[])
             b.stopSampling();
         }
         std::printf("                                        min   median      max\n");
-        printSpread("port open again", spread(reopened));
-        printSpread("first complete scan", spread(scanned));
+        printSpread("port open again", spreadOf(reopened));
+        printSpread("first complete scan", spreadOf(scanned));
     }
 
     // --- 10 MB of noise, while idle and while sampling.

@@ -10,7 +10,9 @@
 
 #include <QByteArray>
 
-#include "OffscreenWithoutDisplay.h"
+#include "bench/BenchFigures.h"
+#include "bench/OffscreenWithoutDisplay.h"
+#include "link/BaudOptions.h"
 #include "front/RowFormat.h"
 #include "link/Acquisition.h"
 #include "scope/ScanStore.h"
@@ -34,6 +36,10 @@
 
 namespace {
 
+using benchfigures::loadAverage;
+using benchfigures::Spread;
+using benchfigures::spreadOf;
+
 // Processor time of this thread, ms: on a machine shared with other work
 // the wall clock also counts the time others ran.
 double threadCpuMs()
@@ -41,12 +47,6 @@ double threadCpuMs()
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
-QByteArray loadAverage()
-{
-    QFile f(QStringLiteral("/proc/loadavg"));
-    return f.open(QIODevice::ReadOnly) ? f.readAll().split(' ').mid(0, 3).join(' ') : QByteArray("?");
 }
 
 long residentKiB()
@@ -59,16 +59,6 @@ long residentKiB()
             return line.mid(6).trimmed().split(' ').value(0).toLong();
     }
     return -1;
-}
-
-struct Spread {
-    double min = 0, median = 0, max = 0;
-};
-
-Spread spread(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return {v.front(), v[v.size() / 2], v.back()};
 }
 
 // A scan every 24 ms: an hour is 150,000 scans. The signals move slowly with
@@ -140,8 +130,8 @@ void repaintFigures(bool quick)
             drawOnly.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
             drawCpu.push_back(threadCpuMs() - cpu);
         }
-        const Spread a = spread(all), b = spread(reduceOnly), c = spread(drawOnly);
-        const Spread ac = spread(allCpu), bc = spread(reduceCpu), cc = spread(drawCpu);
+        const Spread a = spreadOf(all), b = spreadOf(reduceOnly), c = spreadOf(drawOnly);
+        const Spread ac = spreadOf(allCpu), bc = spreadOf(reduceCpu), cc = spreadOf(drawCpu);
         std::printf("chart %4dx%-4d (%4d columns, %zu points a trace), ms min / median / max over %d repaints:\n"
                     "   repaint  processor %6.2f / %6.2f / %6.2f   wall %6.2f / %6.2f / %6.2f\n"
                     "   reduce   processor %6.2f / %6.2f / %6.2f   wall %6.2f / %6.2f / %6.2f\n"
@@ -163,7 +153,7 @@ void repaintFigures(bool quick)
             chart.replot(QCustomPlot::rpImmediateRefresh);
             times.push_back(threadCpuMs() - cpu);
         }
-        const Spread a = spread(times);
+        const Spread a = spreadOf(times);
         std::printf("the chart with no scans (1200x800): replot, processor %.2f / %.2f / %.2f ms\n", a.min, a.median, a.max);
     }
     // The whole hour without reduction, for comparison: QCustomPlot's own adaptive sampling.
@@ -186,7 +176,7 @@ void repaintFigures(bool quick)
             chart.replot(QCustomPlot::rpImmediateRefresh);
             times.push_back(threadCpuMs() - cpu);
         }
-        const Spread a = spread(times);
+        const Spread a = spreadOf(times);
         std::printf("for comparison, 150,000 points a trace handed to QCustomPlot's own sampling (1200x800): replot, processor "
                     "%.2f / %.2f / %.2f ms\n", a.min, a.median, a.max);
     }
@@ -214,7 +204,8 @@ void memoryFigures()
     const long long bound = scope::ScanStore::kDefaultMaxScans;
     std::printf("bound: %lld scans, %.0f MB of blocks\n", bound,
                 static_cast<double>(bound) * static_cast<double>(sizeof(scope::ScanStore::Block)) / scope::ScanStore::kBlockScans / 1048576.0);
-    for (const int baud : {2400, 4800, 9600}) {
+    for (const BaudOption& offered : kBaudOptions) {
+        const int baud = offered.rate;
         const double rate = acquisition::lineLimitScansPerSecond(all, baud);
         const double day = rate * 86400.0;
         std::printf("%4d baud: the line allows %.1f scans/s at Max Speed, channels 0 to 6 and the lines: 24 h = %.2f million scans "
@@ -318,7 +309,7 @@ void rateFigures(bool quick)
         ctlRates.push_back(c);
         scopeRates.push_back(s);
     }
-    const Spread c = spread(ctlRates), s = spread(scopeRates);
+    const Spread c = spreadOf(ctlRates), s = spreadOf(scopeRates);
     acquisition::Settings all;
     all.topChannel = 6;
     all.digital = true;

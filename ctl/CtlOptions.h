@@ -7,6 +7,7 @@
 #include "link/Acquisition.h"
 
 #include <QString>
+#include <cmath>
 
 namespace zoltctl {
 
@@ -25,5 +26,17 @@ struct Options {
     bool exitOnLoss = false;           // a lost port ends the run
     front::MqttOptions mqtt;           // publish on a broker too
 };
+
+// What the acquisition cycle is given for these options.
+inline acquisition::Settings acquisitionSettings(const Options& options)
+{
+    acquisition::Settings settings;
+    settings.topChannel = options.topChannel;
+    settings.digital = options.digital;
+    settings.pauseMs = options.intervalMs;
+    settings.countLimit = options.count;
+    settings.durationLimitMs = static_cast<qint64>(std::llround(options.durationS * 1000.0));
+    return settings;
+}
 
 } // namespace zoltctl

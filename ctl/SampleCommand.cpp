@@ -10,7 +10,6 @@
 #include "platform/TerminationSignals.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QFile>
 #include <cerrno>
 #include <cmath>
@@ -20,26 +19,6 @@
 namespace zoltctl {
 
 namespace {
-
-#ifdef ZOLT_HAS_MQTT
-front::BenchMeta benchMeta(front::ModuleLink& link, const Options& options, int baud)
-{
-    front::BenchMeta meta;
-    meta.version = QCoreApplication::applicationVersion();
-    meta.port = link.portLabel(link.module().SelPort);
-    meta.baud = baud;
-    meta.topChannel = options.topChannel;
-    meta.digital = options.digital;
-    meta.pauseMs = options.intervalMs;
-    acquisition::Settings settings;
-    settings.topChannel = options.topChannel;
-    settings.digital = options.digital;
-    settings.pauseMs = options.intervalMs;
-    meta.lineLimitScansPerSecond = acquisition::lineLimitScansPerSecond(settings, meta.baud);
-    meta.control = options.mqtt.control;
-    return meta;
-}
-#endif
 
 const QString kInterval = QStringLiteral("interval");
 const QString kCount = QStringLiteral("count");
@@ -58,8 +37,8 @@ SampleCommand::SampleCommand()
     for (const QCommandLineOption& o : ChannelChoice::options())
         addOption(o);
     addOption(QCommandLineOption(kInterval,
-                                 QStringLiteral("Pause between cycles: max, 0.5s, 1s, 10s or milliseconds "
-                                                "(default 0.5s)."),
+                                 QStringLiteral("Pause between cycles: %1 or milliseconds (default %2).")
+                                     .arg(front::pauseWords(), QLatin1String(acquisition::kNamedPauses[1].word)),
                                  QStringLiteral("pause")));
     addOption(QCommandLineOption(kCount, QStringLiteral("Stop after N rows."), QStringLiteral("N")));
     addOption(QCommandLineOption(kDuration, QStringLiteral("Stop after this many seconds."), QStringLiteral("seconds")));
@@ -120,12 +99,10 @@ QString SampleCommand::takeOwn(const QCommandLineParser& parser, const QStringLi
     }
     if (parser.isSet(kFormat)) {
         const QString format = parser.value(kFormat);
-        if (format == QLatin1String("csv"))
-            o.format = front::Format::Csv;
-        else if (format == QLatin1String("jsonl"))
-            o.format = front::Format::Jsonl;
-        else
+        const auto chosen = front::parseFormat(format);
+        if (!chosen)
             return QStringLiteral("--format must be csv or jsonl, not '%1'").arg(format);
+        o.format = *chosen;
     }
     if (parser.isSet(kOutput)) {
         o.output = parser.value(kOutput);
@@ -158,30 +135,17 @@ ExitStatus SampleCommand::run(front::ModuleLink& link)
     QObject::connect(&termination, &TerminationSignals::received, &sampler, &Sampler::stop);
 #ifdef ZOLT_HAS_MQTT
     std::unique_ptr<front::MqttRun> mqtt;
-    // The scans as JSON with their seq, by the formatter that writes the rows.
-    front::RowFormat scanJson(front::Format::Jsonl, options.topChannel, options.digital);
     if (options.mqtt.enabled) {
-        front::MqttRun::Opened opened = front::MqttRun::open(options.mqtt, benchMeta(link, options, linkOptions().baud));
+        const front::BenchMeta meta = front::benchMeta(link.portLabel(), linkOptions().baud,
+                                                       acquisitionSettings(options), options.mqtt.control);
+        front::MqttRun::Opened opened = front::MqttRun::open(options.mqtt, meta, QStringLiteral("zoltctl"));
         if (!opened.run)
             return fail(opened.failure == front::MqttRun::Failure::Password ? ExitStatus::Usage : ExitStatus::Broker,
                         opened.message);
         mqtt = std::move(opened.run);
-        front::BenchPublisher& bench = mqtt->publisher();
-        acquisition::Acquisition& cycle = sampler.acquisition();
         // After the row: the sampler took the scan first.
-        QObject::connect(&cycle, &acquisition::Acquisition::scanned, &bench,
-                         [&](const acquisition::Scan& scan) { bench.publishScan(scanJson.json(scan, true)); });
-        QObject::connect(&cycle, &acquisition::Acquisition::portLost, &bench,
-                         [&] { bench.setStatus(front::BenchPublisher::Status::WaitingForDevice); });
-        QObject::connect(&cycle, &acquisition::Acquisition::portReturned, &bench,
-                         [&] { bench.setStatus(front::BenchPublisher::Status::Online); });
-        if (options.mqtt.control) {
-            bench.acceptControl({[&](int channel, int mv) { cycle.setAnalogOutput(channel, mv); },
-                                 [&](bool high) { cycle.setDigitalOutput(high); }});
-            QObject::connect(&cycle, &acquisition::Acquisition::outputSent, &bench, &front::BenchPublisher::outputSent);
-        }
-        bench.setStatus(front::BenchPublisher::Status::Online);
-        sampler.setProgressNote([&] { return QStringLiteral("%1 dropped").arg(bench.dropped()); });
+        mqtt->follow(sampler.acquisition());
+        sampler.setProgressNote([&] { return QStringLiteral("%1 dropped").arg(mqtt->publisher().dropped()); });
     }
 #else
     if (options.mqtt.enabled)

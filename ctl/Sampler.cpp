@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cmath>
 #include <cstring>
 
 #ifdef Q_OS_UNIX
@@ -40,13 +39,7 @@ Sampler::Sampler(front::ModuleLink& link, const Options& options, std::FILE* out
     , m_format(options.format, options.topChannel, options.digital)
     , m_acquisition(link.module())
 {
-    acquisition::Settings settings;
-    settings.topChannel = options.topChannel;
-    settings.digital = options.digital;
-    settings.pauseMs = options.intervalMs;
-    settings.countLimit = options.count;
-    settings.durationLimitMs = static_cast<qint64>(std::llround(options.durationS * 1000.0));
-    m_acquisition.setSettings(settings);
+    m_acquisition.setSettings(acquisitionSettings(options));
 
     connect(&m_acquisition, &acquisition::Acquisition::scanned, this, &Sampler::onScan);
     connect(&m_acquisition, &acquisition::Acquisition::ended, this, [this](acquisition::Acquisition::End why) {

@@ -13,6 +13,7 @@
 // between two scans) and is answered on PREFIX/ack once sent; any other is
 // answered on PREFIX/error with the reason, and nothing reaches the module.
 
+#include "link/BaudOptions.h"
 #include "net/MqttClient.h"
 
 #include <QByteArray>
@@ -27,7 +28,7 @@ namespace front {
 struct BenchMeta {
     QString version;
     QString port;        // "COM9", or the device path when the port was named so
-    int baud = 9600;
+    int baud = kDefaultBaud.rate;
     int topChannel = 6;
     bool digital = false;
     int pauseMs = 500;

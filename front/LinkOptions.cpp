@@ -4,7 +4,6 @@
 #include "link/SerialControl.h"
 
 #include <QCommandLineParser>
-#include <algorithm>
 
 namespace front {
 
@@ -49,7 +48,8 @@ QList<QCommandLineOption> linkOptionList()
                            QStringLiteral("COMn")),
         QCommandLineOption(kDevice, QStringLiteral("The module's serial device, instead of a COM port."),
                            QStringLiteral("path")),
-        QCommandLineOption(kBaud, QStringLiteral("2400, 4800 or 9600 (default 9600)."), QStringLiteral("rate")),
+        QCommandLineOption(kBaud, QStringLiteral("%1 (default %2).").arg(baudRatesText(), QLatin1String(kDefaultBaud.caption)),
+                           QStringLiteral("rate")),
         simulateOption(),
         QCommandLineOption(kNoPresenceCheck,
                            QStringLiteral("Do not require DSR and CTS to be held (a pseudo-terminal has neither).")),
@@ -86,13 +86,10 @@ LinkOptionsRead linkOptionsFrom(const QCommandLineParser& parser)
     if (parser.isSet(kBaud)) {
         const QString text = parser.value(kBaud);
         bool number = false;
-        const int baud = text.toInt(&number, 10);
-        const bool offered = number && std::any_of(kBaudOptions.begin(), kBaudOptions.end(), [&](const BaudOption& b) {
-            return QString::number(baud) == QLatin1String(b.caption);
-        });
-        if (!offered)
-            return refused(QStringLiteral("--baud must be 2400, 4800 or 9600, not '%1'").arg(text));
-        o.baud = baud;
+        const BaudOption* offered = baudOptionForRate(text.toInt(&number, 10));
+        if (!number || !offered)
+            return refused(QStringLiteral("--baud must be %1, not '%2'").arg(baudRatesText(), text));
+        o.baud = offered->rate;
     }
     return read;
 }

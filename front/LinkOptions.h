@@ -5,6 +5,8 @@
 // zoltctl's commands and any other command-line program over ModuleLink add
 // them to their parser and read them back with the same checks and words.
 
+#include "link/BaudOptions.h"
+
 #include <QList>
 #include <QString>
 #include <optional>
@@ -18,7 +20,7 @@ struct LinkOptions {
     // port 0 with no device: choose as ZOLTrc does.
     int port = 0;
     QString device;
-    int baud = 9600;
+    int baud = kDefaultBaud.rate;
     bool simulate = false;
     bool presenceCheck = true;
 };

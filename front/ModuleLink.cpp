@@ -16,11 +16,8 @@ namespace {
 
 QString settingsFor(int baud)
 {
-    for (const BaudOption& b : kBaudOptions) {
-        if (QString::number(baud) == QLatin1String(b.caption))
-            return QLatin1String(b.settings);
-    }
-    return QLatin1String(kDefaultBaud.settings);
+    const BaudOption* offered = baudOptionForRate(baud);
+    return QLatin1String(offered ? offered->settings : kDefaultBaud.settings);
 }
 
 } // namespace

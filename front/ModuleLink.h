@@ -90,7 +90,7 @@ private:
     std::unique_ptr<SerialControl> m_comm;
     HeadlessViews m_views;
     Module1 m_module;
-    int m_baud = 9600;
+    int m_baud = kDefaultBaud.rate;
     bool m_byDevice = false;
 };
 

@@ -1,17 +1,18 @@
 #include "front/MqttRun.h"
 
+#include <QCoreApplication>
+#include <QPointer>
 #include <QSysInfo>
 
 namespace front {
 
-MqttRun::Opened MqttRun::open(const MqttOptions& options, const BenchMeta& meta, const QString& program)
+std::optional<mqtt::ClientSettings> clientSettings(const MqttOptions& options, const QString& program, QString* error)
 {
-    Opened result;
     const mqtt::PasswordRead password = mqtt::readPassword(options.passwordFile);
     if (!password.error.isEmpty()) {
-        result.failure = Failure::Password;
-        result.message = password.error;
-        return result;
+        if (error)
+            *error = password.error;
+        return std::nullopt;
     }
     mqtt::ClientSettings s;
     s.endpoint = options.endpoint;
@@ -20,9 +21,36 @@ MqttRun::Opened MqttRun::open(const MqttOptions& options, const BenchMeta& meta,
     if (!options.endpoint.user.isEmpty())
         s.password = password.password;
     s.caFile = options.caFile;
+    // Each program an id of its own, so that a watcher never takes a bench's place.
     s.clientId = options.clientId.isEmpty()
         ? mqtt::defaultClientId(program, QSysInfo::machineHostName(), options.endpoint.prefix)
         : options.clientId;
+    return s;
+}
+
+BenchMeta benchMeta(const QString& port, int baud, const acquisition::Settings& settings, bool control)
+{
+    BenchMeta meta;
+    meta.version = QCoreApplication::applicationVersion();
+    meta.port = port;
+    meta.baud = baud;
+    meta.topChannel = settings.topChannel;
+    meta.digital = settings.digital;
+    meta.pauseMs = settings.pauseMs;
+    meta.lineLimitScansPerSecond = acquisition::lineLimitScansPerSecond(settings, baud);
+    meta.control = control;
+    return meta;
+}
+
+MqttRun::Opened MqttRun::open(const MqttOptions& options, const BenchMeta& meta, const QString& program)
+{
+    Opened result;
+    std::optional<mqtt::ClientSettings> settings = clientSettings(options, program, &result.message);
+    if (!settings) {
+        result.failure = Failure::Password;
+        return result;
+    }
+    mqtt::ClientSettings& s = *settings;
     s.willTopic = options.endpoint.prefix.toUtf8() + "/status";
     s.willPayload = BenchPublisher::statusText(BenchPublisher::Status::Offline, 0);
 
@@ -34,9 +62,42 @@ MqttRun::Opened MqttRun::open(const MqttOptions& options, const BenchMeta& meta,
         return result;
     }
     run->m_publisher = std::make_unique<BenchPublisher>(*run->m_client, options.endpoint.prefix, options.qos);
-    run->m_publisher->setMeta(meta);
+    run->setMeta(meta);
     result.run = std::move(run);
     return result;
+}
+
+void MqttRun::setMeta(const BenchMeta& meta)
+{
+    m_meta = meta;
+    m_json = std::make_unique<RowFormat>(Format::Jsonl, meta.topChannel, meta.digital);
+    m_publisher->setMeta(meta);
+}
+
+void MqttRun::follow(acquisition::Acquisition& cycle)
+{
+    using acquisition::Acquisition;
+    BenchPublisher& bench = *m_publisher;
+    QObject::connect(&cycle, &Acquisition::scanned, &bench,
+                     [this](const acquisition::Scan& scan) { m_publisher->publishScan(m_json->json(scan, true)); });
+    QObject::connect(&cycle, &Acquisition::portLost, &bench,
+                     [&bench] { bench.setStatus(BenchPublisher::Status::WaitingForDevice); });
+    QObject::connect(&cycle, &Acquisition::portReturned, &bench,
+                     [&bench] { bench.setStatus(BenchPublisher::Status::Online); });
+    if (m_meta.control) {
+        // A command that comes after the cycle has gone is dropped.
+        const QPointer<Acquisition> driven(&cycle);
+        bench.acceptControl({[driven](int channel, int mv) {
+                                 if (driven)
+                                     driven->setAnalogOutput(channel, mv);
+                             },
+                             [driven](bool high) {
+                                 if (driven)
+                                     driven->setDigitalOutput(high);
+                             }});
+        QObject::connect(&cycle, &Acquisition::outputSent, &bench, &BenchPublisher::outputSent);
+    }
+    bench.setStatus(BenchPublisher::Status::Online);
 }
 
 } // namespace front

@@ -1,18 +1,30 @@
 #pragma once
 
-// sample --mqtt: the broker connection and the bench's topics for one run.
+// The broker connection and the bench's topics for one run of an acquisition
+// (zoltctl's sample --mqtt, ZOLT Scope's --publish).
 // Opened before the first scan; a broker that cannot be reached or refuses
 // then ends the run before it starts (each program says so in its own way).
 // Later losses only hold messages back (see mqtt::Client).
 
 #include "front/BenchPublisher.h"
 #include "front/MqttOptions.h"
+#include "front/RowFormat.h"
+#include "link/Acquisition.h"
 #include "net/MqttClient.h"
 
 #include <QString>
 #include <memory>
+#include <optional>
 
 namespace front {
+
+// The connection the options ask for; program begins the default client id.
+// Nothing, with the reason in error, when the password file cannot be read.
+std::optional<mqtt::ClientSettings> clientSettings(const MqttOptions& options, const QString& program, QString* error);
+
+// What the bench's meta says of an acquisition on this port at this baud
+// rate with these settings.
+BenchMeta benchMeta(const QString& port, int baud, const acquisition::Settings& settings, bool control);
 
 class MqttRun {
 public:
@@ -33,15 +45,27 @@ public:
         QString message;   // when run is empty
     };
     // program: the start of the default client id.
-    static Opened open(const MqttOptions& options, const BenchMeta& meta, const QString& program = QStringLiteral("zoltctl"));
+    static Opened open(const MqttOptions& options, const BenchMeta& meta, const QString& program);
 
     BenchPublisher& publisher() { return *m_publisher; }
     mqtt::Client& client() { return *m_client; }
     void close() { m_publisher->close(kCloseWaitMs); }
 
+    // Publishes the cycle's scans (after whoever took them before this was
+    // called) and the port's loss and return as the status and, when the
+    // meta says the bench takes commands, passes them to the cycle and
+    // answers them once sent. The status is online from now.
+    void follow(acquisition::Acquisition& cycle);
+    // New settings: the meta changes, and the scans' columns with it.
+    void setMeta(const BenchMeta& meta);
+    const BenchMeta& meta() const { return m_meta; }
+
 private:
     std::unique_ptr<mqtt::Client> m_client;
     std::unique_ptr<BenchPublisher> m_publisher;
+    BenchMeta m_meta;
+    // The scans as JSON with their seq, by the formatter that writes the rows.
+    std::unique_ptr<RowFormat> m_json;
 };
 
 } // namespace front

@@ -19,13 +19,18 @@ std::optional<int> parsePause(const QString& text)
     return ms;
 }
 
-QString pauseRefused(const QString& option, const QString& text)
+QString pauseWords()
 {
     QStringList words;
     for (const acquisition::NamedPause& pause : acquisition::kNamedPauses)
         words << QLatin1String(pause.word);
+    return words.join(QLatin1String(", "));
+}
+
+QString pauseRefused(const QString& option, const QString& text)
+{
     return QStringLiteral("%1 must be %2 or %3 to %4 ms, not '%5'")
-        .arg(option, words.join(QLatin1String(", ")))
+        .arg(option, pauseWords())
         .arg(acquisition::kShortestPauseMs)
         .arg(acquisition::kLongestPauseMs)
         .arg(text);

@@ -4,6 +4,15 @@
 
 namespace front {
 
+std::optional<Format> parseFormat(const QString& word)
+{
+    if (word == QLatin1String("csv"))
+        return Format::Csv;
+    if (word == QLatin1String("jsonl"))
+        return Format::Jsonl;
+    return std::nullopt;
+}
+
 namespace {
 
 // Column names, so that a row needs no text built for it.

@@ -12,14 +12,19 @@
 #include "link/Scan.h"
 
 #include <QByteArray>
+#include <QString>
 #include <array>
 #include <chrono>
 #include <cstddef>
+#include <optional>
 #include <string_view>
 
 namespace front {
 
 enum class Format { Csv, Jsonl };
+
+// "csv" or "jsonl"; nothing for any other word.
+std::optional<Format> parseFormat(const QString& word);
 
 inline constexpr int kFirstLine = acquisition::kFirstDigitalLine;   // digital lines sampled: 3, 4 and 5
 inline constexpr int kLines = acquisition::kDigitalLines;

@@ -35,6 +35,17 @@ QString prefixProblem(const QString& prefix)
     return {};
 }
 
+QString urlText(const Endpoint& endpoint, bool withUserAndPort)
+{
+    QString text = QLatin1String(endpoint.tls ? "mqtts://" : "mqtt://");
+    if (withUserAndPort && !endpoint.user.isEmpty())
+        text += endpoint.user + u'@';
+    text += endpoint.host.contains(u':') ? u'[' + endpoint.host + u']' : endpoint.host;
+    if (withUserAndPort)
+        text += u':' + QString::number(endpoint.port);
+    return text + u'/' + endpoint.prefix;
+}
+
 UrlParse parseUrl(const QString& url)
 {
     UrlParse result;

@@ -31,6 +31,10 @@ struct UrlParse {
 };
 
 UrlParse parseUrl(const QString& url);
+// The endpoint as a URL parseUrl() takes back: mqtt[s]://HOST/PREFIX, or with
+// the user and the port as well, mqtt[s]://[USER@]HOST:PORT/PREFIX. An IPv6
+// address stands in brackets.
+QString urlText(const Endpoint& endpoint, bool withUserAndPort);
 
 // An empty text when the prefix can stand before "/scan" as a topic name.
 QString prefixProblem(const QString& prefix);

@@ -31,6 +31,7 @@ public:
     bool drivesOutputs() const override { return true; }
     void setAnalogOutput(int channel, int millivolts) override;
     void setDigitalOutput(bool high) override;
+    acquisition::Acquisition* acquisition() override { return m_acquisition.get(); }
 
     front::ModuleLink& link() { return *m_link; }
 

@@ -1,14 +1,9 @@
 #include "scope/MqttSource.h"
 
-#include <QSysInfo>
+#include "front/MqttRun.h"
+#include "net/ControlCommand.h"
 
 namespace scope {
-
-namespace {
-
-constexpr int kConnectWaitMs = 10000;
-
-} // namespace
 
 MqttSource::MqttSource(const front::MqttOptions& options, QObject* parent)
     : ScanSource(parent)
@@ -20,28 +15,19 @@ MqttSource::~MqttSource() = default;
 
 QString MqttSource::label() const
 {
-    const mqtt::Endpoint& e = m_options.endpoint;
-    return QStringLiteral("%1://%2/%3").arg(QLatin1String(e.tls ? "mqtts" : "mqtt"), e.host, e.prefix);
+    return mqtt::urlText(m_options.endpoint, false);
 }
 
 QString MqttSource::open()
 {
-    const mqtt::PasswordRead password = mqtt::readPassword(m_options.passwordFile);
-    if (!password.error.isEmpty())
-        return password.error;
-    mqtt::ClientSettings s;
-    s.endpoint = m_options.endpoint;
-    if (!s.endpoint.user.isEmpty())
-        s.password = password.password;
-    s.caFile = m_options.caFile;
-    // A watcher's id of its own, so that it never takes the bench's place.
-    s.clientId = m_options.clientId.isEmpty()
-        ? mqtt::defaultClientId(QStringLiteral("zoltscope"), QSysInfo::machineHostName(), s.endpoint.prefix)
-        : m_options.clientId;
-    m_client = std::make_unique<mqtt::Client>(s);
-    if (!m_client->openAndWait(kConnectWaitMs))
+    QString error;
+    const std::optional<mqtt::ClientSettings> s = front::clientSettings(m_options, QStringLiteral("zoltscope"), &error);
+    if (!s)
+        return error;
+    m_client = std::make_unique<mqtt::Client>(*s);
+    if (!m_client->openAndWait(front::MqttRun::kConnectWaitMs))
         return m_client->error();
-    m_bench = std::make_unique<front::RemoteBench>(*m_client, s.endpoint.prefix);
+    m_bench = std::make_unique<front::RemoteBench>(*m_client, m_options.endpoint.prefix);
     connect(m_bench.get(), &front::RemoteBench::scanned, this, [this](const acquisition::Scan& scan) {
         if (m_running)
             emit scanned(scan);
@@ -64,14 +50,21 @@ void MqttSource::onStatus(const QString& status)
 
 void MqttSource::onAcknowledged(const QString& what)
 {
-    // "set/dac/2 1500" or "set/dout on"
-    const QStringList parts = what.split(u' ');
-    if (parts.size() != 2)
+    // The command answered, as its topic below the prefix and its payload:
+    // "set/dac/2 1500" or "set/dout on".
+    const QByteArray text = what.toUtf8();
+    const qsizetype space = text.indexOf(' ');
+    if (space < 0)
         return;
-    if (parts[0] == QLatin1String("set/dout"))
-        emit outputSent(-1, parts[1] == QLatin1String("on") ? 1 : 0);
-    else if (parts[0].startsWith(QLatin1String("set/dac/")))
-        emit outputSent(parts[0].mid(8).toInt(), parts[1].toInt());
+    const mqtt::ControlParse p = mqtt::parseControl(std::string_view(text.constData(), static_cast<std::size_t>(space)),
+                                                    std::string_view(text.constData() + space + 1,
+                                                                     static_cast<std::size_t>(text.size() - space - 1)));
+    if (!p.command)
+        return;
+    if (p.command->kind == mqtt::ControlCommand::Kind::DigitalOutput)
+        emit outputSent(-1, p.command->high ? 1 : 0);
+    else
+        emit outputSent(p.command->channel, p.command->millivolts);
 }
 
 bool MqttSource::waiting() const

@@ -1,59 +1,27 @@
 #include "scope/PublishedSource.h"
 
-#include <QCoreApplication>
-
 namespace scope {
-
-namespace {
-
-front::BenchMeta metaFor(const ScanSource& source, const acquisition::Settings& settings, int baud, bool control)
-{
-    front::BenchMeta meta;
-    meta.version = QCoreApplication::applicationVersion();
-    meta.port = source.label();
-    meta.baud = baud;
-    meta.topChannel = settings.topChannel;
-    meta.digital = settings.digital;
-    meta.pauseMs = settings.pauseMs;
-    meta.lineLimitScansPerSecond = source.limitScansPerSecond(settings);
-    meta.control = control;
-    return meta;
-}
-
-} // namespace
 
 QString PublishedSource::start(ScanSource& source, const front::MqttOptions& options,
                                const acquisition::Settings& settings, int baud, std::unique_ptr<PublishedSource>& out)
 {
+    acquisition::Acquisition* cycle = source.acquisition();
+    if (!cycle)
+        return QStringLiteral("this source has no acquisition of its own to publish");
     const bool control = options.control && source.drivesOutputs();
-    const front::BenchMeta meta = metaFor(source, settings, baud, control);
-    front::MqttRun::Opened opened = front::MqttRun::open(options, meta, QStringLiteral("zoltscope"));
+    front::MqttRun::Opened opened =
+        front::MqttRun::open(options, front::benchMeta(source.label(), baud, settings, control), QStringLiteral("zoltscope"));
     if (!opened.run)
         return opened.message;
-    out.reset(new PublishedSource(source, std::move(opened.run), meta));
+    opened.run->follow(*cycle);
+    out.reset(new PublishedSource(source, std::move(opened.run)));
     return {};
 }
 
-PublishedSource::PublishedSource(ScanSource& source, std::unique_ptr<front::MqttRun> run,
-                                 const front::BenchMeta& meta)
+PublishedSource::PublishedSource(ScanSource& source, std::unique_ptr<front::MqttRun> run)
     : m_source(source)
     , m_run(std::move(run))
-    , m_meta(meta)
-    , m_json(std::make_unique<front::RowFormat>(front::Format::Jsonl, meta.topChannel, meta.digital))
 {
-    front::BenchPublisher& bench = m_run->publisher();
-    connect(&source, &ScanSource::scanned, this,
-            [this](const acquisition::Scan& scan) { m_run->publisher().publishScan(m_json->json(scan, true)); });
-    connect(&source, &ScanSource::lost, this,
-            [this] { m_run->publisher().setStatus(front::BenchPublisher::Status::WaitingForDevice); });
-    connect(&source, &ScanSource::returned, this,
-            [this] { m_run->publisher().setStatus(front::BenchPublisher::Status::Online); });
-    if (meta.control) {
-        bench.acceptControl({[this](int channel, int mv) { m_source.setAnalogOutput(channel, mv); },
-                             [this](bool high) { m_source.setDigitalOutput(high); }});
-        connect(&source, &ScanSource::outputSent, &bench, &front::BenchPublisher::outputSent);
-    }
-    bench.setStatus(front::BenchPublisher::Status::Online);
 }
 
 PublishedSource::~PublishedSource()
@@ -63,10 +31,8 @@ PublishedSource::~PublishedSource()
 
 void PublishedSource::setSettings(const acquisition::Settings& settings)
 {
-    const bool control = m_meta.control;
-    m_meta = metaFor(m_source, settings, m_meta.baud, control);
-    m_json = std::make_unique<front::RowFormat>(front::Format::Jsonl, m_meta.topChannel, m_meta.digital);
-    m_run->publisher().setMeta(m_meta);
+    const front::BenchMeta& meta = m_run->meta();
+    m_run->setMeta(front::benchMeta(m_source.label(), meta.baud, settings, meta.control));
 }
 
 } // namespace scope

@@ -6,7 +6,6 @@
 
 #include "front/MqttOptions.h"
 #include "front/MqttRun.h"
-#include "front/RowFormat.h"
 #include "scope/ScanSource.h"
 
 #include <memory>
@@ -27,12 +26,10 @@ public:
     front::BenchPublisher& publisher() { return m_run->publisher(); }
 
 private:
-    PublishedSource(ScanSource& source, std::unique_ptr<front::MqttRun> run, const front::BenchMeta& meta);
+    PublishedSource(ScanSource& source, std::unique_ptr<front::MqttRun> run);
 
     ScanSource& m_source;
     std::unique_ptr<front::MqttRun> m_run;
-    front::BenchMeta m_meta;
-    std::unique_ptr<front::RowFormat> m_json;
 };
 
 } // namespace scope

@@ -42,6 +42,9 @@ public:
     virtual bool drivesOutputs() const = 0;
     virtual void setAnalogOutput(int channel, int millivolts) = 0;
     virtual void setDigitalOutput(bool high) = 0;
+    // The acquisition cycle behind the scans, where the source has one of
+    // its own (for publishing it); none for a feed of another's scans.
+    virtual acquisition::Acquisition* acquisition() { return nullptr; }
 
 signals:
     void scanned(const acquisition::Scan& scan);

@@ -1,5 +1,7 @@
 #include "scope/ScopeOptions.h"
 
+#include "front/PauseText.h"
+
 #include <QCommandLineParser>
 
 namespace scope {
@@ -15,9 +17,12 @@ ParsedScopeLine parseScopeLine(const QStringList& args)
     const QCommandLineOption record(QStringLiteral("record"), QStringLiteral("Start sampling and record to FILE."), QStringLiteral("FILE"));
     const QCommandLineOption format(QStringLiteral("format"), QStringLiteral("Recording format: csv or jsonl."), QStringLiteral("FORMAT"));
     const QCommandLineOption replace(QStringLiteral("replace"), QStringLiteral("Replace an existing recording file."));
+    const QCommandLineOption interval(QStringLiteral("interval"),
+                                      QStringLiteral("Pause between scans: %1 or milliseconds.").arg(front::pauseWords()),
+                                      QStringLiteral("pause"));
     p.addOptions({help, version});
     front::addLinkOptions(p);
-    p.addOptions({start, record, format, replace});
+    p.addOptions({start, record, format, replace, interval});
     const QCommandLineOption mqttSource(QLatin1String(front::kMqttOption),
         QStringLiteral("Watch a bench on an MQTT broker: mqtt://[USER@]HOST[:PORT]/PREFIX or mqtts://... (password from "
                        "ZOLTCTL_MQTT_PASSWORD or --mqtt-password-file)."),
@@ -65,12 +70,18 @@ ParsedScopeLine parseScopeLine(const QStringList& args)
     o.linkGiven = o.link.simulate || o.link.port != 0 || !o.link.device.isEmpty();
     if (p.isSet(format)) {
         const QString f = p.value(format);
-        if (f == QLatin1String("csv"))
-            o.format = front::Format::Csv;
-        else if (f == QLatin1String("jsonl"))
-            o.format = front::Format::Jsonl;
-        else {
+        const auto chosen = front::parseFormat(f);
+        if (!chosen) {
             out.text = QStringLiteral("--format takes csv or jsonl, not %1").arg(f);
+            return out;
+        }
+        o.format = *chosen;
+    }
+    if (p.isSet(interval)) {
+        const QString text = p.value(interval);
+        o.pauseMs = front::parsePause(text);
+        if (!o.pauseMs) {
+            out.text = front::pauseRefused(QStringLiteral("--interval"), text);
             return out;
         }
     }

@@ -9,6 +9,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace scope {
 
@@ -19,6 +20,7 @@ struct ScopeOptions {
     QString record;            // and record to this file
     front::Format format = front::Format::Csv;
     bool replace = false;      // an existing recording file may be replaced
+    std::optional<int> pauseMs;   // --interval: the pause between scans
     front::MqttOptions mqtt;     // --mqtt: watch a bench on a broker instead of a port
     front::MqttOptions publish;  // --publish: put this acquisition on a broker
 };

@@ -1,5 +1,8 @@
 #include "scope/ScopeWindow.h"
 
+#include "front/PauseText.h"
+#include "link/BaudOptions.h"
+
 #ifdef ZOLT_HAS_MQTT
 #include "scope/MqttSource.h"
 #include "scope/PublishedSource.h"
@@ -38,6 +41,17 @@
 namespace scope {
 
 namespace {
+
+// The Pause field's choice: a named pause, or one typed as zoltctl takes it
+// (a number may carry "ms"); nothing for text that is neither.
+std::optional<int> chosenPause(const QComboBox& field)
+{
+    const QString text = field.currentText().trimmed();
+    const int named = field.findText(text);
+    if (named >= 0)
+        return field.itemData(named).toInt();
+    return front::parsePause(text.endsWith(QLatin1String("ms")) ? text.chopped(2).trimmed() : text);
+}
 
 // The chart is drawn at most this often while scans come in.
 constexpr int kPaintIntervalMs = 50;
@@ -211,7 +225,8 @@ void ScopeWindow::buildPanels()
     m_devicePath->setPlaceholderText(QStringLiteral("/dev/ttyACM0"));
     m_devicePath->setAccessibleName(QStringLiteral("Device path"));
     m_baudCombo = new QComboBox;
-    m_baudCombo->addItems({QStringLiteral("2400"), QStringLiteral("4800"), QStringLiteral("9600")});
+    for (const BaudOption& b : kBaudOptions)
+        m_baudCombo->addItem(QLatin1String(b.caption));
     m_baudCombo->setAccessibleName(QStringLiteral("Baud rate"));
     m_presenceCheck = new QCheckBox(QStringLiteral("Require DSR and CTS"));
     m_presenceCheck->setAccessibleName(QStringLiteral("Require DSR and CTS"));
@@ -456,7 +471,7 @@ void ScopeWindow::loadSettings()
     const int at = m_sourceCombo->findData(source);
     m_sourceCombo->setCurrentIndex(at >= 0 ? at : kDemoEntry);
     m_devicePath->setText(s.value(QStringLiteral("source/device")).toString());
-    m_baudCombo->setCurrentText(s.value(QStringLiteral("source/baud"), QStringLiteral("9600")).toString());
+    m_baudCombo->setCurrentText(s.value(QStringLiteral("source/baud"), QLatin1String(kDefaultBaud.caption)).toString());
     m_presenceCheck->setChecked(s.value(QStringLiteral("source/presenceCheck"), true).toBool());
     m_topChannel->setValue(s.value(QStringLiteral("acquisition/topChannel"), 6).toInt());
     m_digital->setChecked(s.value(QStringLiteral("acquisition/digital"), true).toBool());
@@ -510,23 +525,25 @@ acquisition::Settings ScopeWindow::chosenSettings() const
     acquisition::Settings st;
     st.topChannel = m_topChannel->value();
     st.digital = m_digital->isChecked();
-    const QString text = m_pause->currentText().trimmed();
-    const int named = m_pause->findText(text);
-    if (named >= 0) {
-        st.pauseMs = m_pause->itemData(named).toInt();
-    } else {
-        QString digits = text;
-        if (digits.endsWith(QLatin1String("ms")))
-            digits.chop(2);
-        bool ok = false;
-        const int ms = digits.trimmed().toInt(&ok);
-        st.pauseMs = ok ? std::clamp(ms, acquisition::kShortestPauseMs, acquisition::kLongestPauseMs) : 500;
-    }
+    // A pause refused (and said so) leaves the half second.
+    st.pauseMs = chosenPause(*m_pause).value_or(acquisition::kNamedPauses[1].ms);
     return st;
+}
+
+void ScopeWindow::setPause(int ms)
+{
+    const int named = m_pause->findData(ms);
+    if (named >= 0)
+        m_pause->setCurrentIndex(named);
+    else
+        m_pause->setEditText(QString::number(ms));
+    applySettings();
 }
 
 void ScopeWindow::applySettings()
 {
+    if (!chosenPause(*m_pause))
+        showProblem(front::pauseRefused(QStringLiteral("The pause"), m_pause->currentText().trimmed()));
     if (m_source)
         m_source->setSettings(chosenSettings());
 #ifdef ZOLT_HAS_MQTT
@@ -603,12 +620,7 @@ QString ScopeWindow::connectToBroker(const front::MqttOptions& options)
     const int at = m_sourceCombo->findData(QStringLiteral("mqtt"));
     if (at >= 0)
         m_sourceCombo->setCurrentIndex(at);
-    auto url = QStringLiteral("%1://%2%3:%4/%5")
-                   .arg(QLatin1String(options.endpoint.tls ? "mqtts" : "mqtt"),
-                        options.endpoint.user.isEmpty() ? QString() : options.endpoint.user + u'@', options.endpoint.host)
-                   .arg(options.endpoint.port)
-                   .arg(options.endpoint.prefix);
-    m_devicePath->setText(url);
+    m_devicePath->setText(mqtt::urlText(options.endpoint, true));
     stopSampling();
     m_published.reset();
     m_source.reset();

@@ -58,6 +58,8 @@ public:
     void useSource(std::unique_ptr<ScanSource> source);
     ScanSource* source() const { return m_source.get(); }
 
+    // The pause between scans, ms (0..an hour), as the Pause field takes it.
+    void setPause(int ms);
     void startSampling();
     void stopSampling();
     bool sampling() const;

@@ -46,6 +46,8 @@ int main(int argc, char* argv[])
     QObject::connect(&stopSignals, &TerminationSignals::received, &window, &QWidget::close);
     window.resize(scope::ScopeWindow::kDefaultSize);
     window.show();
+    if (options.pauseMs)
+        window.setPause(*options.pauseMs);
 
     if (options.mqtt.enabled) {
         const QString why = window.connectToBroker(options.mqtt);

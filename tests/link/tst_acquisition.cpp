@@ -109,6 +109,72 @@ private slots:
         QVERIFY(testwait::holdsFor([&] { return comm->writes().isEmpty(); }, 20));   // no cycle after the last
     }
 
+    // One exchange, as a command-line front end waits for it: the lines read
+    // (stopped), an output read back (stopped), or a single scan; how it ends
+    // is told once, with the read whose reply did not come.
+    void howAnExchangeEnds_data()
+    {
+        QTest::addColumn<QString>("exchange");   // lines, output or scan (with the lines)
+        QTest::addColumn<int>("answered");       // replies the module gives, in turn
+        QTest::addColumn<bool>("unplugged");     // then the port goes; else the next reply is missed
+        QTest::addColumn<int>("failedRead");     // -1: it ends well
+        const int analog = int(Acquisition::Read::Analog);
+        const int digital = int(Acquisition::Read::Digital);
+        QTest::newRow("lines") << "lines" << 1 << false << -1;
+        QTest::newRow("lines missed") << "lines" << 0 << false << digital;
+        QTest::newRow("lines, port lost") << "lines" << 0 << true << digital;
+        QTest::newRow("output read back") << "output" << 1 << false << -1;
+        QTest::newRow("output, read-back missed") << "output" << 0 << false << digital;
+        QTest::newRow("scan") << "scan" << 2 << false << -1;
+        QTest::newRow("scan, analog missed") << "scan" << 0 << false << analog;
+        QTest::newRow("scan, port lost on the analog read") << "scan" << 0 << true << analog;
+        QTest::newRow("scan, digital missed") << "scan" << 1 << false << digital;
+        QTest::newRow("scan, port lost on the digital read") << "scan" << 1 << true << digital;
+    }
+    void howAnExchangeEnds()
+    {
+        QFETCH(QString, exchange);
+        QFETCH(int, answered);
+        QFETCH(bool, unplugged);
+        QFETCH(int, failedRead);
+        QSignalSpy failed(acq.get(), &Acquisition::replyFailed);
+        QSignalSpy linesRead(acq.get(), &Acquisition::linesRead);
+        const bool scan = exchange == QLatin1String("scan");
+        if (exchange == QLatin1String("lines")) {
+            acq->readLines();
+        } else if (exchange == QLatin1String("output")) {
+            acq->setDigitalOutput(true);
+            QCOMPARE(sent().value(0), protocol::setOutputsCommand(protocol::kOutputLineMask));
+        } else {
+            startWith({.topChannel = 1, .digital = true, .pauseMs = kMinute, .countLimit = 1});
+            acq->pauseEnded();
+        }
+        // Lines 3 and 5 high; the analog reply any four bytes.
+        const QList<QByteArray> replies = scan ? QList<QByteArray>{QByteArray(4, '\0'), QByteArray(1, '\x28')}
+                                               : QList<QByteArray>{QByteArray(1, '\x28')};
+        for (int i = 0; i < answered; ++i) {
+            comm->feed(replies.at(i));
+            if (scan && i == 0)   // the analog reply taken, the digital read asked for
+                QTRY_VERIFY(comm->writes().contains(kReadDigital));
+        }
+        if (unplugged)
+            comm->unplug();
+        if (failedRead < 0) {
+            QTRY_COMPARE(scan ? qsizetype(scans.size()) : linesRead.size(), qsizetype(1));
+            QCOMPARE(m->DigData[3][0], 1);
+            QCOMPARE(m->DigData[4][0], 0);
+            QCOMPARE(m->DigData[5][0], 1);
+            QVERIFY(testwait::holdsFor([&] { return failed.isEmpty(); }, 20));
+            return;
+        }
+        QTRY_COMPARE(failed.size(), 1);
+        QCOMPARE(failed[0][0].value<Acquisition::Read>(), Acquisition::Read(failedRead));
+        QCOMPARE(failed[0][1].value<Acquisition::Failure>(),
+                 unplugged ? Acquisition::Failure::PortLost : Acquisition::Failure::Missed);
+        QVERIFY(linesRead.isEmpty());
+        QVERIFY(scans.empty());
+    }
+
     void missedRepliesAndTheDuration()
     {
         // Nothing answers: each request is missed after its deadline and the

@@ -53,13 +53,18 @@ void TestNetCommand::urls()
         QVERIFY(!p.error.contains(QLatin1String("secret")));
         return;
     }
-    const mqtt::Endpoint& e = *p.endpoint;
-    QCOMPARE(QStringLiteral("%1 %2 %3 %4 %5")
-                 .arg(int(e.tls))
-                 .arg(e.user.isEmpty() ? QStringLiteral("-") : e.user, e.host)
-                 .arg(e.port)
-                 .arg(e.prefix),
-             want);
+    const auto fields = [](const mqtt::Endpoint& e) {
+        return QStringLiteral("%1 %2 %3 %4 %5")
+            .arg(int(e.tls))
+            .arg(e.user.isEmpty() ? QStringLiteral("-") : e.user, e.host)
+            .arg(e.port)
+            .arg(e.prefix);
+    };
+    QCOMPARE(fields(*p.endpoint), want);
+    // Written out whole, the URL reads back as the same endpoint.
+    const mqtt::UrlParse again = mqtt::parseUrl(mqtt::urlText(*p.endpoint, true));
+    QVERIFY2(again.endpoint, qPrintable(again.error));
+    QCOMPARE(fields(*again.endpoint), want);
 }
 
 void TestNetCommand::clientIdsTellBenchesApart()

@@ -68,7 +68,8 @@ void TstZoltScope::badOptionsAreRefused()
     QTemporaryDir dir;
     for (const QStringList& args : {QStringList{QStringLiteral("--baud"), QStringLiteral("1200")},
                                     QStringList{QStringLiteral("--format"), QStringLiteral("xml")},
-                                    QStringList{QStringLiteral("--port"), QStringLiteral("COM99")}}) {
+                                    QStringList{QStringLiteral("--port"), QStringLiteral("COM99")},
+                                    QStringList{QStringLiteral("--interval"), QStringLiteral("2s")}}) {
         QProcess p;
         p.setProcessEnvironment(environment(dir));
         p.start(QStringLiteral(ZOLTSCOPE_EXE), args);
