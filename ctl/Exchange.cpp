@@ -27,12 +27,13 @@ Exchange::Outcome Exchange::scan(int topChannel, bool digital)
     settings.topChannel = topChannel;
     settings.digital = digital;
     // A cycle the stray bytes rule skipped is tried again at once, for as
-    // long as the reads' own deadlines: a line that never falls quiet
-    // answers nothing either.
+    // long as the reads' own deadlines and their margin once more (so that
+    // a late reply is the deadline's to judge): a line that never falls
+    // quiet answers nothing either.
     settings.pauseMs = acquisition::kShortestPauseMs;
     settings.countLimit = 1;
     const int baud = m_link.baud();
-    settings.durationLimitMs = replydeadline::deadlineMs(static_cast<int>(protocol::readAnalogCommand(topChannel).size()),
+    settings.durationLimitMs = replydeadline::kMarginMs + replydeadline::deadlineMs(static_cast<int>(protocol::readAnalogCommand(topChannel).size()),
                                                          protocol::analogReplyLength(topChannel), baud);
     if (digital)
         settings.durationLimitMs += replydeadline::deadlineMs(static_cast<int>(protocol::readDigitalCommand().size()),

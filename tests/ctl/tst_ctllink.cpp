@@ -1,12 +1,14 @@
 // zoltctl's sampling on a scripted control: replies that never come, or come
 // in part, cost their row and nothing more, and each reply is decoded once.
 
+#include "ctl/Exchange.h"
 #include "ctl/Sampler.h"
 #include "front/ModuleLink.h"
 #include "sim/EventLoopWait.h"
 #include "tests/support/FakeSerialControl.h"
 
 #include <QTest>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -44,6 +46,13 @@ private:
     qsizetype m_next = 0;
 };
 
+// A line that is talking whenever a read is about to go out: each look for
+// stray bytes finds some.
+class ChatteringControl : public FakeSerialControl {
+protected:
+    qint64 discardWaiting() override { return std::max<qint64>(1, FakeSerialControl::discardWaiting()); }
+};
+
 QByteArray runFile(std::FILE* file)
 {
     std::rewind(file);
@@ -61,6 +70,7 @@ class TestCtlLink : public QObject {
 
 private slots:
     void samplingHealsAfterLostReplies();
+    void aReadOnALineThatNeverFallsQuietEnds();
 };
 
 void TestCtlLink::samplingHealsAfterLostReplies()
@@ -104,6 +114,27 @@ void TestCtlLink::samplingHealsAfterLostReplies()
     QVERIFY(rows.at(2).endsWith(",4095,5000"));
     QVERIFY(rows.at(3).endsWith(",1,1"));
     QVERIFY(rows.at(4).isEmpty());
+}
+
+void TestCtlLink::aReadOnALineThatNeverFallsQuietEnds()
+{
+    auto owned = std::make_unique<ChatteringControl>();
+    FakeSerialControl& comm = *owned;
+    comm.setExistingPorts({kModulePort});
+    comm.setLines(true, true);
+    ModuleLink link(std::move(owned));
+    LinkOptions where;
+    where.port = kModulePort;
+    QVERIFY(!link.open(where).has_value());
+
+    // Each try finds the line talking and sends nothing; the read still ends.
+    Exchange exchange(link);
+    const Exchange::Outcome outcome = exchange.scan(0, false);
+    QVERIFY(!outcome.done);
+    QCOMPARE(outcome.read, acquisition::Acquisition::Read::Analog);
+    QCOMPARE(outcome.why, acquisition::Acquisition::Failure::Missed);
+    QCOMPARE(link.module().Sampling, 0);
+    QVERIFY(comm.writes().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestCtlLink)
