@@ -1,11 +1,5 @@
 #include "scope/ScopeWindow.h"
 
-#ifdef ZOLT_HAS_MQTT
-#include "scope/MqttSource.h"
-#include "scope/PublishedSource.h"
-#endif
-
-#include "scope/ModuleSource.h"
 #include "scope/PortList.h"
 #include "scope/ScopeChart.h"
 
@@ -85,8 +79,9 @@ ScopeWindow::ScopeWindow(QSettings& settings, QWidget* parent)
 {
     setWindowTitle(QStringLiteral("ZOLT Scope"));
     setObjectName(QStringLiteral("ScopeWindow"));
-    m_chart = new ScopeChart(m_store);
+    m_chart = new ScopeChart(m_session.store());
     m_chart->setObjectName(QStringLiteral("chart"));
+    m_session.askReplace = [this](const QString& path) { return askReplace && askReplace(path); };
     askReplace = [this](const QString& path) {
         return QMessageBox::question(this, QStringLiteral("Replace file?"),
                                      QStringLiteral("%1 exists. Replace it?").arg(path),
@@ -95,14 +90,11 @@ ScopeWindow::ScopeWindow(QSettings& settings, QWidget* parent)
     buildActions();
     buildPanels();
     loadSettings();
+    applySettings();
 
     m_paintTimer.setSingleShot(true);
     m_paintTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_paintTimer, &QTimer::timeout, this, &ScopeWindow::paintNow);
-    m_tick.setInterval(1000);
-    connect(&m_tick, &QTimer::timeout, this, &ScopeWindow::onTick);
-    m_tick.start();
-    m_tickClock.start();
     m_sincePaint.start();
     m_sinceStats.start();
     connect(m_chart, &ScopeChart::refreshed, this, [this] {
@@ -112,6 +104,7 @@ ScopeWindow::ScopeWindow(QSettings& settings, QWidget* parent)
         }
     });
     connect(m_chart, &ScopeChart::heldByUser, this, [this] { updateControls(); });
+    wireSession();
     updateControls();
     m_chart->refresh();
     updateStats();
@@ -119,9 +112,44 @@ ScopeWindow::ScopeWindow(QSettings& settings, QWidget* parent)
 
 ScopeWindow::~ScopeWindow()
 {
-    m_recorder.stop();
-    if (m_source)
-        m_source->stop();
+    m_session.finish();
+}
+
+void ScopeWindow::wireSession()
+{
+    ScopeSession* s = &m_session;
+    connect(s, &ScopeSession::changed, this, &ScopeWindow::updateControls);
+    connect(s, &ScopeSession::scanned, this, &ScopeWindow::schedulePaint);
+    connect(s, &ScopeSession::sourceWanted, this, [this] { (void)connectChosen(); });
+    connect(s, &ScopeSession::started, this, [this] { m_chart->setLive(true); });
+    connect(s, &ScopeSession::stopped, this, [this] {
+        m_banner->hide();
+        m_chart->refresh();
+        // The figures of the last scans at once: refreshes while sampling update
+        // them at most every kStatsIntervalMs, and nothing else comes to do it.
+        updateStats();
+    });
+    connect(s, &ScopeSession::lost, this, [this](const QString& what) {
+        m_banner->setText(QStringLiteral("Waiting for %1 to return; sampling goes on by itself when it does.").arg(what));
+        m_banner->show();
+    });
+    connect(s, &ScopeSession::returned, m_banner, &QWidget::hide);
+    connect(s, &ScopeSession::outputSent, this, &ScopeWindow::showOutput);
+    connect(s, &ScopeSession::sourceChanged, this, [this] {
+        // A long device path is shortened in the middle; the tooltip has it whole.
+        const QString connected = QStringLiteral("Connected: %1").arg(m_session.source()->label());
+        m_sourceState->setText(m_sourceState->fontMetrics().elidedText(connected, Qt::ElideMiddle, 280));
+        m_sourceState->setToolTip(connected);
+    });
+    connect(s, &ScopeSession::failed, this, [this](const QString& why) {
+        m_sourceState->setText(why);
+        statusBar()->showMessage(why, 10000);
+    });
+    connect(s, &ScopeSession::note, this, [this](const QString& text, int ms) { statusBar()->showMessage(text, ms); });
+    connect(s, &ScopeSession::ticked, this, [this] {
+        updateControls();
+        updateStats();
+    });
 }
 
 // ---------------------------------------------------------------- building
@@ -182,7 +210,7 @@ void ScopeWindow::buildActions()
     addAction(quit);
 
     onToggled(m_startAction, &QAction::toggled, [this] { return sampling(); }, [this](bool on) { setSampling(on); });
-    onToggled(m_recordAction, &QAction::toggled, [this] { return m_recorder.active(); }, [this](bool on) { setRecording(on); });
+    onToggled(m_recordAction, &QAction::toggled, [this] { return m_session.recorder().active(); }, [this](bool on) { setRecording(on); });
     onToggled(m_holdAction, &QAction::toggled, [this] { return !m_chart->live(); }, [this](bool held) {
         m_chart->setLive(!held);
         updateControls();
@@ -414,7 +442,7 @@ void ScopeWindow::buildPanels()
     });
     connect(m_yCombo, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int i) { m_chart->setFittedY(i == 1); });
     connect(m_digitalOut, &QCheckBox::clicked, this, &ScopeWindow::setDigitalOutput);
-    onToggled(m_recordButton, &QPushButton::toggled, [this] { return m_recorder.active(); }, [this](bool on) { setRecording(on); });
+    onToggled(m_recordButton, &QPushButton::toggled, [this] { return m_session.recorder().active(); }, [this](bool on) { setRecording(on); });
     connect(m_channels, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
         if (item->column() == 0)
             m_chart->setSeriesVisible(item->row(), item->checkState() == Qt::Checked);
@@ -527,13 +555,7 @@ acquisition::Settings ScopeWindow::chosenSettings() const
 
 void ScopeWindow::applySettings()
 {
-    if (m_source)
-        m_source->setSettings(chosenSettings());
-#ifdef ZOLT_HAS_MQTT
-    if (auto* published = qobject_cast<PublishedSource*>(m_published.get()))
-        published->setSettings(chosenSettings());
-#endif
-    updateControls();
+    m_session.setSettings(chosenSettings());
 }
 
 // ---------------------------------------------------------------- source
@@ -546,8 +568,7 @@ QString ScopeWindow::connectChosen()
         zoltctl::MqttOptions options;
         const mqtt::UrlParse url = mqtt::parseUrl(m_devicePath->text().trimmed());
         if (!url.endpoint) {
-            showProblem(url.error);
-            return m_problem;
+            return m_session.fail(url.error);
         }
         options.enabled = true;
         options.endpoint = *url.endpoint;
@@ -559,10 +580,8 @@ QString ScopeWindow::connectChosen()
         link.device = m_devicePath->text().trimmed();
     else
         link.port = zoltctl::parseComPort(kind).value_or(0);
-    if (kind == QLatin1String("device") && link.device.isEmpty()) {
-        showProblem(QStringLiteral("Type the device's path first."));
-        return m_problem;
-    }
+    if (kind == QLatin1String("device") && link.device.isEmpty())
+        return m_session.fail(QStringLiteral("Type the device's path first."));
     link.baud = m_baudCombo->currentText().toInt();
     link.presenceCheck = m_presenceCheck->isChecked();
     return connectTo(link);
@@ -583,18 +602,7 @@ QString ScopeWindow::connectTo(const zoltctl::LinkOptions& link)
     }
     m_baudCombo->setCurrentText(QString::number(link.baud));
     m_presenceCheck->setChecked(link.presenceCheck);
-
-    stopSampling();
-    m_source.reset();
-    auto source = std::make_unique<ModuleSource>(link);
-    const QString why = source->open();
-    if (!why.isEmpty()) {
-        showProblem(why);
-        updateControls();
-        return why;
-    }
-    useSource(std::move(source));
-    return {};
+    return m_session.connectTo(link);
 }
 
 QString ScopeWindow::connectToBroker(const zoltctl::MqttOptions& options)
@@ -609,144 +617,16 @@ QString ScopeWindow::connectToBroker(const zoltctl::MqttOptions& options)
                    .arg(options.endpoint.port)
                    .arg(options.endpoint.prefix);
     m_devicePath->setText(url);
-    stopSampling();
-    m_published.reset();
-    m_source.reset();
-    auto source = std::make_unique<MqttSource>(options);
-    const QString why = source->open();
-    if (!why.isEmpty()) {
-        showProblem(why);
-        updateControls();
-        return why;
-    }
-    // The outputs panel follows what the bench's meta says it takes.
-    connect(source->bench(), &zoltctl::RemoteBench::metaChanged, this, &ScopeWindow::updateControls);
-    useSource(std::move(source));
-    return {};
-#else
-    (void)options;
-    showProblem(QStringLiteral("This ZOLT Scope was built without MQTT (libmosquitto)."));
-    return m_problem;
 #endif
-}
-
-QString ScopeWindow::publishTo(const zoltctl::MqttOptions& options)
-{
-#ifdef ZOLT_HAS_MQTT
-    if (!m_source)
-        return QStringLiteral("connect to a module first");
-    if (qobject_cast<MqttSource*>(m_source.get()))
-        return QStringLiteral("this bench is on the broker already");
-    std::unique_ptr<PublishedSource> published;
-    const QString why = PublishedSource::start(*m_source, options, chosenSettings(), m_baudCombo->currentText().toInt(),
-                                               published);
-    if (!why.isEmpty()) {
-        showProblem(why);
-        return why;
-    }
-    m_published = std::move(published);
-    statusBar()->showMessage(QStringLiteral("Publishing on %1").arg(options.endpoint.host), 10000);
-    return {};
-#else
-    (void)options;
-    return QStringLiteral("this ZOLT Scope was built without MQTT (libmosquitto)");
-#endif
-}
-
-void ScopeWindow::useSource(std::unique_ptr<ScanSource> source)
-{
-    stopSampling();
-    m_published.reset();
-    m_source = std::move(source);
-    m_problem.clear();
-    m_waitingFor.clear();
-    connect(m_source.get(), &ScanSource::scanned, this, &ScopeWindow::onScanned);
-    connect(m_source.get(), &ScanSource::lost, this, &ScopeWindow::onLost);
-    connect(m_source.get(), &ScanSource::returned, this, &ScopeWindow::onReturned);
-    connect(m_source.get(), &ScanSource::ended, this, &ScopeWindow::stopSampling);
-    connect(m_source.get(), &ScanSource::outputSent, this, &ScopeWindow::showOutput);
-    m_source->setSettings(chosenSettings());
-    // A long device path is shortened in the middle; the tooltip has it whole.
-    const QString connected = QStringLiteral("Connected: %1").arg(m_source->label());
-    m_sourceState->setText(m_sourceState->fontMetrics().elidedText(connected, Qt::ElideMiddle, 280));
-    m_sourceState->setToolTip(connected);
-    updateControls();
-}
-
-void ScopeWindow::showProblem(const QString& text)
-{
-    m_problem = text;
-    m_sourceState->setText(text);
-    statusBar()->showMessage(text, 10000);
+    return m_session.connectToBroker(options);
 }
 
 // ---------------------------------------------------------------- sampling
 
-bool ScopeWindow::sampling() const { return m_source && m_source->running(); }
-
-void ScopeWindow::startSampling()
+QString ScopeWindow::bannerText() const
 {
-    if (!m_source) {
-        if (!connectChosen().isEmpty()) {
-            updateControls();
-            return;
-        }
-    }
-    if (sampling())
-        return;
-    // A new run: its scans start from 1 and from time 0.
-    m_store.clear();
-    m_runScans = 0;
-    m_scansAtTick = 0;
-    m_rate = 0;
-    m_tickClock.restart();
-    m_source->setSettings(chosenSettings());
-    m_source->start();
-    m_chart->setLive(true);
-    updateControls();
+    return m_banner->isVisible() || !m_session.waitingFor().isEmpty() ? m_banner->text() : QString();
 }
-
-void ScopeWindow::stopSampling()
-{
-    if (m_source && m_source->running())
-        m_source->stop();
-    m_waitingFor.clear();
-    m_banner->hide();
-    m_chart->refresh();
-    // The figures of the last scans at once: refreshes while sampling update
-    // them at most every kStatsIntervalMs, and nothing else comes to do it.
-    updateStats();
-    updateControls();
-}
-
-void ScopeWindow::onScanned(const acquisition::Scan& scan)
-{
-    m_store.append(scan);
-    ++m_runScans;
-    if (m_recorder.active() && !m_recorder.write(scan)) {
-        statusBar()->showMessage(m_recorder.error(), 15000);
-        updateControls();
-    }
-    schedulePaint();
-}
-
-void ScopeWindow::onLost(const QString& what)
-{
-    m_waitingFor = what;
-    m_banner->setText(QStringLiteral("Waiting for %1 to return; sampling goes on by itself when it does.").arg(what));
-    m_banner->show();
-    updateControls();
-}
-
-void ScopeWindow::onReturned()
-{
-    m_waitingFor.clear();
-    m_banner->hide();
-    statusBar()->showMessage(QStringLiteral("%1 is back; sampling goes on.").arg(m_source ? m_source->label() : QString()), 5000);
-    updateControls();
-}
-
-QString ScopeWindow::bannerText() const { return m_banner->isVisible() || !m_waitingFor.isEmpty() ? m_banner->text() : QString(); }
 
 void ScopeWindow::schedulePaint()
 {
@@ -760,7 +640,8 @@ void ScopeWindow::paintNow()
 {
     m_sincePaint.restart();
     // A held view only changes when it reaches the end of the run.
-    if (m_chart->live() || m_store.size() == 0 || m_chart->viewToNs() >= m_store.elapsedNs(std::max(0LL, m_store.size() - 2)))
+    const ScanStore& store = m_session.store();
+    if (m_chart->live() || store.size() == 0 || m_chart->viewToNs() >= store.elapsedNs(std::max(0LL, store.size() - 2)))
         m_chart->refresh();
 }
 
@@ -768,13 +649,12 @@ void ScopeWindow::paintNow()
 
 void ScopeWindow::setAnalogOutput(int channel, int millivolts)
 {
-    if (!m_source || !m_source->drivesOutputs())
+    if (!m_session.source() || !m_session.source()->drivesOutputs())
         return;
-    m_source->setAnalogOutput(channel, millivolts);
+    m_session.setAnalogOutput(channel, millivolts);
     // The panel shows what was last set, however it was asked for.
     if (channel >= 0 && channel < int(m_outputValue.size()))
         m_outputValue[static_cast<std::size_t>(channel)]->setValue(millivolts);
-    statusBar()->showMessage(QStringLiteral("Output %1 set to %2 mV").arg(channel).arg(millivolts), 3000);
 }
 
 void ScopeWindow::showOutput(int channel, int value)
@@ -791,40 +671,13 @@ void ScopeWindow::showOutput(int channel, int value)
 
 void ScopeWindow::setDigitalOutput(bool high)
 {
-    if (!m_source || !m_source->drivesOutputs())
+    if (!m_session.source() || !m_session.source()->drivesOutputs())
         return;
-    m_source->setDigitalOutput(high);
+    m_session.setDigitalOutput(high);
     m_digitalOut->setChecked(high);
 }
 
 // ---------------------------------------------------------------- recording
-
-QString ScopeWindow::startRecording(const QString& path, zoltctl::Format format, bool replace)
-{
-    const acquisition::Settings st = chosenSettings();
-    Recorder::Opened opened = m_recorder.start(path, format, st.topChannel, st.digital, replace);
-    if (opened == Recorder::Opened::Exists) {
-        if (!askReplace || !askReplace(path))
-            return QStringLiteral("%1 exists and was kept").arg(path);
-        opened = m_recorder.start(path, format, st.topChannel, st.digital, true);
-    }
-    if (opened != Recorder::Opened::Ok) {
-        statusBar()->showMessage(m_recorder.error(), 15000);
-        updateControls();
-        return m_recorder.error();
-    }
-    m_recordFormat->setCurrentIndex(format == zoltctl::Format::Jsonl ? 1 : 0);
-    if (!sampling())
-        startSampling();
-    updateControls();
-    return {};
-}
-
-void ScopeWindow::stopRecording()
-{
-    m_recorder.stop();
-    updateControls();
-}
 
 void ScopeWindow::chooseRecordFile()
 {
@@ -834,7 +687,7 @@ void ScopeWindow::chooseRecordFile()
         jsonl ? QStringLiteral("JSON lines (*.jsonl)") : QStringLiteral("CSV (*.csv)"), nullptr,
         QFileDialog::DontConfirmOverwrite);
     if (!path.isEmpty())
-        (void)startRecording(path, jsonl ? zoltctl::Format::Jsonl : zoltctl::Format::Csv);
+        (void)m_session.startRecording(path, jsonl ? zoltctl::Format::Jsonl : zoltctl::Format::Csv);
     updateControls();
 }
 
@@ -868,20 +721,6 @@ void ScopeWindow::chooseColour(int series)
 }
 
 // ---------------------------------------------------------------- figures
-
-void ScopeWindow::onTick()
-{
-    const qint64 ms = m_tickClock.restart();
-    if (ms > 0)
-        m_rate = static_cast<double>(m_runScans - m_scansAtTick) * 1000.0 / static_cast<double>(ms);
-    m_scansAtTick = m_runScans;
-    if (m_recorder.active() && !m_recorder.checkFile())
-        statusBar()->showMessage(m_recorder.error(), 15000);
-    if (!sampling())
-        m_rate = 0;
-    updateControls();
-    updateStats();
-}
 
 QString ScopeWindow::statusText() const
 {
@@ -918,8 +757,12 @@ void ScopeWindow::updateStats()
 
 void ScopeWindow::updateControls()
 {
-    const bool running = sampling();
-    const bool recording = m_recorder.active();
+    const bool running = m_session.sampling();
+    const Recorder& recorder = m_session.recorder();
+    const bool recording = recorder.active();
+    const ScanSource* source = m_session.source();
+    if (recording)
+        m_recordFormat->setCurrentIndex(recorder.format() == zoltctl::Format::Jsonl ? 1 : 0);
     m_startAction->setChecked(running);
     m_startAction->setText(running ? QStringLiteral("Stop") : QStringLiteral("Start"));
     m_startButton->setChecked(running);
@@ -942,7 +785,7 @@ void ScopeWindow::updateControls()
     m_topChannel->setEnabled(!recording);
     m_digital->setEnabled(!recording);
     m_recordFormat->setEnabled(!recording);
-    const bool outputs = m_source && m_source->drivesOutputs();
+    const bool outputs = source && source->drivesOutputs();
     for (int c = 0; c < 4; ++c) {
         m_outputValue[c]->setEnabled(outputs);
         m_outputSet[c]->setEnabled(outputs);
@@ -952,40 +795,39 @@ void ScopeWindow::updateControls()
     if (recording) {
         m_recordState->setStyleSheet(QStringLiteral("QLabel { color: #b00000; font-weight: bold; }"));
         m_recordState->setText(QStringLiteral("\u25CF REC %1, %2 rows, %3\n%4")
-                                   .arg(clockText(m_recorder.elapsedMs()))
-                                   .arg(QLocale::system().toString(m_recorder.rows()))
-                                   .arg(sizeText(m_recorder.bytes()), m_recorder.path()));
-    } else if (!m_recorder.error().isEmpty()) {
+                                   .arg(clockText(recorder.elapsedMs()))
+                                   .arg(QLocale::system().toString(recorder.rows()))
+                                   .arg(sizeText(recorder.bytes()), recorder.path()));
+    } else if (!recorder.error().isEmpty()) {
         m_recordState->setStyleSheet(QStringLiteral("QLabel { color: #b00000; }"));
-        m_recordState->setText(m_recorder.error());
+        m_recordState->setText(recorder.error());
     } else {
         m_recordState->setStyleSheet(QString());
         m_recordState->setText(QStringLiteral("Not recording"));
     }
 
-    const acquisition::Settings st = chosenSettings();
-    const double limit = m_source ? m_source->limitScansPerSecond(st) : 0;
-    m_rateLabel->setText(limit > 0 ? QStringLiteral("%1 scans/s of %2 the line allows").arg(m_rate, 0, 'f', 1).arg(limit, 0, 'f', 1)
-                                   : QStringLiteral("%1 scans/s").arg(m_rate, 0, 'f', 1));
-    m_missedLabel->setText(QStringLiteral("%1 replies missed").arg(m_source ? m_source->missedReplies() : 0));
-    if (!m_source)
-        m_portLabel->setText(m_problem.isEmpty() ? QStringLiteral("not connected") : QStringLiteral("not connected: ") + m_problem);
-    else if (!m_waitingFor.isEmpty())
-        m_portLabel->setText(QStringLiteral("%1: lost, waiting").arg(m_waitingFor));
+    const double rate = m_session.rate();
+    const double limit = source ? source->limitScansPerSecond(m_session.settings()) : 0;
+    m_rateLabel->setText(limit > 0 ? QStringLiteral("%1 scans/s of %2 the line allows").arg(rate, 0, 'f', 1).arg(limit, 0, 'f', 1)
+                                   : QStringLiteral("%1 scans/s").arg(rate, 0, 'f', 1));
+    m_missedLabel->setText(QStringLiteral("%1 replies missed").arg(source ? source->missedReplies() : 0));
+    const QString& problem = m_session.problem();
+    if (!source)
+        m_portLabel->setText(problem.isEmpty() ? QStringLiteral("not connected") : QStringLiteral("not connected: ") + problem);
+    else if (!m_session.waitingFor().isEmpty())
+        m_portLabel->setText(QStringLiteral("%1: lost, waiting").arg(m_session.waitingFor()));
     else
-        m_portLabel->setText(QStringLiteral("%1: %2").arg(m_source->label(), running ? QStringLiteral("sampling") : QStringLiteral("open")));
-    QString kept = QStringLiteral("%1 scans kept").arg(QLocale::system().toString(m_store.size()));
-    if (m_store.dropped() > 0)
-        kept += QStringLiteral(" (limit reached: the oldest %1 dropped)").arg(QLocale::system().toString(m_store.dropped()));
+        m_portLabel->setText(QStringLiteral("%1: %2").arg(source->label(), running ? QStringLiteral("sampling") : QStringLiteral("open")));
+    const ScanStore& store = m_session.store();
+    QString kept = QStringLiteral("%1 scans kept").arg(QLocale::system().toString(store.size()));
+    if (store.dropped() > 0)
+        kept += QStringLiteral(" (limit reached: the oldest %1 dropped)").arg(QLocale::system().toString(store.dropped()));
     m_keptLabel->setText(kept);
 }
 
 void ScopeWindow::closeEvent(QCloseEvent* event)
 {
-    // A recording ends whole: the row in hand is already written.
-    m_recorder.stop();
-    if (m_source)
-        m_source->stop();
+    m_session.finish();
     saveSettings();
     event->accept();
 }

@@ -8,9 +8,7 @@
 #include "ctl/CtlOptions.h"
 #include "ctl/LinkOptions.h"
 #include "ctl/MqttOptions.h"
-#include "scope/Recorder.h"
-#include "scope/ScanSource.h"
-#include "scope/ScanStore.h"
+#include "scope/ScopeSession.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -43,36 +41,31 @@ public:
     explicit ScopeWindow(QSettings& settings, QWidget* parent = nullptr);
     ~ScopeWindow() override;
 
+    ScopeSession& session() { return m_session; }
+
     // The source from the side panel's choice, or from these options; empty
     // when it opened, else why not (also shown in the window).
     QString connectChosen();
     QString connectTo(const zoltctl::LinkOptions& link);
-    // A bench on an MQTT broker, as zoltctl or another scope publishes it;
-    // empty when it is connected, else why not.
     QString connectToBroker(const zoltctl::MqttOptions& options);
-    // Publishes the present (local) source's acquisition on a broker; empty
-    // when it does, else why not. Ends with the source.
-    QString publishTo(const zoltctl::MqttOptions& options);
-    bool publishing() const { return m_published != nullptr; }
-    // Any other source (the window takes it over); opened already.
-    void useSource(std::unique_ptr<ScanSource> source);
-    ScanSource* source() const { return m_source.get(); }
+    QString publishTo(const zoltctl::MqttOptions& options) { return m_session.publishTo(options); }
+    ScanSource* source() const { return m_session.source(); }
 
-    void startSampling();
-    void stopSampling();
-    bool sampling() const;
-
-    // Asks before replacing an existing file (askReplace), unless replace.
-    // Empty when the recording runs, else why not.
-    QString startRecording(const QString& path, zoltctl::Format format, bool replace = false);
-    void stopRecording();
-    const Recorder& recorder() const { return m_recorder; }
+    void startSampling() { m_session.startSampling(); }
+    void stopSampling() { m_session.stopSampling(); }
+    bool sampling() const { return m_session.sampling(); }
+    QString startRecording(const QString& path, zoltctl::Format format, bool replace = false)
+    {
+        return m_session.startRecording(path, format, replace);
+    }
+    void stopRecording() { m_session.stopRecording(); }
+    const Recorder& recorder() const { return m_session.recorder(); }
 
     // Sets an output through the source (between two scans while sampling).
     void setAnalogOutput(int channel, int millivolts);
     void setDigitalOutput(bool high);
 
-    const ScanStore& store() const { return m_store; }
+    const ScanStore& store() const { return m_session.store(); }
     ScopeChart& chart() { return *m_chart; }
     // The banner's text while the source is away; empty otherwise.
     QString bannerText() const;
@@ -91,6 +84,7 @@ private:
     void buildActions();
     template <typename Control, typename Toggled>
     void onToggled(Control* control, Toggled toggled, std::function<bool()> now, std::function<void(bool)> want);
+    void wireSession();
     void setSampling(bool on);
     void setRecording(bool on);
     void buildPanels();
@@ -98,26 +92,17 @@ private:
     void fillPorts();
     acquisition::Settings chosenSettings() const;
     void applySettings();
-    void onScanned(const acquisition::Scan& scan);
-    void onLost(const QString& what);
-    void onReturned();
     void showOutput(int channel, int value);
     void schedulePaint();
     void paintNow();
-    void onTick();
     void updateStats();
     void updateControls();
-    void showProblem(const QString& text);
     void chooseRecordFile();
     void exportChart(int kind);
     void chooseColour(int series);
 
     QSettings& m_settings;
-    ScanStore m_store;
-    std::unique_ptr<ScanSource> m_source;
-    // After the source: it goes first.
-    std::unique_ptr<QObject> m_published;
-    Recorder m_recorder;
+    ScopeSession m_session;
     ScopeChart* m_chart = nullptr;
 
     // Side panel.
@@ -156,16 +141,9 @@ private:
     QAction* m_liveAction = nullptr;
     QAction* m_boxZoomAction = nullptr;
 
-    QTimer m_tick;             // once a second: rate, recording, file check
     QTimer m_paintTimer;       // a repaint in the quiet after a scan
     QElapsedTimer m_sincePaint;
     QElapsedTimer m_sinceStats;
-    long long m_scansAtTick = 0;
-    QElapsedTimer m_tickClock;
-    double m_rate = 0;
-    long long m_runScans = 0;
-    QString m_waitingFor;      // the source that is away, or empty
-    QString m_problem;
 };
 
 } // namespace scope
