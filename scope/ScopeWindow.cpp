@@ -1,6 +1,6 @@
 #include "scope/ScopeWindow.h"
 
-#include "scope/PortList.h"
+#include "scope/SourcePanel.h"
 #include "scope/ScopeChart.h"
 
 #include <QAction>
@@ -48,10 +48,6 @@ struct WindowChoice {
 };
 constexpr std::array<WindowChoice, 5> kWindows{{
     {"10 s", 10}, {"1 min", 60}, {"10 min", 600}, {"1 h", 3600}, {"Whole run", 0}}};
-
-// Source combo entries: Demo, COM1..16, a device path.
-constexpr int kDemoEntry = 0;
-constexpr int kDeviceEntry = 17;
 
 QString seriesLabel(int s)
 {
@@ -135,16 +131,7 @@ void ScopeWindow::wireSession()
     });
     connect(s, &ScopeSession::returned, m_banner, &QWidget::hide);
     connect(s, &ScopeSession::outputSent, this, &ScopeWindow::showOutput);
-    connect(s, &ScopeSession::sourceChanged, this, [this] {
-        // A long device path is shortened in the middle; the tooltip has it whole.
-        const QString connected = QStringLiteral("Connected: %1").arg(m_session.source()->label());
-        m_sourceState->setText(m_sourceState->fontMetrics().elidedText(connected, Qt::ElideMiddle, 280));
-        m_sourceState->setToolTip(connected);
-    });
-    connect(s, &ScopeSession::failed, this, [this](const QString& why) {
-        m_sourceState->setText(why);
-        statusBar()->showMessage(why, 10000);
-    });
+    connect(s, &ScopeSession::failed, this, [this](const QString& why) { statusBar()->showMessage(why, 10000); });
     connect(s, &ScopeSession::note, this, [this](const QString& text, int ms) { statusBar()->showMessage(text, ms); });
     connect(s, &ScopeSession::ticked, this, [this] {
         updateControls();
@@ -230,36 +217,7 @@ void ScopeWindow::buildActions()
 
 void ScopeWindow::buildPanels()
 {
-    // --- Source.
-    auto* sourceBox = new QGroupBox(QStringLiteral("Source"));
-    auto* sourceForm = new QFormLayout(sourceBox);
-    m_sourceCombo = new QComboBox;
-    m_sourceCombo->setAccessibleName(QStringLiteral("Source"));
-    m_devicePath = new QLineEdit;
-    m_devicePath->setPlaceholderText(QStringLiteral("/dev/ttyACM0"));
-    m_devicePath->setAccessibleName(QStringLiteral("Device path"));
-    m_baudCombo = new QComboBox;
-    m_baudCombo->addItems({QStringLiteral("2400"), QStringLiteral("4800"), QStringLiteral("9600")});
-    m_baudCombo->setAccessibleName(QStringLiteral("Baud rate"));
-    m_presenceCheck = new QCheckBox(QStringLiteral("Require DSR and CTS"));
-    m_presenceCheck->setAccessibleName(QStringLiteral("Require DSR and CTS"));
-    auto* refresh = new QPushButton(QStringLiteral("Refresh"));
-    refresh->setAccessibleName(QStringLiteral("Refresh the port list"));
-    m_connectButton = new QPushButton(QStringLiteral("Connect"));
-    m_connectButton->setAccessibleName(QStringLiteral("Connect"));
-    m_sourceState = new QLabel;
-    m_sourceState->setWordWrap(true);
-    m_sourceState->setAccessibleName(QStringLiteral("Source state"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(refresh);
-    buttons->addWidget(m_connectButton);
-    sourceForm->addRow(QStringLiteral("Port"), m_sourceCombo);
-    sourceForm->addRow(QStringLiteral("Device"), m_devicePath);
-    sourceForm->addRow(QStringLiteral("Baud"), m_baudCombo);
-    sourceForm->addRow(m_presenceCheck);
-    sourceForm->addRow(buttons);
-    sourceForm->addRow(m_sourceState);
-    fillPorts();
+    m_sourcePanel = new SourcePanel(m_session);
 
     // --- Acquisition.
     auto* acqBox = new QGroupBox(QStringLiteral("Acquisition"));
@@ -348,7 +306,7 @@ void ScopeWindow::buildPanels()
 
     auto* side = new QWidget;
     auto* sideLayout = new QVBoxLayout(side);
-    for (QGroupBox* box : {sourceBox, acqBox, chartBox, outBox, recBox})
+    for (QGroupBox* box : {static_cast<QGroupBox*>(m_sourcePanel), acqBox, chartBox, outBox, recBox})
         sideLayout->addWidget(box);
     sideLayout->addStretch(1);
     auto* sideScroll = new QScrollArea;
@@ -427,9 +385,6 @@ void ScopeWindow::buildPanels()
         statusBar()->addPermanentWidget(l);
 
     // --- Wiring.
-    connect(refresh, &QPushButton::clicked, this, &ScopeWindow::fillPorts);
-    connect(m_connectButton, &QPushButton::clicked, this, [this] { (void)connectChosen(); });
-    connect(m_sourceCombo, qOverload<int>(&QComboBox::currentIndexChanged), this, [this] { updateControls(); });
     onToggled(m_startButton, &QPushButton::toggled, [this] { return sampling(); }, [this](bool on) { setSampling(on); });
     connect(m_topChannel, qOverload<int>(&QSpinBox::valueChanged), this, &ScopeWindow::applySettings);
     connect(m_digital, &QCheckBox::toggled, this, &ScopeWindow::applySettings);
@@ -453,39 +408,12 @@ void ScopeWindow::buildPanels()
     });
 }
 
-void ScopeWindow::fillPorts()
-{
-    const QVariant chosen = m_sourceCombo->currentData();
-    m_sourceCombo->clear();
-    m_sourceCombo->addItem(QStringLiteral("Demo (simulated module)"), QStringLiteral("demo"));
-    auto* model = qobject_cast<QStandardItemModel*>(m_sourceCombo->model());
-    for (const PortEntry& e : listPorts()) {
-        m_sourceCombo->addItem(QStringLiteral("COM%1: %2").arg(e.port).arg(e.state), QStringLiteral("COM%1").arg(e.port));
-        const int row = m_sourceCombo->count() - 1;
-        m_sourceCombo->setItemData(row, QStringLiteral("%1 (%2)").arg(e.device, e.state), Qt::ToolTipRole);
-        if (!e.opens && model)
-            model->item(row)->setEnabled(false);
-    }
-    m_sourceCombo->addItem(QStringLiteral("Device path"), QStringLiteral("device"));
-#ifdef ZOLT_HAS_MQTT
-    // A bench on a broker: its URL goes where a device path would.
-    m_sourceCombo->addItem(QStringLiteral("MQTT broker (URL)"), QStringLiteral("mqtt"));
-#endif
-    const int again = m_sourceCombo->findData(chosen);
-    m_sourceCombo->setCurrentIndex(again >= 0 ? again : kDemoEntry);
-}
-
 // ---------------------------------------------------------------- settings
 
 void ScopeWindow::loadSettings()
 {
     QSettings& s = m_settings;
-    const QString source = s.value(QStringLiteral("source/kind"), QStringLiteral("demo")).toString();
-    const int at = m_sourceCombo->findData(source);
-    m_sourceCombo->setCurrentIndex(at >= 0 ? at : kDemoEntry);
-    m_devicePath->setText(s.value(QStringLiteral("source/device")).toString());
-    m_baudCombo->setCurrentText(s.value(QStringLiteral("source/baud"), QStringLiteral("9600")).toString());
-    m_presenceCheck->setChecked(s.value(QStringLiteral("source/presenceCheck"), true).toBool());
+    m_sourcePanel->restore(s);
     m_topChannel->setValue(s.value(QStringLiteral("acquisition/topChannel"), 6).toInt());
     m_digital->setChecked(s.value(QStringLiteral("acquisition/digital"), true).toBool());
     const int pauseMs = s.value(QStringLiteral("acquisition/pauseMs"), acquisition::kMaxSpeedPauseMs).toInt();
@@ -514,10 +442,7 @@ void ScopeWindow::loadSettings()
 void ScopeWindow::saveSettings()
 {
     QSettings& s = m_settings;
-    s.setValue(QStringLiteral("source/kind"), m_sourceCombo->currentData());
-    s.setValue(QStringLiteral("source/device"), m_devicePath->text());
-    s.setValue(QStringLiteral("source/baud"), m_baudCombo->currentText());
-    s.setValue(QStringLiteral("source/presenceCheck"), m_presenceCheck->isChecked());
+    m_sourcePanel->keep(s);
     s.setValue(QStringLiteral("acquisition/topChannel"), m_topChannel->value());
     s.setValue(QStringLiteral("acquisition/digital"), m_digital->isChecked());
     s.setValue(QStringLiteral("acquisition/pauseMs"), chosenSettings().pauseMs);
@@ -562,66 +487,21 @@ void ScopeWindow::applySettings()
 
 QString ScopeWindow::connectChosen()
 {
-    zoltctl::LinkOptions link;
-    const QString kind = m_sourceCombo->currentData().toString();
-    if (kind == QLatin1String("mqtt")) {
-        zoltctl::MqttOptions options;
-        const mqtt::UrlParse url = mqtt::parseUrl(m_devicePath->text().trimmed());
-        if (!url.endpoint) {
-            return m_session.fail(url.error);
-        }
-        options.enabled = true;
-        options.endpoint = *url.endpoint;
-        return connectToBroker(options);
-    }
-    if (kind == QLatin1String("demo"))
-        link.simulate = true;
-    else if (kind == QLatin1String("device"))
-        link.device = m_devicePath->text().trimmed();
-    else
-        link.port = zoltctl::parseComPort(kind).value_or(0);
-    if (kind == QLatin1String("device") && link.device.isEmpty())
-        return m_session.fail(QStringLiteral("Type the device's path first."));
-    link.baud = m_baudCombo->currentText().toInt();
-    link.presenceCheck = m_presenceCheck->isChecked();
-    return connectTo(link);
+    return m_sourcePanel->connectChosen();
 }
 
 QString ScopeWindow::connectTo(const zoltctl::LinkOptions& link)
 {
     // Show the choice the options make, so that it is remembered.
-    if (link.simulate)
-        m_sourceCombo->setCurrentIndex(kDemoEntry);
-    else if (!link.device.isEmpty()) {
-        m_sourceCombo->setCurrentIndex(m_sourceCombo->findData(QStringLiteral("device")));
-        m_devicePath->setText(link.device);
-    } else if (link.port != 0) {
-        const int at = m_sourceCombo->findData(QStringLiteral("COM%1").arg(link.port));
-        if (at >= 0)
-            m_sourceCombo->setCurrentIndex(at);
-    }
-    m_baudCombo->setCurrentText(QString::number(link.baud));
-    m_presenceCheck->setChecked(link.presenceCheck);
+    m_sourcePanel->showLink(link);
     return m_session.connectTo(link);
 }
 
 QString ScopeWindow::connectToBroker(const zoltctl::MqttOptions& options)
 {
-#ifdef ZOLT_HAS_MQTT
-    const int at = m_sourceCombo->findData(QStringLiteral("mqtt"));
-    if (at >= 0)
-        m_sourceCombo->setCurrentIndex(at);
-    auto url = QStringLiteral("%1://%2%3:%4/%5")
-                   .arg(QLatin1String(options.endpoint.tls ? "mqtts" : "mqtt"),
-                        options.endpoint.user.isEmpty() ? QString() : options.endpoint.user + u'@', options.endpoint.host)
-                   .arg(options.endpoint.port)
-                   .arg(options.endpoint.prefix);
-    m_devicePath->setText(url);
-#endif
+    m_sourcePanel->showBroker(options);
     return m_session.connectToBroker(options);
 }
-
-// ---------------------------------------------------------------- sampling
 
 QString ScopeWindow::bannerText() const
 {
@@ -774,14 +654,8 @@ void ScopeWindow::updateControls()
     m_holdAction->setChecked(!m_chart->live());
     m_liveAction->setEnabled(!m_chart->live());
 
-    // The source is chosen while nothing runs; the columns of a file stay as they began.
-    for (QWidget* w : std::initializer_list<QWidget*>{m_sourceCombo, m_baudCombo, m_presenceCheck, m_connectButton})
-        w->setEnabled(!running);
-    const QString kind = m_sourceCombo->currentData().toString();
-    m_devicePath->setEnabled(!running && (kind == QLatin1String("device") || kind == QLatin1String("mqtt")));
-    const bool broker = kind == QLatin1String("mqtt");
-    m_devicePath->setPlaceholderText(broker ? QStringLiteral("mqtt://HOST/PREFIX") : QStringLiteral("/dev/ttyACM0"));
-    m_devicePath->setAccessibleName(broker ? QStringLiteral("Broker URL") : QStringLiteral("Device path"));
+    m_sourcePanel->follow(m_session);
+    // The columns of a file stay as they began.
     m_topChannel->setEnabled(!recording);
     m_digital->setEnabled(!recording);
     m_recordFormat->setEnabled(!recording);

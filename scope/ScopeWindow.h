@@ -29,6 +29,7 @@ class QTableWidget;
 namespace scope {
 
 class ScopeChart;
+class SourcePanel;
 
 class ScopeWindow : public QMainWindow {
     Q_OBJECT
@@ -89,7 +90,6 @@ private:
     void setRecording(bool on);
     void buildPanels();
     void loadSettings();
-    void fillPorts();
     acquisition::Settings chosenSettings() const;
     void applySettings();
     void showOutput(int channel, int value);
@@ -106,12 +106,7 @@ private:
     ScopeChart* m_chart = nullptr;
 
     // Side panel.
-    QComboBox* m_sourceCombo = nullptr;
-    QLineEdit* m_devicePath = nullptr;
-    QComboBox* m_baudCombo = nullptr;
-    QCheckBox* m_presenceCheck = nullptr;
-    QPushButton* m_connectButton = nullptr;
-    QLabel* m_sourceState = nullptr;
+    SourcePanel* m_sourcePanel = nullptr;
     QSpinBox* m_topChannel = nullptr;
     QCheckBox* m_digital = nullptr;
     QComboBox* m_pause = nullptr;
