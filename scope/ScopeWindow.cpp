@@ -1,5 +1,6 @@
 #include "scope/ScopeWindow.h"
 
+#include "scope/AcquisitionPanel.h"
 #include "scope/SourcePanel.h"
 #include "scope/ScopeChart.h"
 
@@ -86,7 +87,6 @@ ScopeWindow::ScopeWindow(QSettings& settings, QWidget* parent)
     buildActions();
     buildPanels();
     loadSettings();
-    applySettings();
 
     m_paintTimer.setSingleShot(true);
     m_paintTimer.setTimerType(Qt::PreciseTimer);
@@ -219,31 +219,7 @@ void ScopeWindow::buildPanels()
 {
     m_sourcePanel = new SourcePanel(m_session);
 
-    // --- Acquisition.
-    auto* acqBox = new QGroupBox(QStringLiteral("Acquisition"));
-    auto* acqForm = new QFormLayout(acqBox);
-    m_topChannel = new QSpinBox;
-    m_topChannel->setRange(0, acquisition::kChannels - 1);
-    m_topChannel->setPrefix(QStringLiteral("0 to "));
-    m_topChannel->setAccessibleName(QStringLiteral("Channels, 0 to top channel"));
-    m_digital = new QCheckBox(QStringLiteral("Digital lines 3 to 5"));
-    m_digital->setAccessibleName(QStringLiteral("Digital lines 3 to 5"));
-    m_pause = new QComboBox;
-    m_pause->setEditable(true);
-    m_pause->setInsertPolicy(QComboBox::NoInsert);
-    for (const auto& p : acquisition::kNamedPauses)
-        m_pause->addItem(QLatin1String(p.label), p.ms);
-    m_pause->setToolTip(QStringLiteral("Pause between scans: a named one or a number of ms"));
-    m_pause->setAccessibleName(QStringLiteral("Pause between scans"));
-    // The field typed into is a control of its own to a screen reader.
-    m_pause->lineEdit()->setAccessibleName(QStringLiteral("Pause between scans"));
-    m_startButton = new QPushButton(QStringLiteral("Start"));
-    m_startButton->setCheckable(true);
-    m_startButton->setAccessibleName(QStringLiteral("Start or stop sampling"));
-    acqForm->addRow(QStringLiteral("Channels"), m_topChannel);
-    acqForm->addRow(m_digital);
-    acqForm->addRow(QStringLiteral("Pause"), m_pause);
-    acqForm->addRow(m_startButton);
+    m_acquisitionPanel = new AcquisitionPanel(m_session);
 
     // --- Chart.
     auto* chartBox = new QGroupBox(QStringLiteral("Chart"));
@@ -306,7 +282,7 @@ void ScopeWindow::buildPanels()
 
     auto* side = new QWidget;
     auto* sideLayout = new QVBoxLayout(side);
-    for (QGroupBox* box : {static_cast<QGroupBox*>(m_sourcePanel), acqBox, chartBox, outBox, recBox})
+    for (QGroupBox* box : {static_cast<QGroupBox*>(m_sourcePanel), static_cast<QGroupBox*>(m_acquisitionPanel), chartBox, outBox, recBox})
         sideLayout->addWidget(box);
     sideLayout->addStretch(1);
     auto* sideScroll = new QScrollArea;
@@ -385,11 +361,6 @@ void ScopeWindow::buildPanels()
         statusBar()->addPermanentWidget(l);
 
     // --- Wiring.
-    onToggled(m_startButton, &QPushButton::toggled, [this] { return sampling(); }, [this](bool on) { setSampling(on); });
-    connect(m_topChannel, qOverload<int>(&QSpinBox::valueChanged), this, &ScopeWindow::applySettings);
-    connect(m_digital, &QCheckBox::toggled, this, &ScopeWindow::applySettings);
-    connect(m_pause, qOverload<int>(&QComboBox::currentIndexChanged), this, &ScopeWindow::applySettings);
-    connect(m_pause->lineEdit(), &QLineEdit::editingFinished, this, &ScopeWindow::applySettings);
     connect(m_windowCombo, qOverload<int>(&QComboBox::currentIndexChanged), this,
             [this] { m_chart->setWindowSeconds(m_windowCombo->currentData().toDouble()); });
     connect(m_timeCombo, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int i) {
@@ -414,14 +385,7 @@ void ScopeWindow::loadSettings()
 {
     QSettings& s = m_settings;
     m_sourcePanel->restore(s);
-    m_topChannel->setValue(s.value(QStringLiteral("acquisition/topChannel"), 6).toInt());
-    m_digital->setChecked(s.value(QStringLiteral("acquisition/digital"), true).toBool());
-    const int pauseMs = s.value(QStringLiteral("acquisition/pauseMs"), acquisition::kMaxSpeedPauseMs).toInt();
-    const int named = m_pause->findData(pauseMs);
-    if (named >= 0)
-        m_pause->setCurrentIndex(named);
-    else
-        m_pause->setEditText(QString::number(pauseMs));
+    m_acquisitionPanel->restore(s);
     m_windowCombo->setCurrentIndex(std::clamp(s.value(QStringLiteral("chart/window"), 1).toInt(), 0, int(kWindows.size()) - 1));
     m_chart->setWindowSeconds(m_windowCombo->currentData().toDouble());
     m_timeCombo->setCurrentIndex(s.value(QStringLiteral("chart/clock"), false).toBool() ? 1 : 0);
@@ -443,9 +407,7 @@ void ScopeWindow::saveSettings()
 {
     QSettings& s = m_settings;
     m_sourcePanel->keep(s);
-    s.setValue(QStringLiteral("acquisition/topChannel"), m_topChannel->value());
-    s.setValue(QStringLiteral("acquisition/digital"), m_digital->isChecked());
-    s.setValue(QStringLiteral("acquisition/pauseMs"), chosenSettings().pauseMs);
+    m_acquisitionPanel->keep(s);
     s.setValue(QStringLiteral("chart/window"), m_windowCombo->currentIndex());
     s.setValue(QStringLiteral("chart/clock"), m_timeCombo->currentIndex() == 1);
     s.setValue(QStringLiteral("chart/fitted"), m_yCombo->currentIndex() == 1);
@@ -456,31 +418,6 @@ void ScopeWindow::saveSettings()
         s.setValue(key + QStringLiteral("shown"), m_chart->seriesVisible(k));
     }
     s.sync();
-}
-
-acquisition::Settings ScopeWindow::chosenSettings() const
-{
-    acquisition::Settings st;
-    st.topChannel = m_topChannel->value();
-    st.digital = m_digital->isChecked();
-    const QString text = m_pause->currentText().trimmed();
-    const int named = m_pause->findText(text);
-    if (named >= 0) {
-        st.pauseMs = m_pause->itemData(named).toInt();
-    } else {
-        QString digits = text;
-        if (digits.endsWith(QLatin1String("ms")))
-            digits.chop(2);
-        bool ok = false;
-        const int ms = digits.trimmed().toInt(&ok);
-        st.pauseMs = ok ? std::clamp(ms, acquisition::kShortestPauseMs, acquisition::kLongestPauseMs) : 500;
-    }
-    return st;
-}
-
-void ScopeWindow::applySettings()
-{
-    m_session.setSettings(chosenSettings());
 }
 
 // ---------------------------------------------------------------- source
@@ -645,8 +582,7 @@ void ScopeWindow::updateControls()
         m_recordFormat->setCurrentIndex(recorder.format() == zoltctl::Format::Jsonl ? 1 : 0);
     m_startAction->setChecked(running);
     m_startAction->setText(running ? QStringLiteral("Stop") : QStringLiteral("Start"));
-    m_startButton->setChecked(running);
-    m_startButton->setText(running ? QStringLiteral("Stop") : QStringLiteral("Start"));
+    m_acquisitionPanel->follow(m_session);
     m_recordAction->setChecked(recording);
     m_recordAction->setText(recording ? QStringLiteral("Stop recording") : QStringLiteral("Record"));
     m_recordButton->setChecked(recording);
@@ -656,8 +592,6 @@ void ScopeWindow::updateControls()
 
     m_sourcePanel->follow(m_session);
     // The columns of a file stay as they began.
-    m_topChannel->setEnabled(!recording);
-    m_digital->setEnabled(!recording);
     m_recordFormat->setEnabled(!recording);
     const bool outputs = source && source->drivesOutputs();
     for (int c = 0; c < 4; ++c) {

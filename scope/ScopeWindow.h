@@ -28,6 +28,7 @@ class QTableWidget;
 
 namespace scope {
 
+class AcquisitionPanel;
 class ScopeChart;
 class SourcePanel;
 
@@ -90,8 +91,6 @@ private:
     void setRecording(bool on);
     void buildPanels();
     void loadSettings();
-    acquisition::Settings chosenSettings() const;
-    void applySettings();
     void showOutput(int channel, int value);
     void schedulePaint();
     void paintNow();
@@ -107,10 +106,7 @@ private:
 
     // Side panel.
     SourcePanel* m_sourcePanel = nullptr;
-    QSpinBox* m_topChannel = nullptr;
-    QCheckBox* m_digital = nullptr;
-    QComboBox* m_pause = nullptr;
-    QPushButton* m_startButton = nullptr;
+    AcquisitionPanel* m_acquisitionPanel = nullptr;
     QComboBox* m_windowCombo = nullptr;
     QComboBox* m_timeCombo = nullptr;
     QComboBox* m_yCombo = nullptr;
