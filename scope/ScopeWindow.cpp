@@ -1,6 +1,7 @@
 #include "scope/ScopeWindow.h"
 
 #include "scope/AcquisitionPanel.h"
+#include "scope/ChartPanel.h"
 #include "scope/SourcePanel.h"
 #include "scope/ScopeChart.h"
 
@@ -42,13 +43,6 @@ constexpr int kPaintIntervalMs = 50;
 constexpr int kPaintDelayMs = 3;
 // The channels' figures are refreshed at most this often.
 constexpr int kStatsIntervalMs = 250;
-
-struct WindowChoice {
-    const char* label;
-    double seconds;   // 0 for the whole run
-};
-constexpr std::array<WindowChoice, 5> kWindows{{
-    {"10 s", 10}, {"1 min", 60}, {"10 min", 600}, {"1 h", 3600}, {"Whole run", 0}}};
 
 QString seriesLabel(int s)
 {
@@ -221,23 +215,7 @@ void ScopeWindow::buildPanels()
 
     m_acquisitionPanel = new AcquisitionPanel(m_session);
 
-    // --- Chart.
-    auto* chartBox = new QGroupBox(QStringLiteral("Chart"));
-    chartBox->setAccessibleName(QStringLiteral("Chart settings"));   // "Chart" is the chart's own
-    auto* chartForm = new QFormLayout(chartBox);
-    m_windowCombo = new QComboBox;
-    for (const auto& w : kWindows)
-        m_windowCombo->addItem(QLatin1String(w.label), w.seconds);
-    m_windowCombo->setAccessibleName(QStringLiteral("Time window"));
-    m_timeCombo = new QComboBox;
-    m_timeCombo->addItems({QStringLiteral("Seconds from start"), QStringLiteral("Clock")});
-    m_timeCombo->setAccessibleName(QStringLiteral("Time axis"));
-    m_yCombo = new QComboBox;
-    m_yCombo->addItems({QStringLiteral("0 to 5000 mV"), QStringLiteral("Fitted")});
-    m_yCombo->setAccessibleName(QStringLiteral("Millivolt axis"));
-    chartForm->addRow(QStringLiteral("Window"), m_windowCombo);
-    chartForm->addRow(QStringLiteral("Time"), m_timeCombo);
-    chartForm->addRow(QStringLiteral("mV axis"), m_yCombo);
+    m_chartPanel = new ChartPanel(*m_chart);
 
     // --- Outputs.
     auto* outBox = new QGroupBox(QStringLiteral("Outputs"));
@@ -282,7 +260,7 @@ void ScopeWindow::buildPanels()
 
     auto* side = new QWidget;
     auto* sideLayout = new QVBoxLayout(side);
-    for (QGroupBox* box : {static_cast<QGroupBox*>(m_sourcePanel), static_cast<QGroupBox*>(m_acquisitionPanel), chartBox, outBox, recBox})
+    for (QGroupBox* box : {static_cast<QGroupBox*>(m_sourcePanel), static_cast<QGroupBox*>(m_acquisitionPanel), static_cast<QGroupBox*>(m_chartPanel), outBox, recBox})
         sideLayout->addWidget(box);
     sideLayout->addStretch(1);
     auto* sideScroll = new QScrollArea;
@@ -361,12 +339,6 @@ void ScopeWindow::buildPanels()
         statusBar()->addPermanentWidget(l);
 
     // --- Wiring.
-    connect(m_windowCombo, qOverload<int>(&QComboBox::currentIndexChanged), this,
-            [this] { m_chart->setWindowSeconds(m_windowCombo->currentData().toDouble()); });
-    connect(m_timeCombo, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int i) {
-        m_chart->setTimeAxis(i == 1 ? ScopeChart::TimeAxis::Clock : ScopeChart::TimeAxis::Seconds);
-    });
-    connect(m_yCombo, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int i) { m_chart->setFittedY(i == 1); });
     connect(m_digitalOut, &QCheckBox::clicked, this, &ScopeWindow::setDigitalOutput);
     onToggled(m_recordButton, &QPushButton::toggled, [this] { return m_session.recorder().active(); }, [this](bool on) { setRecording(on); });
     connect(m_channels, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
@@ -386,10 +358,7 @@ void ScopeWindow::loadSettings()
     QSettings& s = m_settings;
     m_sourcePanel->restore(s);
     m_acquisitionPanel->restore(s);
-    m_windowCombo->setCurrentIndex(std::clamp(s.value(QStringLiteral("chart/window"), 1).toInt(), 0, int(kWindows.size()) - 1));
-    m_chart->setWindowSeconds(m_windowCombo->currentData().toDouble());
-    m_timeCombo->setCurrentIndex(s.value(QStringLiteral("chart/clock"), false).toBool() ? 1 : 0);
-    m_yCombo->setCurrentIndex(s.value(QStringLiteral("chart/fitted"), false).toBool() ? 1 : 0);
+    m_chartPanel->restore(s);
     m_recordFormat->setCurrentIndex(s.value(QStringLiteral("record/jsonl"), false).toBool() ? 1 : 0);
     const std::array<QColor, kSeries> defaults = defaultColours();
     for (int k = 0; k < kSeries; ++k) {
@@ -408,9 +377,7 @@ void ScopeWindow::saveSettings()
     QSettings& s = m_settings;
     m_sourcePanel->keep(s);
     m_acquisitionPanel->keep(s);
-    s.setValue(QStringLiteral("chart/window"), m_windowCombo->currentIndex());
-    s.setValue(QStringLiteral("chart/clock"), m_timeCombo->currentIndex() == 1);
-    s.setValue(QStringLiteral("chart/fitted"), m_yCombo->currentIndex() == 1);
+    m_chartPanel->keep(s);
     s.setValue(QStringLiteral("record/jsonl"), m_recordFormat->currentIndex() == 1);
     for (int k = 0; k < kSeries; ++k) {
         const QString key = QStringLiteral("series%1/").arg(k);

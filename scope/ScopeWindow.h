@@ -29,6 +29,7 @@ class QTableWidget;
 namespace scope {
 
 class AcquisitionPanel;
+class ChartPanel;
 class ScopeChart;
 class SourcePanel;
 
@@ -107,9 +108,7 @@ private:
     // Side panel.
     SourcePanel* m_sourcePanel = nullptr;
     AcquisitionPanel* m_acquisitionPanel = nullptr;
-    QComboBox* m_windowCombo = nullptr;
-    QComboBox* m_timeCombo = nullptr;
-    QComboBox* m_yCombo = nullptr;
+    ChartPanel* m_chartPanel = nullptr;
     std::array<QSpinBox*, 4> m_outputValue{};
     std::array<QPushButton*, 4> m_outputSet{};
     QCheckBox* m_digitalOut = nullptr;
