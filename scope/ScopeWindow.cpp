@@ -2,6 +2,7 @@
 
 #include "scope/AcquisitionPanel.h"
 #include "scope/ChartPanel.h"
+#include "scope/OutputsPanel.h"
 #include "scope/SourcePanel.h"
 #include "scope/ScopeChart.h"
 
@@ -124,7 +125,6 @@ void ScopeWindow::wireSession()
         m_banner->show();
     });
     connect(s, &ScopeSession::returned, m_banner, &QWidget::hide);
-    connect(s, &ScopeSession::outputSent, this, &ScopeWindow::showOutput);
     connect(s, &ScopeSession::failed, this, [this](const QString& why) { statusBar()->showMessage(why, 10000); });
     connect(s, &ScopeSession::note, this, [this](const QString& text, int ms) { statusBar()->showMessage(text, ms); });
     connect(s, &ScopeSession::ticked, this, [this] {
@@ -217,30 +217,7 @@ void ScopeWindow::buildPanels()
 
     m_chartPanel = new ChartPanel(*m_chart);
 
-    // --- Outputs.
-    auto* outBox = new QGroupBox(QStringLiteral("Outputs"));
-    auto* outGrid = new QGridLayout(outBox);
-    for (int c = 0; c < 4; ++c) {
-        auto* label = new QLabel(QStringLiteral("Output %1").arg(c));
-        m_outputValue[c] = new QSpinBox;
-        m_outputValue[c]->setRange(0, protocol::kDacMaxMillivolts);
-        m_outputValue[c]->setSuffix(QStringLiteral(" mV"));
-        m_outputValue[c]->setAccessibleName(QStringLiteral("Analog output %1, millivolts").arg(c));
-        label->setBuddy(m_outputValue[c]);
-        m_outputSet[c] = new QPushButton(QStringLiteral("Set"));
-        m_outputSet[c]->setAccessibleName(QStringLiteral("Set analog output %1").arg(c));
-        outGrid->addWidget(label, c, 0);
-        outGrid->addWidget(m_outputValue[c], c, 1);
-        outGrid->addWidget(m_outputSet[c], c, 2);
-        connect(m_outputSet[c], &QPushButton::clicked, this, [this, c] { setAnalogOutput(c, m_outputValue[c]->value()); });
-        connect(m_outputValue[c], &QAbstractSpinBox::editingFinished, this, [this, c] {
-            if (m_outputValue[c]->hasFocus())
-                setAnalogOutput(c, m_outputValue[c]->value());
-        });
-    }
-    m_digitalOut = new QCheckBox(QStringLiteral("Digital output (line 3) high"));
-    m_digitalOut->setAccessibleName(QStringLiteral("Digital output line 3 high"));
-    outGrid->addWidget(m_digitalOut, 4, 0, 1, 3);
+    m_outputsPanel = new OutputsPanel(m_session);
 
     // --- Record.
     auto* recBox = new QGroupBox(QStringLiteral("Record"));
@@ -260,7 +237,7 @@ void ScopeWindow::buildPanels()
 
     auto* side = new QWidget;
     auto* sideLayout = new QVBoxLayout(side);
-    for (QGroupBox* box : {static_cast<QGroupBox*>(m_sourcePanel), static_cast<QGroupBox*>(m_acquisitionPanel), static_cast<QGroupBox*>(m_chartPanel), outBox, recBox})
+    for (QGroupBox* box : {static_cast<QGroupBox*>(m_sourcePanel), static_cast<QGroupBox*>(m_acquisitionPanel), static_cast<QGroupBox*>(m_chartPanel), static_cast<QGroupBox*>(m_outputsPanel), recBox})
         sideLayout->addWidget(box);
     sideLayout->addStretch(1);
     auto* sideScroll = new QScrollArea;
@@ -339,7 +316,6 @@ void ScopeWindow::buildPanels()
         statusBar()->addPermanentWidget(l);
 
     // --- Wiring.
-    connect(m_digitalOut, &QCheckBox::clicked, this, &ScopeWindow::setDigitalOutput);
     onToggled(m_recordButton, &QPushButton::toggled, [this] { return m_session.recorder().active(); }, [this](bool on) { setRecording(on); });
     connect(m_channels, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
         if (item->column() == 0)
@@ -433,32 +409,12 @@ void ScopeWindow::paintNow()
 
 void ScopeWindow::setAnalogOutput(int channel, int millivolts)
 {
-    if (!m_session.source() || !m_session.source()->drivesOutputs())
-        return;
-    m_session.setAnalogOutput(channel, millivolts);
-    // The panel shows what was last set, however it was asked for.
-    if (channel >= 0 && channel < int(m_outputValue.size()))
-        m_outputValue[static_cast<std::size_t>(channel)]->setValue(millivolts);
-}
-
-void ScopeWindow::showOutput(int channel, int value)
-{
-    // Sent, whoever asked: this window, or another program through the
-    // broker while this window publishes. A field being typed in is left be.
-    if (channel < 0) {
-        m_digitalOut->setChecked(value != 0);   // "clicked" comes from the user only
-        return;
-    }
-    if (channel < int(m_outputValue.size()) && !m_outputValue[static_cast<std::size_t>(channel)]->hasFocus())
-        m_outputValue[static_cast<std::size_t>(channel)]->setValue(value);
+    m_outputsPanel->setAnalogOutput(channel, millivolts);
 }
 
 void ScopeWindow::setDigitalOutput(bool high)
 {
-    if (!m_session.source() || !m_session.source()->drivesOutputs())
-        return;
-    m_session.setDigitalOutput(high);
-    m_digitalOut->setChecked(high);
+    m_outputsPanel->setDigitalOutput(high);
 }
 
 // ---------------------------------------------------------------- recording
@@ -560,12 +516,7 @@ void ScopeWindow::updateControls()
     m_sourcePanel->follow(m_session);
     // The columns of a file stay as they began.
     m_recordFormat->setEnabled(!recording);
-    const bool outputs = source && source->drivesOutputs();
-    for (int c = 0; c < 4; ++c) {
-        m_outputValue[c]->setEnabled(outputs);
-        m_outputSet[c]->setEnabled(outputs);
-    }
-    m_digitalOut->setEnabled(outputs);
+    m_outputsPanel->follow(m_session);
 
     if (recording) {
         m_recordState->setStyleSheet(QStringLiteral("QLabel { color: #b00000; font-weight: bold; }"));

@@ -30,6 +30,7 @@ namespace scope {
 
 class AcquisitionPanel;
 class ChartPanel;
+class OutputsPanel;
 class ScopeChart;
 class SourcePanel;
 
@@ -92,7 +93,6 @@ private:
     void setRecording(bool on);
     void buildPanels();
     void loadSettings();
-    void showOutput(int channel, int value);
     void schedulePaint();
     void paintNow();
     void updateStats();
@@ -109,9 +109,7 @@ private:
     SourcePanel* m_sourcePanel = nullptr;
     AcquisitionPanel* m_acquisitionPanel = nullptr;
     ChartPanel* m_chartPanel = nullptr;
-    std::array<QSpinBox*, 4> m_outputValue{};
-    std::array<QPushButton*, 4> m_outputSet{};
-    QCheckBox* m_digitalOut = nullptr;
+    OutputsPanel* m_outputsPanel = nullptr;
     QComboBox* m_recordFormat = nullptr;
     QPushButton* m_recordButton = nullptr;
     QLabel* m_recordState = nullptr;
