@@ -3,6 +3,7 @@
 #include "scope/AcquisitionPanel.h"
 #include "scope/ChartPanel.h"
 #include "scope/OutputsPanel.h"
+#include "scope/RecordPanel.h"
 #include "scope/SourcePanel.h"
 #include "scope/ScopeChart.h"
 
@@ -50,17 +51,6 @@ QString seriesLabel(int s)
     if (s < kAnalogSeries)
         return QStringLiteral("Channel %1").arg(s);
     return QStringLiteral("Line %1").arg(lineOfSeries(s));
-}
-
-QString sizeText(qint64 bytes)
-{
-    return QLocale::system().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
-}
-
-QString clockText(qint64 ms)
-{
-    const qint64 s = ms / 1000;
-    return QStringLiteral("%1:%2:%3").arg(s / 3600, 2, 10, QLatin1Char('0')).arg(s / 60 % 60, 2, 10, QLatin1Char('0')).arg(s % 60, 2, 10, QLatin1Char('0'));
 }
 
 } // namespace
@@ -153,11 +143,6 @@ void ScopeWindow::setSampling(bool on)
     on ? startSampling() : stopSampling();
 }
 
-void ScopeWindow::setRecording(bool on)
-{
-    on ? chooseRecordFile() : stopRecording();
-}
-
 void ScopeWindow::buildActions()
 {
     QToolBar* bar = addToolBar(QStringLiteral("Main"));
@@ -191,7 +176,10 @@ void ScopeWindow::buildActions()
     addAction(quit);
 
     onToggled(m_startAction, &QAction::toggled, [this] { return sampling(); }, [this](bool on) { setSampling(on); });
-    onToggled(m_recordAction, &QAction::toggled, [this] { return m_session.recorder().active(); }, [this](bool on) { setRecording(on); });
+    connect(m_recordAction, &QAction::toggled, this, [this](bool on) {
+        m_recordPanel->setRecording(on);
+        updateControls();   // a file not chosen leaves it as it was
+    });
     onToggled(m_holdAction, &QAction::toggled, [this] { return !m_chart->live(); }, [this](bool held) {
         m_chart->setLive(!held);
         updateControls();
@@ -209,36 +197,22 @@ void ScopeWindow::buildActions()
     connect(quit, &QAction::triggered, this, &QWidget::close);
 }
 
+std::array<Panel*, 5> ScopeWindow::panels() const
+{
+    return {m_sourcePanel, m_acquisitionPanel, m_chartPanel, m_outputsPanel, m_recordPanel};
+}
+
 void ScopeWindow::buildPanels()
 {
     m_sourcePanel = new SourcePanel(m_session);
-
     m_acquisitionPanel = new AcquisitionPanel(m_session);
-
     m_chartPanel = new ChartPanel(*m_chart);
-
     m_outputsPanel = new OutputsPanel(m_session);
-
-    // --- Record.
-    auto* recBox = new QGroupBox(QStringLiteral("Record"));
-    auto* recForm = new QFormLayout(recBox);
-    m_recordFormat = new QComboBox;
-    m_recordFormat->addItems({QStringLiteral("CSV"), QStringLiteral("JSON lines")});
-    m_recordFormat->setAccessibleName(QStringLiteral("Recording format"));
-    m_recordButton = new QPushButton(QStringLiteral("Record..."));
-    m_recordButton->setCheckable(true);
-    m_recordButton->setAccessibleName(QStringLiteral("Start or stop recording"));
-    m_recordState = new QLabel(QStringLiteral("Not recording"));
-    m_recordState->setWordWrap(true);
-    m_recordState->setAccessibleName(QStringLiteral("Recording state"));
-    recForm->addRow(QStringLiteral("Format"), m_recordFormat);
-    recForm->addRow(m_recordButton);
-    recForm->addRow(m_recordState);
-
+    m_recordPanel = new RecordPanel(m_session);
     auto* side = new QWidget;
     auto* sideLayout = new QVBoxLayout(side);
-    for (QGroupBox* box : {static_cast<QGroupBox*>(m_sourcePanel), static_cast<QGroupBox*>(m_acquisitionPanel), static_cast<QGroupBox*>(m_chartPanel), static_cast<QGroupBox*>(m_outputsPanel), recBox})
-        sideLayout->addWidget(box);
+    for (Panel* panel : panels())
+        sideLayout->addWidget(dynamic_cast<QWidget*>(panel));
     sideLayout->addStretch(1);
     auto* sideScroll = new QScrollArea;
     sideScroll->setWidget(side);
@@ -316,7 +290,6 @@ void ScopeWindow::buildPanels()
         statusBar()->addPermanentWidget(l);
 
     // --- Wiring.
-    onToggled(m_recordButton, &QPushButton::toggled, [this] { return m_session.recorder().active(); }, [this](bool on) { setRecording(on); });
     connect(m_channels, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
         if (item->column() == 0)
             m_chart->setSeriesVisible(item->row(), item->checkState() == Qt::Checked);
@@ -332,10 +305,8 @@ void ScopeWindow::buildPanels()
 void ScopeWindow::loadSettings()
 {
     QSettings& s = m_settings;
-    m_sourcePanel->restore(s);
-    m_acquisitionPanel->restore(s);
-    m_chartPanel->restore(s);
-    m_recordFormat->setCurrentIndex(s.value(QStringLiteral("record/jsonl"), false).toBool() ? 1 : 0);
+    for (Panel* panel : panels())
+        panel->restore(s);
     const std::array<QColor, kSeries> defaults = defaultColours();
     for (int k = 0; k < kSeries; ++k) {
         const QString key = QStringLiteral("series%1/").arg(k);
@@ -351,10 +322,8 @@ void ScopeWindow::loadSettings()
 void ScopeWindow::saveSettings()
 {
     QSettings& s = m_settings;
-    m_sourcePanel->keep(s);
-    m_acquisitionPanel->keep(s);
-    m_chartPanel->keep(s);
-    s.setValue(QStringLiteral("record/jsonl"), m_recordFormat->currentIndex() == 1);
+    for (Panel* panel : panels())
+        panel->keep(s);
     for (int k = 0; k < kSeries; ++k) {
         const QString key = QStringLiteral("series%1/").arg(k);
         s.setValue(key + QStringLiteral("colour"), m_chart->colour(k).name());
@@ -418,18 +387,6 @@ void ScopeWindow::setDigitalOutput(bool high)
 }
 
 // ---------------------------------------------------------------- recording
-
-void ScopeWindow::chooseRecordFile()
-{
-    const bool jsonl = m_recordFormat->currentIndex() == 1;
-    const QString path = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Record to"), jsonl ? QStringLiteral("run.jsonl") : QStringLiteral("run.csv"),
-        jsonl ? QStringLiteral("JSON lines (*.jsonl)") : QStringLiteral("CSV (*.csv)"), nullptr,
-        QFileDialog::DontConfirmOverwrite);
-    if (!path.isEmpty())
-        (void)m_session.startRecording(path, jsonl ? zoltctl::Format::Jsonl : zoltctl::Format::Csv);
-    updateControls();
-}
 
 // ---------------------------------------------------------------- export, colours
 
@@ -498,39 +455,17 @@ void ScopeWindow::updateStats()
 void ScopeWindow::updateControls()
 {
     const bool running = m_session.sampling();
-    const Recorder& recorder = m_session.recorder();
-    const bool recording = recorder.active();
+    const bool recording = m_session.recorder().active();
     const ScanSource* source = m_session.source();
-    if (recording)
-        m_recordFormat->setCurrentIndex(recorder.format() == zoltctl::Format::Jsonl ? 1 : 0);
     m_startAction->setChecked(running);
     m_startAction->setText(running ? QStringLiteral("Stop") : QStringLiteral("Start"));
-    m_acquisitionPanel->follow(m_session);
     m_recordAction->setChecked(recording);
     m_recordAction->setText(recording ? QStringLiteral("Stop recording") : QStringLiteral("Record"));
-    m_recordButton->setChecked(recording);
-    m_recordButton->setText(recording ? QStringLiteral("Stop recording") : QStringLiteral("Record..."));
     m_holdAction->setChecked(!m_chart->live());
     m_liveAction->setEnabled(!m_chart->live());
 
-    m_sourcePanel->follow(m_session);
-    // The columns of a file stay as they began.
-    m_recordFormat->setEnabled(!recording);
-    m_outputsPanel->follow(m_session);
-
-    if (recording) {
-        m_recordState->setStyleSheet(QStringLiteral("QLabel { color: #b00000; font-weight: bold; }"));
-        m_recordState->setText(QStringLiteral("\u25CF REC %1, %2 rows, %3\n%4")
-                                   .arg(clockText(recorder.elapsedMs()))
-                                   .arg(QLocale::system().toString(recorder.rows()))
-                                   .arg(sizeText(recorder.bytes()), recorder.path()));
-    } else if (!recorder.error().isEmpty()) {
-        m_recordState->setStyleSheet(QStringLiteral("QLabel { color: #b00000; }"));
-        m_recordState->setText(recorder.error());
-    } else {
-        m_recordState->setStyleSheet(QString());
-        m_recordState->setText(QStringLiteral("Not recording"));
-    }
+    for (Panel* panel : panels())
+        panel->follow(m_session);
 
     const double rate = m_session.rate();
     const double limit = source ? source->limitScansPerSecond(m_session.settings()) : 0;

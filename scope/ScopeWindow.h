@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QTimer>
+#include <array>
 #include <functional>
 #include <memory>
 
@@ -29,8 +30,10 @@ class QTableWidget;
 namespace scope {
 
 class AcquisitionPanel;
+class Panel;
 class ChartPanel;
 class OutputsPanel;
+class RecordPanel;
 class ScopeChart;
 class SourcePanel;
 
@@ -90,14 +93,14 @@ private:
     void onToggled(Control* control, Toggled toggled, std::function<bool()> now, std::function<void(bool)> want);
     void wireSession();
     void setSampling(bool on);
-    void setRecording(bool on);
     void buildPanels();
+    // The side panels, in their order from the top.
+    std::array<Panel*, 5> panels() const;
     void loadSettings();
     void schedulePaint();
     void paintNow();
     void updateStats();
     void updateControls();
-    void chooseRecordFile();
     void exportChart(int kind);
     void chooseColour(int series);
 
@@ -110,9 +113,7 @@ private:
     AcquisitionPanel* m_acquisitionPanel = nullptr;
     ChartPanel* m_chartPanel = nullptr;
     OutputsPanel* m_outputsPanel = nullptr;
-    QComboBox* m_recordFormat = nullptr;
-    QPushButton* m_recordButton = nullptr;
-    QLabel* m_recordState = nullptr;
+    RecordPanel* m_recordPanel = nullptr;
     QTableWidget* m_channels = nullptr;
     QLabel* m_banner = nullptr;
 
