@@ -21,7 +21,7 @@ constexpr int kUnreadablePauseMs = 500;
 
 AcquisitionPanel::AcquisitionPanel(ScopeSession& session, QWidget* parent)
     : QGroupBox(QStringLiteral("Acquisition"), parent)
-    , Panel(QStringLiteral("acquisition"))
+    , ScopePanel(QStringLiteral("acquisition"))
     , m_session(session)
 {
     auto* form = new QFormLayout(this);

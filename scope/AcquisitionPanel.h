@@ -5,7 +5,7 @@
 // starts and stops sampling. Every change goes to the session at once.
 
 #include "link/Acquisition.h"
-#include "scope/Panel.h"
+#include "scope/ScopePanel.h"
 
 #include <QGroupBox>
 
@@ -16,7 +16,7 @@ class QSpinBox;
 
 namespace scope {
 
-class AcquisitionPanel : public QGroupBox, public Panel {
+class AcquisitionPanel : public QGroupBox, public ScopePanel {
     Q_OBJECT
 
 public:

@@ -22,7 +22,7 @@ constexpr std::array<WindowChoice, 5> kWindows{{
 
 ChartPanel::ChartPanel(ScopeChart& chart, QWidget* parent)
     : QGroupBox(QStringLiteral("Chart"), parent)
-    , Panel(QStringLiteral("chart"))
+    , ScopePanel(QStringLiteral("chart"))
     , m_chart(chart)
 {
     setAccessibleName(QStringLiteral("Chart settings"));   // "Chart" is the chart's own

@@ -3,7 +3,7 @@
 // The side panel's view of the chart: the time window shown, seconds from
 // the start or the clock, and the millivolt axis fixed or fitted.
 
-#include "scope/Panel.h"
+#include "scope/ScopePanel.h"
 
 #include <QGroupBox>
 
@@ -13,7 +13,7 @@ namespace scope {
 
 class ScopeChart;
 
-class ChartPanel : public QGroupBox, public Panel {
+class ChartPanel : public QGroupBox, public ScopePanel {
     Q_OBJECT
 
 public:

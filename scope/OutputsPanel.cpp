@@ -13,7 +13,7 @@ namespace scope {
 
 OutputsPanel::OutputsPanel(ScopeSession& session, QWidget* parent)
     : QGroupBox(QStringLiteral("Outputs"), parent)
-    , Panel(QStringLiteral("outputs"))
+    , ScopePanel(QStringLiteral("outputs"))
     , m_session(session)
 {
     auto* grid = new QGridLayout(this);

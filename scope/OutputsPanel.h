@@ -6,7 +6,7 @@
 // broker while this scope publishes). Nothing of it is kept between runs:
 // the module starts its outputs afresh.
 
-#include "scope/Panel.h"
+#include "scope/ScopePanel.h"
 
 #include <QGroupBox>
 #include <array>
@@ -17,7 +17,7 @@ class QSpinBox;
 
 namespace scope {
 
-class OutputsPanel : public QGroupBox, public Panel {
+class OutputsPanel : public QGroupBox, public ScopePanel {
     Q_OBJECT
 
 public:

@@ -28,7 +28,7 @@ QString clockText(qint64 ms)
 
 RecordPanel::RecordPanel(ScopeSession& session, QWidget* parent)
     : QGroupBox(QStringLiteral("Record"), parent)
-    , Panel(QStringLiteral("record"))
+    , ScopePanel(QStringLiteral("record"))
     , m_session(session)
 {
     auto* form = new QFormLayout(this);

@@ -4,7 +4,7 @@
 // and starts (or stops) recording to it, and how the recording goes: its
 // time, rows and size, or why it stopped.
 
-#include "scope/Panel.h"
+#include "scope/ScopePanel.h"
 
 #include <QGroupBox>
 
@@ -14,7 +14,7 @@ class QPushButton;
 
 namespace scope {
 
-class RecordPanel : public QGroupBox, public Panel {
+class RecordPanel : public QGroupBox, public ScopePanel {
     Q_OBJECT
 
 public:

@@ -1,6 +1,7 @@
 #include "scope/ScopeWindow.h"
 
 #include "scope/AcquisitionPanel.h"
+#include "scope/ChannelsPanel.h"
 #include "scope/ChartPanel.h"
 #include "scope/OutputsPanel.h"
 #include "scope/RecordPanel.h"
@@ -45,13 +46,6 @@ constexpr int kPaintIntervalMs = 50;
 constexpr int kPaintDelayMs = 3;
 // The channels' figures are refreshed at most this often.
 constexpr int kStatsIntervalMs = 250;
-
-QString seriesLabel(int s)
-{
-    if (s < kAnalogSeries)
-        return QStringLiteral("Channel %1").arg(s);
-    return QStringLiteral("Line %1").arg(lineOfSeries(s));
-}
 
 } // namespace
 
@@ -197,7 +191,7 @@ void ScopeWindow::buildActions()
     connect(quit, &QAction::triggered, this, &QWidget::close);
 }
 
-std::array<Panel*, 5> ScopeWindow::panels() const
+std::array<ScopePanel*, 5> ScopeWindow::panels() const
 {
     return {m_sourcePanel, m_acquisitionPanel, m_chartPanel, m_outputsPanel, m_recordPanel};
 }
@@ -211,7 +205,7 @@ void ScopeWindow::buildPanels()
     m_recordPanel = new RecordPanel(m_session);
     auto* side = new QWidget;
     auto* sideLayout = new QVBoxLayout(side);
-    for (Panel* panel : panels())
+    for (ScopePanel* panel : panels())
         sideLayout->addWidget(dynamic_cast<QWidget*>(panel));
     sideLayout->addStretch(1);
     auto* sideScroll = new QScrollArea;
@@ -235,42 +229,11 @@ void ScopeWindow::buildPanels()
     centreLayout->addWidget(m_chart, 1);
     m_chart->setMinimumSize(400, 300);
 
-    // --- The channels' figures.
-    m_channels = new QTableWidget(kSeries, 6);
-    m_channels->setObjectName(QStringLiteral("channels"));
-    m_channels->setAccessibleName(QStringLiteral("Channels shown, with their figures over the view"));
-    m_channels->setHorizontalHeaderLabels({QStringLiteral("Show"), QStringLiteral("Colour"), QStringLiteral("Min"),
-                                           QStringLiteral("Max"), QStringLiteral("Mean"), QStringLiteral("Last")});
-    m_channels->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_channels->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_channels->verticalHeader()->setVisible(false);
-    for (int s = 0; s < kSeries; ++s) {
-        auto* show = new QTableWidgetItem(seriesName(s));
-        show->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
-        show->setCheckState(Qt::Checked);
-        show->setData(Qt::AccessibleTextRole, QStringLiteral("Show %1").arg(seriesLabel(s)));
-        m_channels->setItem(s, 0, show);
-        auto* colour = new QTableWidgetItem;
-        colour->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-        colour->setToolTip(QStringLiteral("Double-click or press Enter to choose a colour"));
-        colour->setData(Qt::AccessibleTextRole, QStringLiteral("Colour of %1").arg(seriesLabel(s)));
-        m_channels->setItem(s, 1, colour);
-        for (int c = 2; c < 6; ++c) {
-            auto* item = new QTableWidgetItem;
-            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            m_channels->setItem(s, c, item);
-        }
-    }
-    m_channels->resizeColumnsToContents();
-    m_channels->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    m_channels->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    m_channels->setMinimumWidth(330);
-
+    m_channelsPanel = new ChannelsPanel(*m_chart);
     auto* splitter = new QSplitter;
     splitter->addWidget(sideScroll);
     splitter->addWidget(centre);
-    splitter->addWidget(m_channels);
+    splitter->addWidget(m_channelsPanel);
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
     splitter->setStretchFactor(2, 0);
@@ -288,16 +251,6 @@ void ScopeWindow::buildPanels()
     m_keptLabel->setAccessibleName(QStringLiteral("Scans kept"));
     for (QLabel* l : {m_rateLabel, m_missedLabel, m_portLabel, m_keptLabel})
         statusBar()->addPermanentWidget(l);
-
-    // --- Wiring.
-    connect(m_channels, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
-        if (item->column() == 0)
-            m_chart->setSeriesVisible(item->row(), item->checkState() == Qt::Checked);
-    });
-    connect(m_channels, &QTableWidget::itemActivated, this, [this](QTableWidgetItem* item) {
-        if (item->column() == 1)
-            chooseColour(item->row());
-    });
 }
 
 // ---------------------------------------------------------------- settings
@@ -305,30 +258,17 @@ void ScopeWindow::buildPanels()
 void ScopeWindow::loadSettings()
 {
     QSettings& s = m_settings;
-    for (Panel* panel : panels())
+    for (ScopePanel* panel : panels())
         panel->restore(s);
-    const std::array<QColor, kSeries> defaults = defaultColours();
-    for (int k = 0; k < kSeries; ++k) {
-        const QString key = QStringLiteral("series%1/").arg(k);
-        const QColor c(s.value(key + QStringLiteral("colour"), defaults[k].name()).toString());
-        m_chart->setColour(k, c.isValid() ? c : defaults[k]);
-        m_channels->item(k, 1)->setBackground(m_chart->colour(k));
-        const bool shown = s.value(key + QStringLiteral("shown"), true).toBool();
-        m_channels->item(k, 0)->setCheckState(shown ? Qt::Checked : Qt::Unchecked);
-        m_chart->setSeriesVisible(k, shown);
-    }
+    m_channelsPanel->restore(s);
 }
 
 void ScopeWindow::saveSettings()
 {
     QSettings& s = m_settings;
-    for (Panel* panel : panels())
+    for (ScopePanel* panel : panels())
         panel->keep(s);
-    for (int k = 0; k < kSeries; ++k) {
-        const QString key = QStringLiteral("series%1/").arg(k);
-        s.setValue(key + QStringLiteral("colour"), m_chart->colour(k).name());
-        s.setValue(key + QStringLiteral("shown"), m_chart->seriesVisible(k));
-    }
+    m_channelsPanel->keep(s);
     s.sync();
 }
 
@@ -408,15 +348,6 @@ void ScopeWindow::exportChart(int kind)
     statusBar()->showMessage(why.isEmpty() ? QStringLiteral("Saved %1").arg(path) : why, 8000);
 }
 
-void ScopeWindow::chooseColour(int series)
-{
-    const QColor c = QColorDialog::getColor(m_chart->colour(series), this, QStringLiteral("Colour of %1").arg(seriesLabel(series)));
-    if (!c.isValid())
-        return;
-    m_chart->setColour(series, c);
-    m_channels->item(series, 1)->setBackground(c);
-}
-
 // ---------------------------------------------------------------- figures
 
 QString ScopeWindow::statusText() const
@@ -426,30 +357,7 @@ QString ScopeWindow::statusText() const
 
 void ScopeWindow::updateStats()
 {
-    const Reduction& r = m_chart->reduction();
-    QStringList description;
-    for (int s = 0; s < kSeries; ++s) {
-        const SeriesStats& st = r.stats[s];
-        const bool has = m_chart->seriesVisible(s) && st.n > 0;
-        const bool analog = s < kAnalogSeries;
-        const auto put = [&](int col, const QString& text) {
-            QTableWidgetItem* item = m_channels->item(s, col);
-            if (item->text() != text)
-                item->setText(text);
-        };
-        put(2, has ? QString::number(st.min) : QString());
-        put(3, has ? QString::number(st.max) : QString());
-        put(4, has ? QString::number(st.mean, 'f', analog ? 1 : 2) : QString());
-        put(5, has ? QString::number(st.last) : QString());
-        if (has) {
-            const QString unit = analog ? QStringLiteral(" mV") : QString();
-            description << QStringLiteral("%1: last %2%5, minimum %3%5, maximum %4%5")
-                               .arg(seriesLabel(s)).arg(st.last).arg(st.min).arg(st.max).arg(unit);
-        }
-    }
-    const QString text = description.isEmpty() ? QStringLiteral("No scans in view") : description.join(QLatin1String("; "));
-    if (m_chart->accessibleDescription() != text)
-        m_chart->setAccessibleDescription(text);
+    m_channelsPanel->showFigures();
 }
 
 void ScopeWindow::updateControls()
@@ -464,7 +372,7 @@ void ScopeWindow::updateControls()
     m_holdAction->setChecked(!m_chart->live());
     m_liveAction->setEnabled(!m_chart->live());
 
-    for (Panel* panel : panels())
+    for (ScopePanel* panel : panels())
         panel->follow(m_session);
 
     const double rate = m_session.rate();

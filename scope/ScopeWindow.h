@@ -30,7 +30,8 @@ class QTableWidget;
 namespace scope {
 
 class AcquisitionPanel;
-class Panel;
+class ScopePanel;
+class ChannelsPanel;
 class ChartPanel;
 class OutputsPanel;
 class RecordPanel;
@@ -95,14 +96,13 @@ private:
     void setSampling(bool on);
     void buildPanels();
     // The side panels, in their order from the top.
-    std::array<Panel*, 5> panels() const;
+    std::array<ScopePanel*, 5> panels() const;
     void loadSettings();
     void schedulePaint();
     void paintNow();
     void updateStats();
     void updateControls();
     void exportChart(int kind);
-    void chooseColour(int series);
 
     QSettings& m_settings;
     ScopeSession m_session;
@@ -114,7 +114,7 @@ private:
     ChartPanel* m_chartPanel = nullptr;
     OutputsPanel* m_outputsPanel = nullptr;
     RecordPanel* m_recordPanel = nullptr;
-    QTableWidget* m_channels = nullptr;
+    ChannelsPanel* m_channelsPanel = nullptr;
     QLabel* m_banner = nullptr;
 
     // Status bar.

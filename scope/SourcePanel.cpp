@@ -26,7 +26,7 @@ constexpr int kStateWidth = 280;
 
 SourcePanel::SourcePanel(ScopeSession& session, QWidget* parent)
     : QGroupBox(QStringLiteral("Source"), parent)
-    , Panel(QStringLiteral("source"))
+    , ScopePanel(QStringLiteral("source"))
     , m_session(session)
 {
     auto* form = new QFormLayout(this);

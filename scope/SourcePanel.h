@@ -7,7 +7,7 @@
 
 #include "ctl/LinkOptions.h"
 #include "ctl/MqttOptions.h"
-#include "scope/Panel.h"
+#include "scope/ScopePanel.h"
 
 #include <QGroupBox>
 
@@ -19,7 +19,7 @@ class QPushButton;
 
 namespace scope {
 
-class SourcePanel : public QGroupBox, public Panel {
+class SourcePanel : public QGroupBox, public ScopePanel {
     Q_OBJECT
 
 public:

@@ -11,28 +11,33 @@ namespace scope {
 
 class ScopeSession;
 
-class Panel {
+class ScopePanel {
 public:
-    // group: the settings file's group of this panel ("source", "chart").
-    explicit Panel(QString group)
+    // group: the settings file's group of this panel ("source", "chart"),
+    // or empty for a panel that keeps groups of its own.
+    explicit ScopePanel(QString group)
         : m_group(std::move(group))
     {
     }
-    virtual ~Panel() = default;
-    Panel(const Panel&) = delete;
-    Panel& operator=(const Panel&) = delete;
+    virtual ~ScopePanel() = default;
+    ScopePanel(const ScopePanel&) = delete;
+    ScopePanel& operator=(const ScopePanel&) = delete;
 
     void restore(QSettings& settings)
     {
-        settings.beginGroup(m_group);
+        if (!m_group.isEmpty())
+            settings.beginGroup(m_group);
         load(settings);
-        settings.endGroup();
+        if (!m_group.isEmpty())
+            settings.endGroup();
     }
     void keep(QSettings& settings) const
     {
-        settings.beginGroup(m_group);
+        if (!m_group.isEmpty())
+            settings.beginGroup(m_group);
         save(settings);
-        settings.endGroup();
+        if (!m_group.isEmpty())
+            settings.endGroup();
     }
     virtual void follow(const ScopeSession& session) = 0;
 
