@@ -1,9 +1,10 @@
 #pragma once
 
-// ZOLT Scope's main window: a toolbar, the side panel (source, acquisition,
+// ZOLT Scope's main window: a toolbar, the side panels (source, acquisition,
 // chart, outputs, recording), the chart with its banner, the channels'
-// figures beside it and the status bar. Every scan the source gives is kept
-// in the store, drawn, and written to the recording when one runs.
+// figures beside it and the status bar, over a session that does the work:
+// the window shows the session's scans and state, and each panel keeps its
+// own choices.
 
 #include "ctl/CtlOptions.h"
 #include "ctl/LinkOptions.h"
@@ -18,14 +19,8 @@
 #include <memory>
 
 class QAction;
-class QCheckBox;
-class QComboBox;
 class QLabel;
-class QLineEdit;
-class QPushButton;
 class QSettings;
-class QSpinBox;
-class QTableWidget;
 
 namespace scope {
 
