@@ -27,7 +27,8 @@ int main(int argc, char* argv[])
     comm->wire().setExchangeLimit(1000);
     ZoltProgram program(std::move(comm), [] { QCoreApplication::exit(0); });
     TerminationSignals termination;
-    QObject::connect(&termination, &TerminationSignals::received, &app, [&program] { program.End(); });
+    // As Exit does, also while one of its dialogs is open.
+    termination.endApplication([&program] { program.End(); });
     program.start();
     if (program.programEnded())
         return 0;

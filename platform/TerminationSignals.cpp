@@ -1,11 +1,12 @@
 #include "platform/TerminationSignals.h"
 
+#include <QCoreApplication>
+#include <QMetaObject>
 #include <QSocketNotifier>
 #include <atomic>
 #include <csignal>
 
 #ifdef Q_OS_WIN
-#include <QMetaObject>
 #include <windows.h>
 #else
 #include <cerrno>
@@ -116,4 +117,17 @@ void TerminationSignals::onWake()
             emit received(numbers[i]);
     }
 #endif
+}
+
+void TerminationSignals::endApplication(std::function<void()> finish)
+{
+    connect(this, &TerminationSignals::received, this, [finish = std::move(finish)] {
+        if (finish)
+            finish();
+        // exit() ends every loop running now, nested ones included, and a
+        // loop a dialog starts after it returns at once. It is lost on a
+        // loop not yet started, which the queued call ends when it starts.
+        QCoreApplication::exit(0);
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    });
 }

@@ -7,10 +7,15 @@
 // (a row being written, a reply being read) is finished first. When the
 // instance goes, the handling there was before it comes back.
 //
+// A program with windows ends on a request through endApplication(), so that
+// an open dialog (a question, a file chooser: each an event loop of its own)
+// cannot hold it.
+//
 // One instance at a time owns the signals: a second one made while the first
 // lives leaves them alone and reports installed() false.
 
 #include <QObject>
+#include <functional>
 
 class TerminationSignals : public QObject {
     Q_OBJECT
@@ -22,6 +27,12 @@ public:
     TerminationSignals& operator=(const TerminationSignals&) = delete;
 
     bool installed() const { return m_installed; }
+
+    // From now on each request ends the application with status 0: finish()
+    // first (a recording closed whole, the choices kept), then every event
+    // loop running, a dialog's included, and the application's own one also
+    // when the request came before it started.
+    void endApplication(std::function<void()> finish = {});
 
 signals:
     // The signal's number (SIGINT or SIGTERM; on Windows the console event

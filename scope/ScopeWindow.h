@@ -1,36 +1,37 @@
 #pragma once
 
-// ZOLT Scope's main window: a toolbar, the side panel (source, acquisition,
+// ZOLT Scope's main window: a toolbar, the side panels (source, acquisition,
 // chart, outputs, recording), the chart with its banner, the channels'
-// figures beside it and the status bar. Every scan the source gives is kept
-// in the store, drawn, and written to the recording when one runs.
+// figures beside it and the status bar, over a session that does the work:
+// the window shows the session's scans and state, and each panel keeps its
+// own choices.
 
+#include "front/RowFormat.h"
 #include "front/LinkOptions.h"
 #include "front/MqttOptions.h"
-#include "front/RowFormat.h"
-#include "scope/Recorder.h"
-#include "scope/ScanSource.h"
-#include "scope/ScanStore.h"
+#include "scope/ScopeSession.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QTimer>
+#include <array>
 #include <functional>
 #include <memory>
 
 class QAction;
-class QCheckBox;
-class QComboBox;
 class QLabel;
-class QLineEdit;
-class QPushButton;
 class QSettings;
-class QSpinBox;
-class QTableWidget;
 
 namespace scope {
 
+class AcquisitionPanel;
+class ScopePanel;
+class ChannelsPanel;
+class ChartPanel;
+class OutputsPanel;
+class RecordPanel;
 class ScopeChart;
+class SourcePanel;
 
 class ScopeWindow : public QMainWindow {
     Q_OBJECT
@@ -43,38 +44,33 @@ public:
     explicit ScopeWindow(QSettings& settings, QWidget* parent = nullptr);
     ~ScopeWindow() override;
 
+    ScopeSession& session() { return m_session; }
+
     // The source from the side panel's choice, or from these options; empty
     // when it opened, else why not (also shown in the window).
     QString connectChosen();
     QString connectTo(const front::LinkOptions& link);
-    // A bench on an MQTT broker, as zoltctl or another scope publishes it;
-    // empty when it is connected, else why not.
     QString connectToBroker(const front::MqttOptions& options);
-    // Publishes the present (local) source's acquisition on a broker; empty
-    // when it does, else why not. Ends with the source.
-    QString publishTo(const front::MqttOptions& options);
-    bool publishing() const { return m_published != nullptr; }
-    // Any other source (the window takes it over); opened already.
-    void useSource(std::unique_ptr<ScanSource> source);
-    ScanSource* source() const { return m_source.get(); }
+    QString publishTo(const front::MqttOptions& options) { return m_session.publishTo(options); }
+    ScanSource* source() const { return m_session.source(); }
 
     // The pause between scans, ms (0..an hour), as the Pause field takes it.
     void setPause(int ms);
-    void startSampling();
-    void stopSampling();
-    bool sampling() const;
-
-    // Asks before replacing an existing file (askReplace), unless replace.
-    // Empty when the recording runs, else why not.
-    QString startRecording(const QString& path, front::Format format, bool replace = false);
-    void stopRecording();
-    const Recorder& recorder() const { return m_recorder; }
+    void startSampling() { m_session.startSampling(); }
+    void stopSampling() { m_session.stopSampling(); }
+    bool sampling() const { return m_session.sampling(); }
+    QString startRecording(const QString& path, front::Format format, bool replace = false)
+    {
+        return m_session.startRecording(path, format, replace);
+    }
+    void stopRecording() { m_session.stopRecording(); }
+    const Recorder& recorder() const { return m_session.recorder(); }
 
     // Sets an output through the source (between two scans while sampling).
     void setAnalogOutput(int channel, int millivolts);
     void setDigitalOutput(bool high);
 
-    const ScanStore& store() const { return m_store; }
+    const ScanStore& store() const { return m_session.store(); }
     ScopeChart& chart() { return *m_chart; }
     // The banner's text while the source is away; empty otherwise.
     QString bannerText() const;
@@ -93,56 +89,29 @@ private:
     void buildActions();
     template <typename Control, typename Toggled>
     void onToggled(Control* control, Toggled toggled, std::function<bool()> now, std::function<void(bool)> want);
+    void wireSession();
     void setSampling(bool on);
-    void setRecording(bool on);
     void buildPanels();
+    // The side panels, in their order from the top.
+    std::array<ScopePanel*, 5> panels() const;
     void loadSettings();
-    void fillPorts();
-    acquisition::Settings chosenSettings() const;
-    void applySettings();
-    void onScanned(const acquisition::Scan& scan);
-    void onLost(const QString& what);
-    void onReturned();
-    void showOutput(int channel, int value);
     void schedulePaint();
     void paintNow();
-    void onTick();
     void updateStats();
     void updateControls();
-    void showProblem(const QString& text);
-    void chooseRecordFile();
     void exportChart(int kind);
-    void chooseColour(int series);
 
     QSettings& m_settings;
-    ScanStore m_store;
-    std::unique_ptr<ScanSource> m_source;
-    // After the source: it goes first.
-    std::unique_ptr<QObject> m_published;
-    Recorder m_recorder;
+    ScopeSession m_session;
     ScopeChart* m_chart = nullptr;
 
     // Side panel.
-    QComboBox* m_sourceCombo = nullptr;
-    QLineEdit* m_devicePath = nullptr;
-    QComboBox* m_baudCombo = nullptr;
-    QCheckBox* m_presenceCheck = nullptr;
-    QPushButton* m_connectButton = nullptr;
-    QLabel* m_sourceState = nullptr;
-    QSpinBox* m_topChannel = nullptr;
-    QCheckBox* m_digital = nullptr;
-    QComboBox* m_pause = nullptr;
-    QPushButton* m_startButton = nullptr;
-    QComboBox* m_windowCombo = nullptr;
-    QComboBox* m_timeCombo = nullptr;
-    QComboBox* m_yCombo = nullptr;
-    std::array<QSpinBox*, 4> m_outputValue{};
-    std::array<QPushButton*, 4> m_outputSet{};
-    QCheckBox* m_digitalOut = nullptr;
-    QComboBox* m_recordFormat = nullptr;
-    QPushButton* m_recordButton = nullptr;
-    QLabel* m_recordState = nullptr;
-    QTableWidget* m_channels = nullptr;
+    SourcePanel* m_sourcePanel = nullptr;
+    AcquisitionPanel* m_acquisitionPanel = nullptr;
+    ChartPanel* m_chartPanel = nullptr;
+    OutputsPanel* m_outputsPanel = nullptr;
+    RecordPanel* m_recordPanel = nullptr;
+    ChannelsPanel* m_channelsPanel = nullptr;
     QLabel* m_banner = nullptr;
 
     // Status bar.
@@ -158,16 +127,9 @@ private:
     QAction* m_liveAction = nullptr;
     QAction* m_boxZoomAction = nullptr;
 
-    QTimer m_tick;             // once a second: rate, recording, file check
     QTimer m_paintTimer;       // a repaint in the quiet after a scan
     QElapsedTimer m_sincePaint;
     QElapsedTimer m_sinceStats;
-    long long m_scansAtTick = 0;
-    QElapsedTimer m_tickClock;
-    double m_rate = 0;
-    long long m_runScans = 0;
-    QString m_waitingFor;      // the source that is away, or empty
-    QString m_problem;
 };
 
 } // namespace scope

@@ -1,15 +1,12 @@
 // zoltscope: ZOLT Scope, the module's signals over time. Everything is in
-// the zolt_scope library; this reads the command line, makes the window and
-// ends it cleanly on Ctrl-C or SIGTERM.
+// the zolt_scope library; this reads the command line and runs the program.
 
 #include "generated/ZoltVersion.h"
 #include "platform/PreciseTimers.h"
-#include "platform/TerminationSignals.h"
 #include "scope/ScopeOptions.h"
-#include "scope/ScopeWindow.h"
+#include "scope/ScopeProgram.h"
 
 #include <QApplication>
-#include <QSettings>
 #include <cstdio>
 
 int main(int argc, char* argv[])
@@ -36,47 +33,5 @@ int main(int argc, char* argv[])
     case scope::ParsedScopeLine::Action::Run:
         break;
     }
-    const scope::ScopeOptions& options = parsed.options;
-
-    QSettings settings;
-    scope::ScopeWindow window(settings);
-    // Ctrl-C and SIGTERM close the window as its Quit does: a recording ends
-    // after the row in hand, and the choices are kept.
-    TerminationSignals stopSignals;
-    QObject::connect(&stopSignals, &TerminationSignals::received, &window, &QWidget::close);
-    window.resize(scope::ScopeWindow::kDefaultSize);
-    window.show();
-    if (options.pauseMs)
-        window.setPause(*options.pauseMs);
-
-    if (options.mqtt.enabled) {
-        const QString why = window.connectToBroker(options.mqtt);
-        if (!why.isEmpty())
-            std::fprintf(stderr, "zoltscope: %s\n", why.toLocal8Bit().constData());
-        else if (options.start)
-            window.startSampling();
-        return app.exec();
-    }
-    if (options.publish.enabled && !options.linkGiven && !options.start) {
-        std::fprintf(stderr, "zoltscope: --publish needs a module: a port, --simulate or --start\n");
-        return 2;
-    }
-    if (options.linkGiven || options.start) {
-        const QString why = options.linkGiven ? window.connectTo(options.link) : window.connectChosen();
-        QString broker;
-        if (why.isEmpty() && options.publish.enabled)
-            broker = window.publishTo(options.publish);
-        if (!broker.isEmpty())
-            std::fprintf(stderr, "zoltscope: %s\n", broker.toLocal8Bit().constData());
-        if (!why.isEmpty()) {
-            std::fprintf(stderr, "zoltscope: %s\n", why.toLocal8Bit().constData());
-        } else if (!options.record.isEmpty()) {
-            const QString failed = window.startRecording(options.record, options.format, options.replace);
-            if (!failed.isEmpty())
-                std::fprintf(stderr, "zoltscope: %s\n", failed.toLocal8Bit().constData());
-        } else if (options.start) {
-            window.startSampling();
-        }
-    }
-    return app.exec();
+    return scope::runScope(parsed.options);
 }

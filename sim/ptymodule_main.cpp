@@ -72,7 +72,7 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "zolt-ptymodule: cannot take over SIGINT and SIGTERM\n");
         return 1;
     }
-    QObject::connect(&termination, &TerminationSignals::received, &app, &QCoreApplication::quit);
+    termination.endApplication();
 
     std::printf("%s\n", qPrintable(module.devicePath()));
     if (!parser.isSet(quietOption)) {

@@ -1,13 +1,15 @@
 #include "platform/TerminationSignals.h"
 
+#include <QEventLoop>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <csignal>
 
 // The handler only notes the signal: received() comes from the event loop,
 // once for each signal. Whatever handled the signals before comes back when
-// the service goes.
+// the service goes. A program that ends on a request ends whatever loop runs.
 namespace {
 
 volatile std::sig_atomic_t g_before = 0;   // signals seen by the earlier handler
@@ -88,6 +90,27 @@ private slots:
         QCOMPARE(std::raise(SIGINT), 0);
         QVERIFY(QTest::qWaitFor([&] { return nextSpy.count() == 1; }));
         QCOMPARE(g_before, 0);
+    }
+
+    // Last: the application's loop ends here for good.
+    void endingLeavesNoLoopRunning()
+    {
+        TerminationSignals termination;
+        int finished = 0;
+        termination.endApplication([&] { ++finished; });
+        QTimer guard;   // a loop left running fails, it does not hang
+        guard.setSingleShot(true);
+        guard.start(20000);
+        // A dialog's loop, running when the request comes.
+        QEventLoop dialog;
+        connect(&guard, &QTimer::timeout, &dialog, [&] { dialog.exit(1); });
+        QTimer::singleShot(0, &dialog, [] { std::raise(SIGTERM); });
+        QCOMPARE(dialog.exec(), 0);
+        QCOMPARE(finished, 1);
+        // The application's own loop, started only after the request.
+        connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QCOMPARE(finished, 1);
     }
 };
 
