@@ -75,6 +75,8 @@ ScopeWindow::ScopeWindow(QSettings& settings, QWidget* parent)
 
 ScopeWindow::~ScopeWindow()
 {
+    // The session outlives the window's members: it tells the window nothing more.
+    m_session.disconnect(this);
     m_session.finish();
 }
 
@@ -319,9 +321,7 @@ void ScopeWindow::setDigitalOutput(bool high)
     m_outputsPanel->setDigitalOutput(high);
 }
 
-// ---------------------------------------------------------------- recording
-
-// ---------------------------------------------------------------- export, colours
+// ---------------------------------------------------------------- export
 
 void ScopeWindow::exportChart(int kind)
 {

@@ -25,22 +25,22 @@ class QSettings;
 namespace scope {
 
 class AcquisitionPanel;
-class ScopePanel;
 class ChannelsPanel;
 class ChartPanel;
 class OutputsPanel;
 class RecordPanel;
 class ScopeChart;
+class ScopePanel;
 class SourcePanel;
 
 class ScopeWindow : public QMainWindow {
     Q_OBJECT
 
 public:
-    // settings: where choices are remembered between runs.
     // The window's size when it first opens, pixels.
     static constexpr QSize kDefaultSize{1280, 860};
 
+    // settings: where choices are remembered between runs.
     explicit ScopeWindow(QSettings& settings, QWidget* parent = nullptr);
     ~ScopeWindow() override;
 
@@ -105,7 +105,7 @@ private:
     ScopeSession m_session;
     ScopeChart* m_chart = nullptr;
 
-    // Side panel.
+    // Panels.
     SourcePanel* m_sourcePanel = nullptr;
     AcquisitionPanel* m_acquisitionPanel = nullptr;
     ChartPanel* m_chartPanel = nullptr;
