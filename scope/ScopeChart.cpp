@@ -184,6 +184,14 @@ void ScopeChart::setLive(bool live)
     refresh();
 }
 
+void ScopeChart::showStretch(qint64 fromNs, qint64 toNs)
+{
+    m_fromNs = fromNs;
+    m_toNs = std::max(toNs, fromNs + 1'000'000);
+    m_live = false;
+    refresh();
+}
+
 void ScopeChart::zoomBy(double factor)
 {
     const qint64 centre = m_fromNs / 2 + m_toNs / 2;

@@ -47,6 +47,8 @@ public:
     // Live: the view follows the run; held: it stays where it is.
     void setLive(bool live);
     bool live() const { return m_live; }
+    // Shows the stretch from fromNs to toNs (since the run's start) and holds it there.
+    void showStretch(qint64 fromNs, qint64 toNs);
     // Zooms the time axis by factor (below 1 zooms in) about the view's centre; holds.
     void zoomBy(double factor);
 

@@ -1,7 +1,7 @@
 #pragma once
 
 // zoltscope's command line: where the module is (as zoltctl takes it) and,
-// for scripted runs, a recording to begin at once.
+// for scripted runs, a recording to begin at once; or a recording to open.
 
 #include "ctl/CtlOptions.h"
 #include "ctl/LinkOptions.h"
@@ -21,6 +21,7 @@ struct ScopeOptions {
     bool replace = false;      // an existing recording file may be replaced
     zoltctl::MqttOptions mqtt;     // --mqtt: watch a bench on a broker instead of a port
     zoltctl::MqttOptions publish;  // --publish: put this acquisition on a broker
+    QString open;              // a recording to open (and follow) instead of a source
 };
 
 struct ParsedScopeLine {

@@ -15,6 +15,7 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -22,7 +23,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSettings>
@@ -93,6 +97,7 @@ ScopeWindow::ScopeWindow(QSettings& settings, QWidget* parent)
                                      QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
     };
     buildActions();
+    buildFileMenu();
     buildPanels();
     loadSettings();
 
@@ -695,6 +700,7 @@ void ScopeWindow::startSampling()
     if (sampling())
         return;
     // A new run: its scans start from 1 and from time 0.
+    m_recording.close();
     m_store.clear();
     m_runScans = 0;
     m_scansAtTick = 0;
@@ -824,6 +830,59 @@ void ScopeWindow::stopRecording()
 {
     m_recorder.stop();
     updateControls();
+}
+
+// ---------------------------------------------------------------- opened recordings
+
+void ScopeWindow::buildFileMenu()
+{
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    QAction* open = file->addAction(QStringLiteral("&Open recording..."));
+    open->setShortcut(QKeySequence::Open);
+    connect(open, &QAction::triggered, this, [this] {
+        const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open a recording"), QString(),
+                                                          QStringLiteral("Recordings (*.csv *.jsonl);;All files (*)"));
+        const QString why = path.isEmpty() ? QString() : openRecording(path);
+        if (!why.isEmpty())
+            showProblem(why);
+    });
+    m_loadBar = new QProgressBar;
+    m_loadBar->setAccessibleName(QStringLiteral("Reading the recording"));
+    m_loadBar->setRange(0, 1000);
+    m_loadBar->setMaximumWidth(200);
+    m_loadBar->hide();
+    statusBar()->addPermanentWidget(m_loadBar);
+    // The whole run's time axis as soon as its length is known; the rows fill it as they come.
+    connect(&m_recording, &RecordingLoader::spanKnown, this, [this] {
+        if (m_recording.lastRowNs() > 0)
+            m_chart->showStretch(0, m_recording.lastRowNs());
+    });
+    connect(&m_recording, &RecordingLoader::grew, this, &ScopeWindow::schedulePaint);
+    connect(&m_recording, &RecordingLoader::progress, this, [this](qint64 bytes, qint64 total) {
+        m_loadBar->setValue(total > 0 ? static_cast<int>(bytes * 1000 / total) : 0);
+        statusBar()->showMessage(m_recording.text());
+    });
+    connect(&m_recording, &RecordingLoader::reachedEnd, this, [this] {
+        m_loadBar->hide();
+        paintNow();
+        updateStats();
+        updateControls();
+    });
+}
+
+QString ScopeWindow::openRecording(const QString& path, bool follow)
+{
+    stopSampling();
+    stopRecording();
+    const QString why = m_recording.open(path, follow);
+    if (!why.isEmpty())
+        return why;
+    setWindowTitle(QStringLiteral("%1 - ZOLT Scope").arg(QFileInfo(path).fileName()));
+    m_chart->setLive(false);
+    m_loadBar->setValue(0);
+    m_loadBar->show();
+    updateControls();
+    return {};
 }
 
 void ScopeWindow::chooseRecordFile()

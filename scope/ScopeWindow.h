@@ -10,6 +10,7 @@
 #include "ctl/MqttOptions.h"
 #include "scope/Recorder.h"
 #include "scope/ScanSource.h"
+#include "scope/RecordingLoader.h"
 #include "scope/ScanStore.h"
 
 #include <QElapsedTimer>
@@ -23,6 +24,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QSettings;
 class QSpinBox;
@@ -72,6 +74,12 @@ public:
     void setAnalogOutput(int channel, int millivolts);
     void setDigitalOutput(bool high);
 
+    // Opens a recording of zoltctl or ZOLT Scope in place of a source's scans
+    // (sampling stops); empty when it opened, else why not. Its rows come in
+    // as it is read; with follow, rows written to it later too.
+    QString openRecording(const QString& path, bool follow = true);
+    const RecordingLoader& recording() const { return m_recording; }
+
     const ScanStore& store() const { return m_store; }
     ScopeChart& chart() { return *m_chart; }
     // The banner's text while the source is away; empty otherwise.
@@ -109,11 +117,14 @@ private:
     void updateControls();
     void showProblem(const QString& text);
     void chooseRecordFile();
+    void buildFileMenu();
     void exportChart(int kind);
     void chooseColour(int series);
 
     QSettings& m_settings;
     ScanStore m_store;
+    RecordingLoader m_recording{m_store};
+    QProgressBar* m_loadBar = nullptr;
     std::unique_ptr<ScanSource> m_source;
     // After the source: it goes first.
     std::unique_ptr<QObject> m_published;

@@ -47,6 +47,12 @@ int main(int argc, char* argv[])
     window.resize(scope::ScopeWindow::kDefaultSize);
     window.show();
 
+    if (!options.open.isEmpty()) {
+        const QString why = window.openRecording(options.open);
+        if (!why.isEmpty())
+            std::fprintf(stderr, "zoltscope: %s\n", why.toLocal8Bit().constData());
+        return app.exec();
+    }
     if (options.mqtt.enabled) {
         const QString why = window.connectToBroker(options.mqtt);
         if (!why.isEmpty())
