@@ -6,7 +6,7 @@
 //      loop went without a turn meanwhile, and memory a scan.
 //   3. One repaint of a 1920x1080 chart showing the whole day.
 // The file is made by the bench (in a temporary folder) with zoltctl's rows.
-// --quick: fewer rounds; --rows N: another length.
+// --quick: fewer rounds; --rows N: another length; --repaint-only: 3 alone.
 
 #include <QByteArray>
 
@@ -227,13 +227,26 @@ void repaintFigures(const QString& path, bool quick)
             chart.replot(QCustomPlot::rpImmediateRefresh);
             drawOnly.push_back(threadCpuMs() - cpu);
         }
+        // The frame alone: axes, grid, labels and legend, the traces hidden.
+        std::vector<double> frame;
+        for (int s = 0; s < scope::kSeries; ++s)
+            chart.setSeriesVisible(s, false);
+        for (int k = 0; k < rounds; ++k) {
+            const double cpu = threadCpuMs();
+            chart.replot(QCustomPlot::rpImmediateRefresh);
+            frame.push_back(threadCpuMs() - cpu);
+        }
+        for (int s = 0; s < scope::kSeries; ++s)
+            chart.setSeriesVisible(s, true);
+        const Spread f = spread(frame);
         const Spread a = spread(all), b = spread(reduceOnly), c = spread(drawOnly), w = spread(wall);
         std::printf("chart %4dx%-4d (%4d columns), ms min / median / max over %d repaints:\n"
                     "   repaint  processor %6.2f / %6.2f / %6.2f   wall %6.2f / %6.2f / %6.2f\n"
                     "   reduce   processor %6.2f / %6.2f / %6.2f\n"
-                    "   replot   processor %6.2f / %6.2f / %6.2f\n",
+                    "   replot   processor %6.2f / %6.2f / %6.2f\n"
+                    "   frame    processor %6.2f / %6.2f / %6.2f (the replot with every trace hidden)\n",
                     size.width(), size.height(), chart.axisRect()->width(), rounds, a.min, a.median, a.max, w.min, w.median, w.max,
-                    b.min, b.median, b.max, c.min, c.median, c.max);
+                    b.min, b.median, b.max, c.min, c.median, c.max, f.min, f.median, f.max);
     }
 }
 
@@ -254,8 +267,10 @@ int main(int argc, char* argv[])
     const qint64 bytes = writeDay(path, rows);
     std::printf("made %s: %lld rows, %.1f MB, in %.1f s\n\n", qPrintable(path), rows, static_cast<double>(bytes) / 1e6,
                 static_cast<double>(t.elapsed()) / 1e3);
-    parseFigures(path, quick);
-    openFigures(path);
+    if (!args.contains(QStringLiteral("--repaint-only"))) {
+        parseFigures(path, quick);
+        openFigures(path);
+    }
     repaintFigures(path, quick);
     return 0;
 }
