@@ -133,13 +133,13 @@ void parseFigures(const QString& path, bool quick)
 void openFigures(const QString& path)
 {
     std::printf("\n== Opened in the window (1920x1080), load average %s\n", loadAverage().constData());
-    const long before = residentKiB();
     QTemporaryDir dir;
     QSettings settings(dir.filePath(QStringLiteral("bench.conf")), QSettings::IniFormat);
     scope::ScopeWindow window(settings);
     window.resize(1920, 1080);
     window.show();
     QCoreApplication::processEvents();
+    const long before = residentKiB();
 
     // The event loop's longest turn: a timer every ms notes the gaps.
     QElapsedTimer clock;
@@ -185,10 +185,10 @@ void openFigures(const QString& path)
     std::printf("first chart drawn with the whole run's time axis after %.0f ms (%lld scans in it then)\n", firstOverviewMs,
                 firstOverviewScans);
     std::printf("longest event-loop turn while reading: %.1f ms\n", static_cast<double>(longestTurn) / 1e6);
-    std::printf("resident memory grew by %.1f MB: %.1f bytes a scan (the store's fields %zu bytes a scan)\n",
+    std::printf("resident memory grew by %.1f MB: %.1f bytes a scan (the store's blocks %.1f bytes a scan)\n",
                 static_cast<double>(after - before) / 1024.0,
                 static_cast<double>(after - before) * 1024.0 / static_cast<double>(std::max(1LL, window.store().size())),
-                scope::ScanStore::kBytesPerScan);
+                static_cast<double>(sizeof(scope::ScanStore::Block)) / scope::ScanStore::kBlockScans);
 }
 
 void repaintFigures(const QString& path, bool quick)

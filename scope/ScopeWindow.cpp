@@ -49,6 +49,8 @@ constexpr int kPaintIntervalMs = 50;
 // (1 ms at Max Speed); the chart is drawn just after that, while the reply
 // is on its way, so drawing never holds up a request.
 constexpr int kPaintDelayMs = 3;
+// Between drawings of a recording while it is first read, ms.
+constexpr int kLoadingPaintIntervalMs = 250;
 // The channels' figures are refreshed at most this often.
 constexpr int kStatsIntervalMs = 250;
 
@@ -857,7 +859,12 @@ void ScopeWindow::buildFileMenu()
         if (m_recording.lastRowNs() > 0)
             m_chart->showStretch(0, m_recording.lastRowNs());
     });
-    connect(&m_recording, &RecordingLoader::grew, this, &ScopeWindow::schedulePaint);
+    // While a file is first read, the chart is drawn a few times a second:
+    // each drawing of a growing day takes its time from the reading.
+    connect(&m_recording, &RecordingLoader::grew, this, [this] {
+        if (m_recording.atEnd() || m_sincePaint.elapsed() >= kLoadingPaintIntervalMs)
+            schedulePaint();
+    });
     connect(&m_recording, &RecordingLoader::progress, this, [this](qint64 bytes, qint64 total) {
         m_loadBar->setValue(total > 0 ? static_cast<int>(bytes * 1000 / total) : 0);
         statusBar()->showMessage(m_recording.text());
