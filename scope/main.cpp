@@ -51,6 +51,12 @@ int main(int argc, char* argv[])
         const QString why = window.openRecording(options.open);
         if (!why.isEmpty())
             std::fprintf(stderr, "zoltscope: %s\n", why.toLocal8Bit().constData());
+        // What was wrong with the file goes to the terminal too, once read.
+        QObject::connect(&window.recording(), &scope::RecordingLoader::reachedEnd, &window, [&window] {
+            if (!window.recording().problems().isEmpty())
+                std::fprintf(stderr, "zoltscope: %s: %s\n", window.recording().path().toLocal8Bit().constData(),
+                             window.recording().problems().toLocal8Bit().constData());
+        });
         return app.exec();
     }
     if (options.mqtt.enabled) {
