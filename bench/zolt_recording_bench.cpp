@@ -15,7 +15,7 @@
 #include "ctl/RowParser.h"
 #include "scope/ScopeChart.h"
 #include "scope/ScopeWindow.h"
-#include "tests/scope/RandomScans.h"
+#include "tests/scope/DayRecording.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -65,41 +65,6 @@ Spread spread(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
     return {v.front(), v[v.size() / 2], v.back()};
-}
-
-// 24 h at Max Speed, channels 0 to 6 and the lines: a scan every 26 ms. The
-// signals move slowly with noise and now and then a one-scan spike.
-qint64 writeDay(const QString& path, long long rows)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return -1;
-    zoltctl::RowFormat format(zoltctl::Format::Csv, 6, true);
-    f.write(format.header());
-    std::mt19937 rng(1);
-    std::normal_distribution<double> noise(0, 20);
-    const qint64 step = 86'400'000'000'000LL / rows;
-    QByteArray buffer;
-    for (long long i = 0; i < rows; ++i) {
-        acquisition::Scan s = scopetest::randomScan(i + 1, i * step, rng, 6, true);
-        for (int ch = 0; ch < acquisition::kChannels; ++ch) {
-            double mv = 2500 + 2000 * std::sin(static_cast<double>(i) * 2e-6 * (ch + 1)) + noise(rng);
-            if (rng() % 50000 == 0)
-                mv = 4990;
-            s.millivolts[ch] = std::clamp(static_cast<int>(mv), 0, 5000);
-            s.counts[ch] = static_cast<int>(s.millivolts[ch] / protocol::kMillivoltsPerCount);
-        }
-        for (int l = 0; l < acquisition::kDigitalLines; ++l)
-            s.lines[l] = static_cast<int>((i / (2000 * (l + 1))) % 2);
-        const std::string_view row = format.row(s);
-        buffer.append(row.data(), static_cast<qsizetype>(row.size()));
-        if (buffer.size() > (4 << 20)) {
-            f.write(buffer);
-            buffer.clear();
-        }
-    }
-    f.write(buffer);
-    return f.size();
 }
 
 void parseFigures(const QString& path, bool quick)
@@ -264,7 +229,7 @@ int main(int argc, char* argv[])
     const QString path = dir.filePath(QStringLiteral("day.csv"));
     QElapsedTimer t;
     t.start();
-    const qint64 bytes = writeDay(path, rows);
+    const qint64 bytes = scopetest::writeDay(path, rows);
     std::printf("made %s: %lld rows, %.1f MB, in %.1f s\n\n", qPrintable(path), rows, static_cast<double>(bytes) / 1e6,
                 static_cast<double>(t.elapsed()) / 1e3);
     if (!args.contains(QStringLiteral("--repaint-only"))) {

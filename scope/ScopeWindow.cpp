@@ -871,6 +871,7 @@ void ScopeWindow::buildFileMenu()
     });
     connect(&m_recording, &RecordingLoader::reachedEnd, this, [this] {
         m_loadBar->hide();
+        statusBar()->showMessage(m_recording.text());
         paintNow();
         updateStats();
         updateControls();
