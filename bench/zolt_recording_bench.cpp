@@ -192,6 +192,7 @@ void repaintFigures(const QString& path, bool quick)
             chart.replot(QCustomPlot::rpImmediateRefresh);
             drawOnly.push_back(threadCpuMs() - cpu);
         }
+        const int columns = chart.axisRect()->width();
         // The frame alone: axes, grid, labels and legend, the traces hidden.
         std::vector<double> frame;
         for (int s = 0; s < scope::kSeries; ++s)
@@ -210,7 +211,7 @@ void repaintFigures(const QString& path, bool quick)
                     "   reduce   processor %6.2f / %6.2f / %6.2f\n"
                     "   replot   processor %6.2f / %6.2f / %6.2f\n"
                     "   frame    processor %6.2f / %6.2f / %6.2f (the replot with every trace hidden)\n",
-                    size.width(), size.height(), chart.axisRect()->width(), rounds, a.min, a.median, a.max, w.min, w.median, w.max,
+                    size.width(), size.height(), columns, rounds, a.min, a.median, a.max, w.min, w.median, w.max,
                     b.min, b.median, b.max, c.min, c.median, c.max, f.min, f.median, f.max);
     }
 }
