@@ -209,20 +209,18 @@ void reduce(const ScanStore& store, qint64 fromNs, qint64 toNs, int columns, dou
         if (first > 0 && store.valid(first - 1, s))
             pts.push_back({key(first - 1), static_cast<double>(store.value(first - 1, s))});
     }
-    // Column by column, every series of a column together. The times of a
-    // column's minima and maxima are scattered over the run: they are asked
-    // of memory as the column is reduced, and read one column later, so that
-    // the next column's work hides the wait.
+    // Column by column, every series of a column together: the times of the
+    // minima and maxima are then read while that stretch is still in cache.
     std::array<Span, kSeries> all;
-    std::array<Span, kSeries> ready;
-    std::array<Span, kSeries> next;
-    bool haveReady = false;
-    const auto prefetch = [&](long long i) {
-        __builtin_prefetch(store.block(i).elapsedNs.data() + ScanStore::slot(i));
-    };
-    const auto put = [&](const std::array<Span, kSeries>& spans) {
+    for (int c = 0; c < columns; ++c) {
+        const long long a = bounds[static_cast<std::size_t>(c)];
+        const long long b = bounds[static_cast<std::size_t>(c) + 1];
+        if (a == b)
+            continue;
         for (int s = 0; s < kSeries; ++s) {
-            const Span& col = spans[static_cast<std::size_t>(s)];
+            if (!series[s])
+                continue;
+            const Span col = spanOf(store, s, a, b);
             if (col.n == 0)
                 continue;
             std::vector<Point>& pts = out.points[s];
@@ -239,27 +237,7 @@ void reduce(const ScanStore& store, qint64 fromNs, qint64 toNs, int columns, dou
             whole.sum += col.sum;
             whole.n += col.n;
         }
-    };
-    for (int c = 0; c < columns; ++c) {
-        const long long a = bounds[static_cast<std::size_t>(c)];
-        const long long b = bounds[static_cast<std::size_t>(c) + 1];
-        if (a == b)
-            continue;
-        for (int s = 0; s < kSeries; ++s) {
-            Span& col = next[static_cast<std::size_t>(s)];
-            col = series[s] ? spanOf(store, s, a, b) : Span{};
-            if (col.n > 0) {
-                prefetch(col.minAt);
-                prefetch(col.maxAt);
-            }
-        }
-        if (haveReady)
-            put(ready);
-        ready = next;
-        haveReady = true;
     }
-    if (haveReady)
-        put(ready);
 
     for (int s = 0; s < kSeries; ++s) {
         if (!series[s])

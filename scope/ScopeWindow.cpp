@@ -701,8 +701,9 @@ void ScopeWindow::startSampling()
     }
     if (sampling())
         return;
-    // A new run: its scans start from 1 and from time 0.
+    // A new run: its scans start from 1 and from time 0, in place of an opened recording.
     m_recording.close();
+    setWindowTitle(QStringLiteral("ZOLT Scope"));
     m_store.clear();
     m_runScans = 0;
     m_scansAtTick = 0;
