@@ -208,16 +208,15 @@ void RowParser::feed(std::string_view data, std::vector<acquisition::Scan>& out)
     }
 }
 
-void RowParser::finish(std::vector<acquisition::Scan>& out)
+void RowParser::finish()
 {
-    Q_UNUSED(out);
     if (!m_refusal.isEmpty())
         return;
     if (!m_held.empty()) {
+        // Not taken even when it reads whole: a file being written may only
+        // have got this far.
         ++m_line;
-        if (!m_started)
-            start(m_held);
-        else
+        if (m_started || start(m_held))
             problem(QStringLiteral("cut short: the last line has no end"));
         m_held.clear();
     }
@@ -426,7 +425,7 @@ bool RowParser::jsonFields(std::string_view text, Take take)
                     return bad("unended string");
             } else {
                 const char* from = p;
-                while (p < end && *p != ',' && *p != '}' && *p != ' ')
+                while (p < end && *p != ',' && *p != '}' && *p != ' ' && *p != '\t')
                     ++p;
                 value = std::string_view(from, static_cast<std::size_t>(p - from));
                 if (value.empty())

@@ -42,8 +42,8 @@ public:
     // for the next call. Each good row becomes one scan in out.
     void feed(std::string_view data, std::vector<acquisition::Scan>& out);
     // The end of the input: a last line without its end is reported as cut
-    // short (and still taken when it is a whole row), an empty input as empty.
-    void finish(std::vector<acquisition::Scan>& out);
+    // short (and not taken), an empty input as empty.
+    void finish();
 
     // Set when the first line is not a recording's: nothing more is read.
     const QString& refusal() const { return m_refusal; }

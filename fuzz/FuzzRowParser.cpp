@@ -27,7 +27,7 @@ void readIn(Read& r, std::string_view bytes, std::size_t cut)
 {
     r.parser.feed(bytes.substr(0, cut), r.scans);
     r.parser.feed(bytes.substr(cut), r.scans);
-    r.parser.finish(r.scans);
+    r.parser.finish();
 }
 
 } // namespace

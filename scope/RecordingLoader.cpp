@@ -175,7 +175,7 @@ void RecordingLoader::run(const QString& path, bool follow)
         }
         // The end of the file, as it is now.
         if (!follow) {
-            parser.finish(block->scans);
+            parser.finish();
             handOver(true, true);
             return;
         }
@@ -188,7 +188,7 @@ void RecordingLoader::run(const QString& path, bool follow)
         if (pause(kFollowIntervalMs))
             return;
         if (file.size() < file.pos()) {
-            parser.finish(block->scans);
+            parser.finish();
             block->problems = parser.problemText() + QStringLiteral(" (the file got shorter: no longer followed)");
             handOver(true, true);
             return;
