@@ -112,6 +112,9 @@ int digits(const char* p, int n)
     return v;
 }
 
+constexpr int kFirstYear = 1900;
+constexpr int kLastYear = 2200;
+
 // 2026-12-08T11:02:14.123Z (UTC; the fraction 1 to 9 digits or none).
 bool parseTime(std::string_view t, std::chrono::system_clock::time_point& wall)
 {
@@ -121,7 +124,8 @@ bool parseTime(std::string_view t, std::chrono::system_clock::time_point& wall)
     const char* p = t.data();
     const int y = digits(p, 4), mo = digits(p + 5, 2), d = digits(p + 8, 2);
     const int h = digits(p + 11, 2), mi = digits(p + 14, 2), s = digits(p + 17, 2);
-    if (y < 0 || mo < 0 || d < 0 || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 60)
+    // The clock keeps nanoseconds in 64 bits: years 1678 to 2261. Ours are near now.
+    if (y < kFirstYear || y > kLastYear || mo < 0 || d < 0 || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 60)
         return false;
     const year_month_day date{year(y), month(static_cast<unsigned>(mo)), day(static_cast<unsigned>(d))};
     if (!date.ok())
