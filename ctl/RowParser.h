@@ -59,7 +59,7 @@ public:
     // Problems and refusal as one text: "line 7: ...; line 9: ...; and 12 more".
     QString problemText() const;
 
-    // What a field holds; public for the parser's own helpers.
+    // What a field holds; public for the functions beside the parser.
     enum Field : signed char { Ignored = -1, Time = 0, Seconds = 1, Count0 = 2, Mv0 = Count0 + acquisition::kChannels,
                                Line0 = Mv0 + acquisition::kChannels, kFields = Line0 + acquisition::kDigitalLines };
 
