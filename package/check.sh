@@ -73,7 +73,8 @@ fi
 step "zoltscope"
 if [ -x "$root/usr/bin/zoltscope" ]; then
   for f in usr/share/man/man1/zoltscope.1.gz usr/share/applications/org.zolt.ZOLTScope.desktop \
-           usr/share/metainfo/org.zolt.ZOLTScope.metainfo.xml usr/share/icons/hicolor/48x48/apps/org.zolt.ZOLTScope.png; do
+           usr/share/metainfo/org.zolt.ZOLTScope.metainfo.xml usr/share/icons/hicolor/48x48/apps/org.zolt.ZOLTScope.png \
+           usr/share/mime/packages/zolt-control.xml; do
     [ -e "$root/$f" ] || fail "the package lacks /$f"
   done
   dpkg-deb -f "$deb" Depends | grep -q 'libqcustomplot' || fail "Depends does not name QCustomPlot"

@@ -10,7 +10,7 @@
 # reachable inside; `apt-get install ./the.deb` with its dependencies (without
 # recommended packages: what it depends on must be enough); a user in dialout.
 # As that user: zoltctl --simulate read, ZOLTrc-demo under Xvfb until SIGTERM,
-# and the caption check (built in the test tree; it needs only the libraries
+# a recording zoltctl makes opened in ZOLT Scope under Xvfb, and the caption check (built in the test tree; it needs only the libraries
 # the package depends on) under Xvfb. Then the package is removed again.
 # Needs root and the network; takes some minutes. Everything it made is gone
 # at the end, whatever the result.
@@ -118,6 +118,26 @@ as_user xvfb-run -a sh -c '
   echo "ZOLTrc-demo ended with status $status"
   if [ -s /tmp/demo.err ]; then echo "its messages:"; cat /tmp/demo.err; fi
   exit "$status"' || fail "ZOLTrc-demo"
+
+step "zoltctl records 50 rows; ZOLT Scope opens them under Xvfb, ended by SIGTERM after 5 s"
+if inside test -x /usr/bin/zoltscope; then
+  as_user zoltctl --simulate sample --interval max --digital --count 50 --output /tmp/fresh.csv \
+    || fail "zoltctl --simulate sample ended with status $?"
+  inside wc -l /tmp/fresh.csv
+  as_user xvfb-run -a sh -c '
+    zoltscope /tmp/fresh.csv 2>/tmp/scope.err & pid=$!
+    sleep 5
+    kill -0 "$pid" || { echo "zoltscope ended early"; cat /tmp/scope.err; exit 1; }
+    grep -E "^(Name|State|VmRSS)" "/proc/$pid/status" | tr -s "\t " " " | paste -sd";"
+    kill -TERM "$pid"; wait "$pid"; status=$?
+    echo "zoltscope ended with status $status"
+    if [ -s /tmp/scope.err ]; then echo "its messages:"; cat /tmp/scope.err; fi
+    # Its own complaints about the file start with its name.
+    if grep -q "^zoltscope:" /tmp/scope.err; then exit 1; fi
+    exit "$status"' || fail "zoltscope opening a recording"
+else
+  echo "SKIP: the package holds no zoltscope"
+fi
 
 step "caption check under Xvfb"
 cp "$caption_check" "$root/usr/local/bin/zolt_caption_check"

@@ -30,7 +30,8 @@ struct Span {
         sum += v;
         ++n;
     }
-    void take(const ScanStore::Group& g, long long base)
+    template <typename G>
+    void take(const G& g, long long base)
     {
         if (g.n == 0)
             return;
@@ -88,14 +89,15 @@ void takeRun(Span& s, long long a, int n, Valid valid, Value value)
     s.n += count;
 }
 
-void takeScans(Span& s, const ScanStore& store, int series, long long a, long long b)
+// Slots k0..k1-1 of one block, one series, scan by scan; base is the index of
+// the block's slot 0.
+void takeScans(Span& s, const ScanStore::Block& blk, int series, int k0, int k1, long long base)
 {
-    if (a >= b)
+    if (k0 >= k1)
         return;
-    const ScanStore::Block& blk = store.block(a);
-    const int k0 = ScanStore::slot(a);
     const std::uint8_t* flags = blk.flags.data() + k0;
-    const auto n = static_cast<int>(b - a);
+    const int n = k1 - k0;
+    const long long a = base + k0;
     if (series < kAnalogSeries) {
         const std::uint16_t* mv = blk.millivolts[static_cast<std::size_t>(series)].data() + k0;
         takeRun(s, a, n, [&](int k) { return (flags[k] & 0x07) >= series; }, [&](int k) { return int{mv[k]}; });
@@ -106,18 +108,36 @@ void takeScans(Span& s, const ScanStore& store, int series, long long a, long lo
     }
 }
 
-// Scans a..b-1 of one series: whole groups from their figures, the ends scan
-// by scan. A group never spans two blocks.
-Span spanOf(const ScanStore& store, int series, long long a, long long b)
+// Slots k0..k1-1 of one block, one series: whole groups of 512 and of 32
+// from their figures, the ends scan by scan.
+void takeSlots(Span& s, const ScanStore::Block& blk, int series, int k0, int k1, long long base)
 {
     constexpr int g = ScanStore::kGroupScans;
+    constexpr int big = ScanStore::kBigGroupScans;
+    const ScanStore::Group* groups = blk.groups[static_cast<std::size_t>(series)].data();
+    const ScanStore::BigGroup* bigGroups = blk.bigGroups[static_cast<std::size_t>(series)].data();
+    const int headEnd = std::min(k1, (k0 + g - 1) / g * g);
+    takeScans(s, blk, series, k0, headEnd, base);
+    int k = headEnd;
+    for (; k % big != 0 && k + g <= k1; k += g)
+        s.take(groups[k / g], base + k);
+    for (; k + big <= k1; k += big)
+        s.take(bigGroups[k / big], base + k);
+    for (; k + g <= k1; k += g)
+        s.take(groups[k / g], base + k);
+    takeScans(s, blk, series, k, k1, base);
+}
+
+// Scans a..b-1 of one series, block by block (no group spans two blocks).
+Span spanOf(const ScanStore& store, int series, long long a, long long b)
+{
     Span s;
-    const long long headEnd = std::min(b, (a + g - 1) / g * g);
-    takeScans(s, store, series, a, headEnd);
-    long long i = headEnd;
-    for (; i + g <= b; i += g)
-        s.take(store.group(i, series), i);
-    takeScans(s, store, series, i, b);
+    while (a < b) {
+        const long long base = a - ScanStore::slot(a);
+        const long long stop = std::min(b, base + ScanStore::kBlockScans);
+        takeSlots(s, store.block(a), series, ScanStore::slot(a), static_cast<int>(stop - base), base);
+        a = stop;
+    }
     return s;
 }
 
@@ -166,6 +186,17 @@ void reduce(const ScanStore& store, qint64 fromNs, qint64 toNs, int columns, dou
                 hi = mid;
         }
         bounds[static_cast<std::size_t>(c)] = lo;
+    }
+    // Columns of many scans start on a group's edge, so that they are read
+    // from the groups' figures alone, no scan by scan. A scan then falls in
+    // the next or last column by less than an eighth of a column; its point
+    // still has its own time.
+    constexpr int g = ScanStore::kGroupScans;
+    if ((end - first) / columns >= 8 * g) {
+        for (int c = 1; c < columns; ++c) {
+            const long long at = (bounds[static_cast<std::size_t>(c)] + g / 2) / g * g;
+            bounds[static_cast<std::size_t>(c)] = std::clamp(at, bounds[static_cast<std::size_t>(c - 1)], end);
+        }
     }
     const auto key = [&](long long i) { return static_cast<double>(store.elapsedNs(i)) * 1e-9 + keyOffset; };
 

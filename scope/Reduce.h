@@ -3,7 +3,10 @@
 // What the chart draws of a stretch of the run: for each pixel column, the
 // scans that fall in it reduced to their minimum and their maximum (in the
 // order they came), so that a spike one scan wide still shows however many
-// scans share the column. A column with one scan keeps it as it is. One scan
+// scans share the column. A column with one scan keeps it as it is. Columns
+// of 256 scans or more start on a group's edge (32 scans), so that they are
+// read from the store's figures alone: a scan near an edge may then count in
+// the column beside its own, its point still at its own time. One scan
 // on each side of the stretch is kept too, so that the lines reach the edges.
 //
 // The same pass gathers each series' minimum, maximum, mean and last value

@@ -70,6 +70,29 @@ void ScanStore::append(const acquisition::Scan& s)
         g.sum += v;
         ++g.n;
     }
+    if (within == kGroupScans - 1) {
+        // A group of 32 is whole: into its group of 512.
+        const int first = k / kBigGroupScans * kBigGroupScans;
+        const auto base = static_cast<std::uint16_t>(k - within - first);
+        for (int series = 0; series < kSeries; ++series) {
+            const Group& g = b.groups[static_cast<std::size_t>(series)][static_cast<std::size_t>(k / kGroupScans)];
+            BigGroup& big = b.bigGroups[static_cast<std::size_t>(series)][static_cast<std::size_t>(k / kBigGroupScans)];
+            if (base == 0)
+                big = BigGroup{0, 0, 0, 0, 0, 0};
+            if (g.n == 0)
+                continue;
+            if (big.n == 0 || g.min < big.min) {
+                big.min = g.min;
+                big.minAt = static_cast<std::uint16_t>(base + g.minAt);
+            }
+            if (big.n == 0 || g.max > big.max) {
+                big.max = g.max;
+                big.maxAt = static_cast<std::uint16_t>(base + g.maxAt);
+            }
+            big.sum += g.sum;
+            big.n = static_cast<std::uint16_t>(big.n + g.n);
+        }
+    }
     ++m_size;
 }
 

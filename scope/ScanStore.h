@@ -7,8 +7,8 @@
 // Per scan: the time since the start and the wall clock (8 bytes each), the
 // count and the millivolts of each of the 7 channels (2 bytes each), one byte
 // for the digital lines and one for which channels and lines are valid, and
-// each series' figures over groups of 32 scans: 49.75 bytes, and nothing else
-// grows with the run.
+// each series' figures over groups of 32 scans and over groups of 512:
+// 50.06 bytes, and nothing else grows with the run.
 
 #include "link/Scan.h"
 
@@ -43,8 +43,21 @@ public:
         std::uint8_t n;       // scans with a value for the series
         std::uint32_t sum;
     };
+    // The same over 512 scans (16 groups), so that a day drawn whole reads
+    // about as many figures as an hour: a pixel column of a day is some 1800
+    // scans. Filled as each group of 32 completes.
+    static constexpr int kBigGroupScans = 512;
+    static constexpr int kBigGroups = kBlockScans / kBigGroupScans;
+    struct BigGroup {
+        std::uint16_t min;
+        std::uint16_t max;
+        std::uint16_t minAt;   // scan of the minimum within the group
+        std::uint16_t maxAt;
+        std::uint16_t n;
+        std::uint32_t sum;
+    };
     static constexpr std::size_t kBytesPerScan = 2 * sizeof(qint64) + 2 * acquisition::kChannels * sizeof(std::uint16_t) + 2 +
-                                                 kSeries * sizeof(Group) / kGroupScans;
+                                                 kSeries * sizeof(Group) / kGroupScans + kSeries * sizeof(BigGroup) / kBigGroupScans;
     // 24 h at Max Speed with channels 0 to 6 and the digital lines is about
     // 3.6 million scans at 9600 baud; this bound holds 5 million (about 240 MB).
     static constexpr long long kDefaultMaxScans = 5'000'000;
@@ -94,11 +107,17 @@ public:
         std::array<std::uint8_t, kBlockScans> lines;
         std::array<std::uint8_t, kBlockScans> flags;   // bits 0-2 top channel, bit 3 digital
         std::array<std::array<Group, kGroups>, kSeries> groups;
+        std::array<std::array<BigGroup, kBigGroups>, kSeries> bigGroups;
     };
     // The group that holds index i (groups start at multiples of kGroupScans).
     const Group& group(long long i, int series) const
     {
         return block(i).groups[static_cast<std::size_t>(series)][static_cast<std::size_t>(slot(i) / kGroupScans)];
+    }
+    // The group of 512 that holds index i; whole only once its last scan is in.
+    const BigGroup& bigGroup(long long i, int series) const
+    {
+        return block(i).bigGroups[static_cast<std::size_t>(series)][static_cast<std::size_t>(slot(i) / kBigGroupScans)];
     }
     // The block and slot of index i.
     // Whole blocks go, so index 0 is always slot 0 of the first block.

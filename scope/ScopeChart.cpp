@@ -23,6 +23,27 @@ QPen tracePen(const QColor& colour)
 
 } // namespace
 
+// Draws the chart's traces where QCustomPlot draws its plottables, between
+// the grid and the axes.
+class TraceLayer : public QCPLayerable {
+public:
+    explicit TraceLayer(ScopeChart* chart)
+        : QCPLayerable(chart, QStringLiteral("main"))
+        , m_chart(chart)
+    {
+    }
+
+protected:
+    void applyDefaultAntialiasingHint(QCPPainter* painter) const override
+    {
+        applyAntialiasingHint(painter, false, QCP::aePlottables);
+    }
+    void draw(QCPPainter* painter) override { m_chart->drawTraces(painter); }
+
+private:
+    ScopeChart* m_chart;
+};
+
 QString seriesName(int s)
 {
     return s < kAnalogSeries ? QStringLiteral("ch%1").arg(s) : QStringLiteral("din%1").arg(lineOfSeries(s));
@@ -94,6 +115,8 @@ ScopeChart::ScopeChart(const ScanStore& store, QWidget* parent)
         }
         m_graphs[s] = g;
     }
+    m_traces = new TraceLayer(this);
+
     // The legend in a row of its own above the plot, where it hides no trace.
     legend->setVisible(true);
     legend->setFont(QFont(font().family(), 8));
@@ -184,6 +207,14 @@ void ScopeChart::setLive(bool live)
     refresh();
 }
 
+void ScopeChart::showStretch(qint64 fromNs, qint64 toNs)
+{
+    m_fromNs = fromNs;
+    m_toNs = std::max(toNs, fromNs + 1'000'000);
+    m_live = false;
+    refresh();
+}
+
 void ScopeChart::zoomBy(double factor)
 {
     const qint64 centre = m_fromNs / 2 + m_toNs / 2;
@@ -223,15 +254,6 @@ void ScopeChart::refresh(bool immediate)
     const int columns = std::max(1, axisRect()->width());
     reduce(m_store, m_fromNs, m_toNs, columns, offset, m_visible, m_reduction);
 
-    for (int s = 0; s < kSeries; ++s) {
-        const std::vector<Point>& pts = m_reduction.points[s];
-        m_buffer.resize(static_cast<qsizetype>(pts.size()));
-        const double lift = s < kAnalogSeries ? 0.0 : (s - kAnalogSeries) * kLinePitch;
-        for (std::size_t i = 0; i < pts.size(); ++i)
-            m_buffer[static_cast<qsizetype>(i)] = QCPGraphData(pts[i].key, pts[i].value + lift);
-        m_graphs[s]->data()->set(m_buffer, true);
-    }
-
     m_settingRange = true;
     xAxis->setRange(static_cast<double>(m_fromNs) / kNsPerSecond + offset, static_cast<double>(m_toNs) / kNsPerSecond + offset);
     m_settingRange = false;
@@ -243,6 +265,55 @@ void ScopeChart::refresh(bool immediate)
         leaveEvent(nullptr);
     replot(immediate ? rpImmediateRefresh : rpQueuedReplot);
     emit refreshed();
+}
+
+// Each trace as one polyline of whole pixels, a point only where the pixel
+// changes: a day drawn whole is some 3,600 points a trace, two to a column.
+// QCustomPlot's own graphs took a third longer for the same points (their
+// per-point mapping and line clipping); a trace set pixel by pixel into an
+// image of its own, or drawn as filled runs a pixel wide, took longer still
+// (bench/zolt_recording_bench).
+void ScopeChart::drawTraces(QCPPainter* painter)
+{
+    for (int s = 0; s < kSeries; ++s) {
+        const std::vector<Point>& pts = m_reduction.points[s];
+        if (!m_visible[s] || pts.empty())
+            continue;
+        const bool analog = s < kAnalogSeries;
+        const QCPAxis* x = m_graphs[s]->keyAxis();
+        const QCPAxis* y = m_graphs[s]->valueAxis();
+        const QRect area = analog ? axisRect()->rect() : m_digitalRect->rect();
+        const double xScale = area.width() / x->range().size();
+        const double yScale = area.height() / y->range().size();
+        const double xLower = x->range().lower;
+        const double yLower = y->range().lower;
+        const double lift = analog ? 0.0 : (s - kAnalogSeries) * kLinePitch;
+        // Far outside the area, points are held to a band around it, so
+        // that no coordinate overflows.
+        const auto at = [&](const Point& p) {
+            return QPoint(static_cast<int>(std::lround(std::clamp(area.left() + (p.key - xLower) * xScale, -1e6, 1e6))),
+                          static_cast<int>(std::lround(std::clamp(area.top() + area.height() - (p.value + lift - yLower) * yScale, -1e6, 1e6))));
+        };
+        m_pixels.clear();
+        m_pixels.reserve(pts.size() * 2);
+        for (const Point& p : pts) {
+            const QPoint next = at(p);
+            if (!m_pixels.empty() && m_pixels.back() == next)
+                continue;
+            // A digital line steps: it keeps its level until the next scan.
+            if (!analog && !m_pixels.empty() && m_pixels.back().y() != next.y())
+                m_pixels.emplace_back(next.x(), m_pixels.back().y());
+            m_pixels.push_back(next);
+        }
+        painter->save();
+        painter->setClipRect(area);
+        painter->setPen(tracePen(m_colours[s]));
+        if (m_pixels.size() == 1)
+            painter->drawPoint(m_pixels.front());
+        else
+            painter->drawPolyline(m_pixels.data(), static_cast<int>(m_pixels.size()));
+        painter->restore();
+    }
 }
 
 void ScopeChart::applyYRange()

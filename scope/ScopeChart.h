@@ -5,6 +5,8 @@
 // trace at the pointer, and the view: live (the last window of the run,
 // scrolling) or held (where the user zoomed or dragged it). What is drawn is
 // the store reduced to the chart's pixel columns, minimum and maximum kept.
+// The traces are drawn straight from that reduction, in whole pixels; the
+// graphs QCustomPlot holds carry only the legend's names and colours.
 
 #include "scope/Reduce.h"
 #include "scope/ScanStore.h"
@@ -13,6 +15,7 @@
 #include <qcustomplot.h>
 
 #include <array>
+#include <vector>
 
 namespace scope {
 
@@ -21,6 +24,8 @@ namespace scope {
 std::array<QColor, kSeries> defaultColours();
 // A series' short name, as the legend and the channels table show it: ch0..ch6, din3..din5.
 QString seriesName(int s);
+
+class TraceLayer;
 
 class ScopeChart : public QCustomPlot {
     Q_OBJECT
@@ -47,6 +52,8 @@ public:
     // Live: the view follows the run; held: it stays where it is.
     void setLive(bool live);
     bool live() const { return m_live; }
+    // Shows the stretch from fromNs to toNs (since the run's start) and holds it there.
+    void showStretch(qint64 fromNs, qint64 toNs);
     // Zooms the time axis by factor (below 1 zooms in) about the view's centre; holds.
     void zoomBy(double factor);
 
@@ -81,6 +88,8 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
+    friend class TraceLayer;
+    void drawTraces(QCPPainter* painter);
     void onRangeChanged(const QCPRange& range);
     void onMouseMove(QMouseEvent* event);
     double keyOffset() const;
@@ -94,7 +103,8 @@ private:
     QCPItemStraightLine* m_cursorLine = nullptr;
     QCPItemText* m_cursorText = nullptr;
     Reduction m_reduction;
-    QVector<QCPGraphData> m_buffer;
+    TraceLayer* m_traces = nullptr;
+    std::vector<QPoint> m_pixels;   // one trace in pixels, kept from one draw to the next
     double m_windowSeconds = 60;
     TimeAxis m_timeAxis = TimeAxis::Seconds;
     bool m_fittedY = false;

@@ -11,6 +11,8 @@ ParsedScopeLine parseScopeLine(const QStringList& args)
     ParsedScopeLine out;
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral("ZOLT Scope: the 232ZOLT's signals over time."));
+    p.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("A recording (CSV or JSON lines of zoltctl or ZOLT Scope) to open and follow."),
+                            QStringLiteral("[FILE]"));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
     const QCommandLineOption start(QStringLiteral("start"), QStringLiteral("Start sampling at once."));
@@ -56,11 +58,12 @@ ParsedScopeLine parseScopeLine(const QStringList& args)
         out.action = ParsedScopeLine::Action::Version;
         return out;
     }
-    if (!p.positionalArguments().isEmpty()) {
-        out.text = QStringLiteral("unexpected argument %1").arg(p.positionalArguments().constFirst());
+    if (p.positionalArguments().size() > 1) {
+        out.text = QStringLiteral("unexpected argument %1: one recording is opened at a time").arg(p.positionalArguments().at(1));
         return out;
     }
     ScopeOptions& o = out.options;
+    o.open = p.positionalArguments().value(0);
     const front::LinkOptionsRead link = front::linkOptionsFrom(p);
     if (!link.ok()) {
         out.text = link.error;
@@ -107,6 +110,10 @@ ParsedScopeLine parseScopeLine(const QStringList& args)
     }
     o.record = p.value(record);
     o.start = p.isSet(start) || !o.record.isEmpty();
+    if (!o.open.isEmpty() && (o.linkGiven || o.start || o.mqtt.enabled || o.publish.enabled)) {
+        out.text = QStringLiteral("a recording to open (%1) takes no module, broker or sampling options").arg(o.open);
+        return out;
+    }
     o.replace = p.isSet(replace);
     out.action = ParsedScopeLine::Action::Run;
     return out;

@@ -1,7 +1,7 @@
 #pragma once
 
 // zoltscope's command line: where the module is (as zoltctl takes it) and,
-// for scripted runs, a recording to begin at once.
+// for scripted runs, a recording to begin at once; or a recording to open.
 
 #include "front/LinkOptions.h"
 #include "front/MqttOptions.h"
@@ -23,6 +23,7 @@ struct ScopeOptions {
     std::optional<int> pauseMs;   // --interval: the pause between scans
     front::MqttOptions mqtt;     // --mqtt: watch a bench on a broker instead of a port
     front::MqttOptions publish;  // --publish: put this acquisition on a broker
+    QString open;              // a recording to open (and follow) instead of a source
 };
 
 struct ParsedScopeLine {

@@ -24,6 +24,16 @@ void begin(ScopeWindow& window, const ScopeOptions& options)
 {
     if (options.pauseMs)
         window.setPause(*options.pauseMs);
+    if (!options.open.isEmpty()) {
+        complain(window.openRecording(options.open));
+        // What was wrong with the file goes to the terminal too, once read.
+        const RecordingLoader* loader = &window.recording();
+        QObject::connect(loader, &RecordingLoader::reachedEnd, &window, [loader] {
+            if (!loader->problems().isEmpty())
+                complain(QStringLiteral("%1: %2").arg(loader->path(), loader->problems()));
+        });
+        return;
+    }
     if (options.mqtt.enabled) {
         const QString why = window.connectToBroker(options.mqtt);
         complain(why);

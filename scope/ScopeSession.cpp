@@ -151,7 +151,10 @@ void ScopeSession::startSampling()
         emit changed();
         return;
     }
-    // A new run: its scans start from 1 and from time 0.
+    // A new run: its scans start from 1 and from time 0, in place of an
+    // opened recording.
+    m_recording.close();
+    m_showingFile = false;
     m_store.clear();
     m_runScans = 0;
     m_scansAtTick = 0;
@@ -161,6 +164,17 @@ void ScopeSession::startSampling()
     m_source->start();
     emit started();
     emit changed();
+}
+
+QString ScopeSession::openRecording(const QString& path, bool follow)
+{
+    stopSampling();
+    stopRecording();
+    const QString why = m_recording.open(path, follow);
+    if (why.isEmpty())
+        m_showingFile = true;
+    emit changed();
+    return why;
 }
 
 void ScopeSession::stopSampling()

@@ -18,6 +18,7 @@
 #include "front/MqttOptions.h"
 #include "scope/Recorder.h"
 #include "scope/ScanSource.h"
+#include "scope/RecordingLoader.h"
 #include "scope/ScanStore.h"
 
 #include <QElapsedTimer>
@@ -72,6 +73,15 @@ public:
     void setAnalogOutput(int channel, int millivolts);
     void setDigitalOutput(bool high);
 
+    // Opens a recording of zoltctl or ZOLT Scope in place of a source's scans
+    // (sampling and recording stop); empty when it opened, else why not. Its
+    // rows come in as it is read; with follow, rows written to it later too.
+    // The next run of a source closes it.
+    QString openRecording(const QString& path, bool follow = true);
+    const RecordingLoader& recording() const { return m_recording; }
+    // The store holds an opened recording, not a run of a source.
+    bool showingFile() const { return m_showingFile; }
+
     const ScanStore& store() const { return m_store; }
     // Scans a second over the last second; 0 when not sampling.
     double rate() const { return m_rate; }
@@ -111,6 +121,8 @@ private:
     void onTick();
 
     ScanStore m_store;
+    RecordingLoader m_recording{m_store};
+    bool m_showingFile = false;
     acquisition::Settings m_settings;
     std::unique_ptr<ScanSource> m_source;
     // After the source: it goes first.

@@ -11,9 +11,13 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QScrollArea>
 #include <QSettings>
 #include <QSplitter>
@@ -32,6 +36,9 @@ constexpr int kPaintIntervalMs = 50;
 // (1 ms at Max Speed); the chart is drawn just after that, while the reply
 // is on its way, so drawing never holds up a request.
 constexpr int kPaintDelayMs = 3;
+// Between drawings of a recording while it is first read, ms: each drawing
+// of a growing day takes its time from the reading.
+constexpr int kLoadingPaintIntervalMs = 250;
 // The channels' figures are refreshed at most this often.
 constexpr int kStatsIntervalMs = 250;
 
@@ -52,6 +59,7 @@ ScopeWindow::ScopeWindow(QSettings& settings, QWidget* parent)
                                      QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
     };
     buildActions();
+    buildFileMenu();
     buildPanels();
     loadSettings();
 
@@ -108,6 +116,60 @@ void ScopeWindow::wireSession()
 }
 
 // ---------------------------------------------------------------- building
+
+void ScopeWindow::buildFileMenu()
+{
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    QAction* open = file->addAction(QStringLiteral("&Open recording..."));
+    open->setShortcut(QKeySequence::Open);
+    connect(open, &QAction::triggered, this, [this] {
+        const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open a recording"), QString(),
+                                                          QStringLiteral("Recordings (*.csv *.jsonl);;All files (*)"));
+        if (!path.isEmpty())
+            (void)openRecording(path);
+    });
+    m_loadBar = new QProgressBar;
+    m_loadBar->setAccessibleName(QStringLiteral("Reading the recording"));
+    m_loadBar->setRange(0, 1000);
+    m_loadBar->setMaximumWidth(200);
+    m_loadBar->hide();
+    statusBar()->addPermanentWidget(m_loadBar);
+    const RecordingLoader* loader = &m_session.recording();
+    // The whole run's time axis as soon as its length is known; the rows fill it as they come.
+    connect(loader, &RecordingLoader::spanKnown, this, [this, loader] {
+        if (loader->lastRowNs() > 0)
+            m_chart->showStretch(0, loader->lastRowNs());
+    });
+    connect(loader, &RecordingLoader::grew, this, [this, loader] {
+        if (loader->atEnd() || m_sincePaint.elapsed() >= kLoadingPaintIntervalMs)
+            schedulePaint();
+    });
+    connect(loader, &RecordingLoader::progress, this, [this, loader](qint64 bytes, qint64 total) {
+        m_loadBar->setValue(total > 0 ? static_cast<int>(bytes * 1000 / total) : 0);
+        statusBar()->showMessage(loader->text());
+    });
+    connect(loader, &RecordingLoader::reachedEnd, this, [this, loader] {
+        m_loadBar->hide();
+        statusBar()->showMessage(loader->text());
+        paintNow();
+        updateStats();
+        updateControls();
+    });
+}
+
+QString ScopeWindow::openRecording(const QString& path, bool follow)
+{
+    const QString why = m_session.openRecording(path, follow);
+    if (!why.isEmpty()) {
+        (void)m_session.fail(why);
+        return why;
+    }
+    m_chart->setLive(false);
+    m_loadBar->setValue(0);
+    m_loadBar->show();
+    updateControls();
+    return {};
+}
 
 // The checkable controls act on being toggled, not on a click: a click, a
 // shortcut and a screen reader's toggle action all toggle, while only the
@@ -364,6 +426,9 @@ void ScopeWindow::updateControls()
     m_recordAction->setText(recording ? QStringLiteral("Stop recording") : QStringLiteral("Record"));
     m_holdAction->setChecked(!m_chart->live());
     m_liveAction->setEnabled(!m_chart->live());
+    // An opened recording names the window after its file.
+    const QString file = m_session.showingFile() ? QFileInfo(m_session.recording().path()).fileName() : QString();
+    setWindowTitle(file.isEmpty() ? QStringLiteral("ZOLT Scope") : QStringLiteral("%1 - ZOLT Scope").arg(file));
 
     for (ScopePanel* panel : panels())
         panel->follow(m_session);

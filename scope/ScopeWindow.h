@@ -20,6 +20,7 @@
 
 class QAction;
 class QLabel;
+class QProgressBar;
 class QSettings;
 
 namespace scope {
@@ -70,6 +71,11 @@ public:
     void setAnalogOutput(int channel, int millivolts);
     void setDigitalOutput(bool high);
 
+    // Opens a recording in place of a source's scans; empty when it opened,
+    // else why not (see ScopeSession::openRecording).
+    QString openRecording(const QString& path, bool follow = true);
+    const RecordingLoader& recording() const { return m_session.recording(); }
+
     const ScanStore& store() const { return m_session.store(); }
     ScopeChart& chart() { return *m_chart; }
     // The banner's text while the source is away; empty otherwise.
@@ -99,6 +105,7 @@ private:
     void paintNow();
     void updateStats();
     void updateControls();
+    void buildFileMenu();
     void exportChart(int kind);
 
     QSettings& m_settings;
@@ -113,6 +120,7 @@ private:
     RecordPanel* m_recordPanel = nullptr;
     ChannelsPanel* m_channelsPanel = nullptr;
     QLabel* m_banner = nullptr;
+    QProgressBar* m_loadBar = nullptr;   // while a recording is first read
 
     // Status bar.
     QLabel* m_rateLabel = nullptr;

@@ -1,12 +1,13 @@
 // Not a test: saves a picture of ZOLT Scope's window in each of its states,
 // on the simulated module and on a pseudo-terminal module that goes away
 // (see take.sh): sampling live, held with the cursor, recording, a recording
-// stopped by a full disk, the clock axis with a fitted mV axis, and the port
-// lost.
+// stopped by a full disk, the clock axis with a fitted mV axis, the port
+// lost, and a day-long recording opened.
 
 #include "scope/ScopeChart.h"
 #include "scope/ScopeWindow.h"
 #include "sim/PtyModule.h"
+#include "tests/scope/DayRecording.h"
 #include "tests/screenshots/Shot.h"
 #include "tests/support/Controls.h"
 
@@ -81,5 +82,12 @@ int main(int argc, char* argv[])
     QTest::qWait(1200);
     ok = saveShot(window, out, QStringLiteral("scope-port-lost")) && ok;
     window.stopSampling();
+
+    const QString day = dir.filePath(QStringLiteral("day.csv"));
+    ok = scopetest::writeDay(day, 3'300'000) > 0 && ok;
+    ok = window.openRecording(day, false).isEmpty() && ok;
+    ok = QTest::qWaitFor([&] { return window.recording().atEnd(); }, 60000) && ok;
+    QTest::qWait(1200);
+    ok = saveShot(window, out, QStringLiteral("scope-day-opened")) && ok;
     return ok ? 0 : 1;
 }

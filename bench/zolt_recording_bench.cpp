@@ -1,0 +1,242 @@
+// A day-long recording opened in ZOLT Scope; prints tables, no pass or fail.
+//   1. Parsing alone: the rows of a 24 h CSV (3.3 million rows of channels 0
+//      to 6 and the digital lines, about 300 MB) read from memory, MB/s.
+//   2. Opening it in the window: time to the first chart drawn with the whole
+//      day's time axis, time to the whole file read, the longest the event
+//      loop went without a turn meanwhile, and memory a scan.
+//   3. One repaint of a 1920x1080 chart showing the whole day.
+// The file is made by the bench (in a temporary folder) with zoltctl's rows.
+// --quick: fewer rounds; --rows N: another length; --repaint-only: 3 alone.
+
+#include <QByteArray>
+
+#include "OffscreenWithoutDisplay.h"
+#include "front/RowFormat.h"
+#include "front/RowParser.h"
+#include "scope/ScopeChart.h"
+#include "scope/ScopeWindow.h"
+#include "tests/scope/DayRecording.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include <time.h>
+
+namespace {
+
+double threadCpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+QByteArray loadAverage()
+{
+    QFile f(QStringLiteral("/proc/loadavg"));
+    return f.open(QIODevice::ReadOnly) ? f.readAll().split(' ').mid(0, 3).join(' ') : QByteArray("?");
+}
+
+long residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+struct Spread {
+    double min = 0, median = 0, max = 0;
+};
+
+Spread spread(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return {v.front(), v[v.size() / 2], v.back()};
+}
+
+void parseFigures(const QString& path, bool quick)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray all = f.readAll();
+    std::printf("== Parsing alone, %.1f MB from memory in 1 MB pieces (load average %s)\n", static_cast<double>(all.size()) / 1e6,
+                loadAverage().constData());
+    std::vector<double> rates;
+    std::vector<acquisition::Scan> scans;
+    for (int k = 0; k < (quick ? 2 : 5); ++k) {
+        front::RowParser parser;
+        long long rows = 0;
+        const double cpu = threadCpuMs();
+        for (qsizetype at = 0; at < all.size(); at += 1 << 20) {
+            scans.clear();
+            parser.feed(std::string_view(all.constData() + at, static_cast<std::size_t>(std::min<qsizetype>(1 << 20, all.size() - at))), scans);
+            rows += static_cast<long long>(scans.size());
+        }
+        const double ms = threadCpuMs() - cpu;
+        rates.push_back(static_cast<double>(all.size()) / 1e6 / (ms / 1e3));
+        std::printf("round %d: %lld rows, %lld problems, %.0f ms processor: %.0f MB/s\n", k + 1, rows, parser.problemCount(), ms,
+                    rates.back());
+    }
+    const Spread r = spread(rates);
+    std::printf("MB/s min / median / max: %.0f / %.0f / %.0f\n", r.min, r.median, r.max);
+}
+
+void openFigures(const QString& path)
+{
+    std::printf("\n== Opened in the window (1920x1080), load average %s\n", loadAverage().constData());
+    QTemporaryDir dir;
+    QSettings settings(dir.filePath(QStringLiteral("bench.conf")), QSettings::IniFormat);
+    scope::ScopeWindow window(settings);
+    window.resize(1920, 1080);
+    window.show();
+    QCoreApplication::processEvents();
+    const long before = residentKiB();
+
+    // The event loop's longest turn: a timer every ms notes the gaps.
+    QElapsedTimer clock;
+    qint64 lastTurn = 0;
+    qint64 longestTurn = 0;
+    QTimer turns;
+    turns.setInterval(1);
+    QObject::connect(&turns, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        longestTurn = std::max(longestTurn, now - lastTurn);
+        lastTurn = now;
+    });
+    double firstOverviewMs = -1;
+    long long firstOverviewScans = 0;
+    QObject::connect(&window.chart(), &scope::ScopeChart::afterReplot, [&] {
+        if (firstOverviewMs < 0 && window.store().size() > 0 && window.chart().viewToNs() >= window.recording().lastRowNs() &&
+            window.recording().lastRowNs() > 0) {
+            firstOverviewMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+            firstOverviewScans = window.store().size();
+        }
+    });
+    bool done = false;
+    double doneMs = 0;
+    QObject::connect(&window.recording(), &scope::RecordingLoader::reachedEnd, [&] {
+        doneMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+        done = true;
+    });
+    clock.start();
+    turns.start();
+    const QString why = window.openRecording(path, false);
+    if (!why.isEmpty()) {
+        std::printf("cannot open: %s\n", qPrintable(why));
+        return;
+    }
+    while (!done)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    turns.stop();
+    QCoreApplication::processEvents();
+    const long after = residentKiB();
+    const auto size = QFile(path).size();
+    std::printf("whole file read in %.0f ms (%.0f MB/s), %lld scans kept\n", doneMs, static_cast<double>(size) / 1e6 / (doneMs / 1e3),
+                window.store().size());
+    std::printf("first chart drawn with the whole run's time axis after %.0f ms (%lld scans in it then)\n", firstOverviewMs,
+                firstOverviewScans);
+    std::printf("longest event-loop turn while reading: %.1f ms\n", static_cast<double>(longestTurn) / 1e6);
+    std::printf("resident memory grew by %.1f MB: %.1f bytes a scan (the store's blocks %.1f bytes a scan)\n",
+                static_cast<double>(after - before) / 1024.0,
+                static_cast<double>(after - before) * 1024.0 / static_cast<double>(std::max(1LL, window.store().size())),
+                static_cast<double>(sizeof(scope::ScanStore::Block)) / scope::ScanStore::kBlockScans);
+}
+
+void repaintFigures(const QString& path, bool quick)
+{
+    scope::ScanStore store;
+    {
+        scope::RecordingLoader loader(store);
+        loader.open(path, false);
+        while (!loader.atEnd() || loader.active())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    std::printf("\n== One repaint of the whole day (%lld scans, 7 channels and 3 lines; load average %s)\n", store.size(),
+                loadAverage().constData());
+    for (const QSize size : {QSize(1900, 1000), QSize(1920, 1080)}) {
+        scope::ScopeChart chart(store);
+        chart.resize(size);
+        chart.show();
+        chart.showStretch(0, store.elapsedNs(store.size() - 1));
+        QCoreApplication::processEvents();
+        const int rounds = quick ? 20 : 100;
+        std::vector<double> all, reduceOnly, drawOnly, wall;
+        scope::Reduction r;
+        std::array<bool, scope::kSeries> every{};
+        every.fill(true);
+        for (int k = 0; k < rounds; ++k) {
+            QElapsedTimer t;
+            t.start();
+            double cpu = threadCpuMs();
+            chart.refresh(true);
+            all.push_back(threadCpuMs() - cpu);
+            wall.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
+            cpu = threadCpuMs();
+            scope::reduce(store, chart.viewFromNs(), chart.viewToNs(), chart.axisRect()->width(), 0, every, r);
+            reduceOnly.push_back(threadCpuMs() - cpu);
+            cpu = threadCpuMs();
+            chart.replot(QCustomPlot::rpImmediateRefresh);
+            drawOnly.push_back(threadCpuMs() - cpu);
+        }
+        const int columns = chart.axisRect()->width();
+        // The frame alone: axes, grid, labels and legend, the traces hidden.
+        std::vector<double> frame;
+        for (int s = 0; s < scope::kSeries; ++s)
+            chart.setSeriesVisible(s, false);
+        for (int k = 0; k < rounds; ++k) {
+            const double cpu = threadCpuMs();
+            chart.replot(QCustomPlot::rpImmediateRefresh);
+            frame.push_back(threadCpuMs() - cpu);
+        }
+        for (int s = 0; s < scope::kSeries; ++s)
+            chart.setSeriesVisible(s, true);
+        const Spread f = spread(frame);
+        const Spread a = spread(all), b = spread(reduceOnly), c = spread(drawOnly), w = spread(wall);
+        std::printf("chart %4dx%-4d (%4d columns), ms min / median / max over %d repaints:\n"
+                    "   repaint  processor %6.2f / %6.2f / %6.2f   wall %6.2f / %6.2f / %6.2f\n"
+                    "   reduce   processor %6.2f / %6.2f / %6.2f\n"
+                    "   replot   processor %6.2f / %6.2f / %6.2f\n"
+                    "   frame    processor %6.2f / %6.2f / %6.2f (the replot with every trace hidden)\n",
+                    size.width(), size.height(), columns, rounds, a.min, a.median, a.max, w.min, w.median, w.max,
+                    b.min, b.median, b.max, c.min, c.median, c.max, f.min, f.median, f.max);
+    }
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    offscreenWithoutDisplay();
+    QApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    const bool quick = args.contains(QStringLiteral("--quick"));
+    const qsizetype rowsAt = args.indexOf(QStringLiteral("--rows"));
+    const long long rows = rowsAt > 0 ? args.value(rowsAt + 1).toLongLong() : 3'300'000;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("day.csv"));
+    QElapsedTimer t;
+    t.start();
+    const qint64 bytes = scopetest::writeDay(path, rows);
+    std::printf("made %s: %lld rows, %.1f MB, in %.1f s\n\n", qPrintable(path), rows, static_cast<double>(bytes) / 1e6,
+                static_cast<double>(t.elapsed()) / 1e3);
+    if (!args.contains(QStringLiteral("--repaint-only"))) {
+        parseFigures(path, quick);
+        openFigures(path);
+    }
+    repaintFigures(path, quick);
+    return 0;
+}
