@@ -4,7 +4,7 @@
 
 namespace zoltctl {
 
-MqttRun::Opened MqttRun::open(const MqttOptions& options, const BenchMeta& meta, const QString& program)
+MqttRun::Opened MqttRun::open(const MqttOptions& options, const BenchMeta& meta, const QString& program, Start start)
 {
     Opened result;
     const mqtt::PasswordRead password = mqtt::readPassword(options.passwordFile);
@@ -25,10 +25,12 @@ MqttRun::Opened MqttRun::open(const MqttOptions& options, const BenchMeta& meta,
         : options.clientId;
     s.willTopic = options.endpoint.prefix.toUtf8() + "/status";
     s.willPayload = BenchPublisher::statusText(BenchPublisher::Status::Offline, 0);
+    s.keepTrying = start == Start::InBackground;
 
     auto run = std::unique_ptr<MqttRun>(new MqttRun);
     run->m_client = std::make_unique<mqtt::Client>(s);
-    if (!run->m_client->openAndWait(kConnectWaitMs)) {
+    const bool opened = start == Start::InBackground ? run->m_client->open() : run->m_client->openAndWait(kConnectWaitMs);
+    if (!opened) {
         result.status = ExitStatus::Broker;
         result.message = run->m_client->error();
         return result;

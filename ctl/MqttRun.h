@@ -3,7 +3,9 @@
 // sample --mqtt: the broker connection and the bench's topics for one run.
 // Opened before the first scan; a broker that cannot be reached or refuses
 // then ends the run before it starts (status 7). Later losses only hold
-// messages back (see mqtt::Client).
+// messages back (see mqtt::Client). A window that publishes opens it in the
+// background instead: the first connection is tried, and tried again, while
+// the acquisition goes on.
 
 #include "ctl/BenchPublisher.h"
 #include "ctl/ExitStatus.h"
@@ -27,8 +29,10 @@ public:
         ExitStatus status = ExitStatus::Ok;
         QString message;   // when run is empty
     };
+    enum class Start { WaitForBroker, InBackground };
     // program: the start of the default client id.
-    static Opened open(const MqttOptions& options, const BenchMeta& meta, const QString& program = QStringLiteral("zoltctl"));
+    static Opened open(const MqttOptions& options, const BenchMeta& meta, const QString& program = QStringLiteral("zoltctl"),
+                       Start start = Start::WaitForBroker);
 
     BenchPublisher& publisher() { return *m_publisher; }
     mqtt::Client& client() { return *m_client; }

@@ -27,7 +27,8 @@ QString PublishedSource::start(ScanSource& source, const zoltctl::MqttOptions& o
 {
     const bool control = options.control && source.drivesOutputs();
     const zoltctl::BenchMeta meta = metaFor(source, settings, baud, control);
-    zoltctl::MqttRun::Opened opened = zoltctl::MqttRun::open(options, meta, QStringLiteral("zoltscope"));
+    zoltctl::MqttRun::Opened opened = zoltctl::MqttRun::open(options, meta, QStringLiteral("zoltscope"),
+                                                                    zoltctl::MqttRun::Start::InBackground);
     if (!opened.run)
         return opened.message;
     out.reset(new PublishedSource(source, std::move(opened.run), meta));
@@ -42,6 +43,7 @@ PublishedSource::PublishedSource(ScanSource& source, std::unique_ptr<zoltctl::Mq
     , m_json(std::make_unique<zoltctl::RowFormat>(zoltctl::Format::Jsonl, meta.topChannel, meta.digital))
 {
     zoltctl::BenchPublisher& bench = m_run->publisher();
+    connect(&m_run->client(), &mqtt::Client::refused, this, &PublishedSource::brokerProblem);
     connect(&source, &ScanSource::scanned, this,
             [this](const acquisition::Scan& scan) { m_run->publisher().publishScan(m_json->json(scan, true)); });
     connect(&source, &ScanSource::lost, this,

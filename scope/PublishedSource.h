@@ -17,7 +17,8 @@ class PublishedSource : public QObject {
     Q_OBJECT
 
 public:
-    // Opens the broker; the reason when it cannot, else empty.
+    // Opens the broker in the background (the first connection is tried
+    // again until it holds); the reason when it cannot even start, else empty.
     static QString start(ScanSource& source, const zoltctl::MqttOptions& options, const acquisition::Settings& settings,
                          int baud, std::unique_ptr<PublishedSource>& out);
     ~PublishedSource() override;
@@ -25,6 +26,10 @@ public:
     // New settings: the meta changes, and the scans' columns with it.
     void setSettings(const acquisition::Settings& settings);
     zoltctl::BenchPublisher& publisher() { return m_run->publisher(); }
+
+signals:
+    // The broker cannot be reached or refused, once more; the reason is one line.
+    void brokerProblem(const QString& reason);
 
 private:
     PublishedSource(ScanSource& source, std::unique_ptr<zoltctl::MqttRun> run, const zoltctl::BenchMeta& meta);

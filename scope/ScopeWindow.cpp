@@ -644,6 +644,8 @@ QString ScopeWindow::publishTo(const zoltctl::MqttOptions& options)
         showProblem(why);
         return why;
     }
+    connect(published.get(), &PublishedSource::brokerProblem, this,
+            [this](const QString& reason) { statusBar()->showMessage(reason, 10000); });
     m_published = std::move(published);
     statusBar()->showMessage(QStringLiteral("Publishing on %1").arg(options.endpoint.host), 10000);
     return {};
