@@ -2,7 +2,6 @@
 
 #include <QEventLoop>
 #include <QFile>
-#include <QHostInfo>
 #include <QSocketNotifier>
 
 #include <mosquitto.h>
@@ -13,6 +12,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 
 namespace mqtt {
@@ -48,6 +49,12 @@ void sendServerName(const SSL* constSsl, int where, int)
         SSL_set_tlsext_host_name(ssl, name);
 }
 
+bool isAddress(const QByteArray& host)
+{
+    in6_addr buffer{};
+    return inet_pton(AF_INET, host.constData(), &buffer) == 1 || inet_pton(AF_INET6, host.constData(), &buffer) == 1;
+}
+
 QString openSslReason()
 {
     const unsigned long code = ERR_get_error();
@@ -67,12 +74,11 @@ Client::Client(ClientSettings settings, QObject* parent)
     connect(&m_misc, &QTimer::timeout, this, &Client::housekeeping);
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, &Client::retry);
+    connect(&m_lookup, &HostLookup::finished, this, &Client::lookedUp);
 }
 
 Client::~Client()
 {
-    if (m_lookupId >= 0)
-        QHostInfo::abortHostLookup(m_lookupId);
     m_read.reset();
     m_write.reset();
     if (m_mosq)
@@ -141,9 +147,8 @@ bool Client::configureTls()
     SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
     const QString& host = m_settings.endpoint.host;
     X509_VERIFY_PARAM* check = SSL_CTX_get0_param(ctx);
-    const bool named = QHostAddress(host).isNull()
-        ? X509_VERIFY_PARAM_set1_host(check, utf8(host).constData(), 0) == 1
-        : X509_VERIFY_PARAM_set1_ip_asc(check, utf8(host).constData()) == 1;
+    const bool named = isAddress(utf8(host)) ? X509_VERIFY_PARAM_set1_ip_asc(check, utf8(host).constData()) == 1
+                                             : X509_VERIFY_PARAM_set1_host(check, utf8(host).constData(), 0) == 1;
     if (!named) {
         m_error = QStringLiteral("cannot set up TLS for the host name %1: %2").arg(host, openSslReason());
         return false;
@@ -181,28 +186,19 @@ void Client::connectAnew()
         return;
     m_addresses.clear();
     m_nextAddress = 0;
-    const QHostAddress literal(m_settings.endpoint.host);
-    if (!literal.isNull()) {
-        m_addresses.append(literal);
-        tryNextAddress(QString());
-        return;
-    }
-    // In Qt's own lookup threads; the answer comes back on this thread.
-    m_lookupId = QHostInfo::lookupHost(m_settings.endpoint.host, this, &Client::lookedUp);
+    m_lookup.start(utf8(m_settings.endpoint.host));
 }
 
-void Client::lookedUp(const QHostInfo& info)
+void Client::lookedUp(const HostLookup::Answer& answer)
 {
-    m_lookupId = -1;
     if (m_closing || m_openFailed)
         return;
-    if (info.error() != QHostInfo::NoError || info.addresses().isEmpty()) {
-        attemptOver(info.error() == QHostInfo::HostNotFound
-                        ? QStringLiteral("its host name is not known")
-                        : QStringLiteral("its host name could not be looked up: %1").arg(info.errorString()));
+    if (answer.addresses.isEmpty()) {
+        attemptOver(answer.unknown ? QStringLiteral("its host name is not known")
+                                   : QStringLiteral("its host name could not be looked up: %1").arg(answer.error));
         return;
     }
-    m_addresses = info.addresses();
+    m_addresses = answer.addresses;
     m_nextAddress = 0;
     tryNextAddress(QString());
 }
@@ -210,7 +206,7 @@ void Client::lookedUp(const QHostInfo& info)
 void Client::tryNextAddress(QString reason)
 {
     while (m_nextAddress < m_addresses.size()) {
-        const QByteArray address = m_addresses.at(m_nextAddress++).toString().toLatin1();
+        const QByteArray address = m_addresses.at(m_nextAddress++);
         errno = 0;
         m_lastLogError.clear();
         const int rc = mosquitto_connect_async(m_mosq, address.constData(), m_settings.endpoint.port,
@@ -269,7 +265,7 @@ bool Client::openAndWait(int timeoutMs)
         m_error = QStringLiteral("no answer from the MQTT broker at %1 within %2 s%3")
                       .arg(brokerText())
                       .arg(timeoutMs / 1000.0)
-                      .arg(m_lookupId >= 0 ? QStringLiteral(" (its host name is still being looked up)") : QString());
+                      .arg(m_lookup.running() ? QStringLiteral(" (its host name is still being looked up)") : QString());
     }
     m_openFailed = true;
     abortLookup();
@@ -281,9 +277,7 @@ bool Client::openAndWait(int timeoutMs)
 
 void Client::abortLookup()
 {
-    if (m_lookupId >= 0)
-        QHostInfo::abortHostLookup(m_lookupId);
-    m_lookupId = -1;
+    m_lookup.abandon();
 }
 
 void Client::watchSocket()

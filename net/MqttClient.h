@@ -4,7 +4,7 @@
 // libmosquitto's socket is watched with QSocketNotifier (reading always,
 // writing while it has bytes to send) and its keep-alive runs from a timer.
 //
-// The broker's host name is looked up here, asynchronously (QHostInfo), and
+// The broker's host name is looked up here, asynchronously (HostLookup), and
 // libmosquitto is given an address: its own lookup would block the event
 // loop for as long as the resolver takes, at the start and at every
 // reconnect. The addresses are tried in turn. TLS verifies the certificate
@@ -18,10 +18,10 @@
 // when the connection broke. Reconnecting waits 0.5 s, then twice as long
 // after each failure, up to 30 s.
 
+#include "net/HostLookup.h"
 #include "net/MqttUrl.h"
 
 #include <QByteArray>
-#include <QHostAddress>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -33,7 +33,6 @@
 
 struct mosquitto;
 struct mosquitto_message;
-class QHostInfo;
 class QSocketNotifier;
 
 namespace mqtt {
@@ -119,7 +118,7 @@ private:
     // A new lookup of the broker's name (or its address at once), then the
     // connection to the first address.
     void connectAnew();
-    void lookedUp(const QHostInfo& info);
+    void lookedUp(const HostLookup::Answer& answer);
     // The connection to the next address of the last lookup; when none is
     // left, the attempt is over for the last reason.
     void tryNextAddress(QString reason);
@@ -160,8 +159,8 @@ private:
     bool m_connected = false;
     bool m_closing = false;
     bool m_openFailed = false;
-    int m_lookupId = -1;                  // a lookup under way, or -1
-    QList<QHostAddress> m_addresses;      // of the last lookup
+    HostLookup m_lookup;
+    QList<QByteArray> m_addresses;        // of the last lookup, as text
     qsizetype m_nextAddress = 0;          // the one to try after the present
     // Queued messages handed to libmosquitto, not yet written (QoS 0) or
     // acknowledged (QoS 1): message id -> QoS.
