@@ -164,7 +164,7 @@ private slots:
         connect(acq.get(), &Acquisition::scanned, this, [] { QThread::msleep(150); });
         // Counted from the end of the handler, it would be 350 ms; the time
         // a busy machine held the test back is not the program's.
-        MachineProbe probe;
+        MachineProbe probe(QCoreApplication::applicationPid());
         const qint64 replyMs = MachineProbe::nowMs();
         QElapsedTimer sinceReply;
         sinceReply.start();
