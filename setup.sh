@@ -27,7 +27,7 @@ build_dir=${ZOLT_BUILD_DIR:-build}
 #   windows  the cross build for Windows (MinGW-w64, the host's Qt tools, Wine
 #            for its tests); the test command runs that too
 common_packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev libgl-dev fonts-dejavu-core
-  fonts-liberation2 libmosquitto-dev mosquitto mosquitto-clients openssl python3-serial libqcustomplot-dev)
+  fonts-liberation2 libmosquitto-dev libssl-dev mosquitto mosquitto-clients openssl python3-serial libqcustomplot-dev)
 windows_packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   qt6-base-dev-tools ninja-build wine64 util-linux xz-utils)
 case "$mode" in

@@ -42,7 +42,7 @@ BenchMeta benchMeta(const QString& port, int baud, const acquisition::Settings& 
     return meta;
 }
 
-MqttRun::Opened MqttRun::open(const MqttOptions& options, const BenchMeta& meta, const QString& program)
+MqttRun::Opened MqttRun::open(const MqttOptions& options, const BenchMeta& meta, const QString& program, Start start)
 {
     Opened result;
     std::optional<mqtt::ClientSettings> settings = clientSettings(options, program, &result.message);
@@ -53,10 +53,12 @@ MqttRun::Opened MqttRun::open(const MqttOptions& options, const BenchMeta& meta,
     mqtt::ClientSettings& s = *settings;
     s.willTopic = options.endpoint.prefix.toUtf8() + "/status";
     s.willPayload = BenchPublisher::statusText(BenchPublisher::Status::Offline, 0);
+    s.keepTrying = start == Start::InBackground;
 
     auto run = std::unique_ptr<MqttRun>(new MqttRun);
     run->m_client = std::make_unique<mqtt::Client>(s);
-    if (!run->m_client->openAndWait(kConnectWaitMs)) {
+    const bool opened = start == Start::InBackground ? run->m_client->open() : run->m_client->openAndWait(kConnectWaitMs);
+    if (!opened) {
         result.failure = Failure::Broker;
         result.message = run->m_client->error();
         return result;

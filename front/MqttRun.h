@@ -44,8 +44,14 @@ public:
         Failure failure = Failure::None;
         QString message;   // when run is empty
     };
+    // A program that must have its broker waits for the first connection
+    // (kConnectWaitMs); a window that publishes opens it in the background
+    // instead: the first connection is tried, and tried again, while the
+    // acquisition goes on.
+    enum class Start { WaitForBroker, InBackground };
     // program: the start of the default client id.
-    static Opened open(const MqttOptions& options, const BenchMeta& meta, const QString& program);
+    static Opened open(const MqttOptions& options, const BenchMeta& meta, const QString& program,
+                       Start start = Start::WaitForBroker);
 
     BenchPublisher& publisher() { return *m_publisher; }
     mqtt::Client& client() { return *m_client; }

@@ -5,9 +5,16 @@
 #include <QSocketNotifier>
 
 #include <mosquitto.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509_vfy.h>
 
 #include <cerrno>
 #include <cstring>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 namespace mqtt {
 
@@ -30,6 +37,32 @@ void initialiseOnce()
 
 QByteArray utf8(const QString& text) { return text.toUtf8(); }
 
+// libmosquitto names the address it connects to in the TLS server name;
+// before the first handshake message is written, the name the certificate
+// is checked against goes there instead.
+void sendServerName(const SSL* constSsl, int where, int)
+{
+    if (!(where & SSL_CB_HANDSHAKE_START))
+        return;
+    SSL* ssl = const_cast<SSL*>(constSsl);
+    if (const char* name = X509_VERIFY_PARAM_get0_host(SSL_get0_param(ssl), 0))
+        SSL_set_tlsext_host_name(ssl, name);
+}
+
+bool isAddress(const QByteArray& host)
+{
+    in6_addr buffer{};
+    return inet_pton(AF_INET, host.constData(), &buffer) == 1 || inet_pton(AF_INET6, host.constData(), &buffer) == 1;
+}
+
+QString openSslReason()
+{
+    const unsigned long code = ERR_get_error();
+    ERR_clear_error();
+    const char* reason = code ? ERR_reason_error_string(code) : nullptr;
+    return reason ? QString::fromUtf8(reason) : QStringLiteral("unknown reason");
+}
+
 } // namespace
 
 Client::Client(ClientSettings settings, QObject* parent)
@@ -41,6 +74,7 @@ Client::Client(ClientSettings settings, QObject* parent)
     connect(&m_misc, &QTimer::timeout, this, &Client::housekeeping);
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, &Client::retry);
+    connect(&m_lookup, &HostLookup::finished, this, &Client::lookedUp);
 }
 
 Client::~Client()
@@ -82,22 +116,52 @@ bool Client::configure()
         mosquitto_will_set(m_mosq, m_settings.willTopic.constData(), static_cast<int>(m_settings.willPayload.size()),
                            m_settings.willPayload.constData(), 1, true);
     }
-    if (e.tls) {
-        int rc = MOSQ_ERR_SUCCESS;
-        if (m_settings.caFile.isEmpty()) {
-            rc = mosquitto_int_option(m_mosq, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
-        } else {
-            if (!QFile::exists(m_settings.caFile)) {
-                m_error = QStringLiteral("the CA file %1 does not exist").arg(m_settings.caFile);
-                return false;
-            }
-            const QByteArray ca = QFile::encodeName(m_settings.caFile);
-            rc = mosquitto_tls_set(m_mosq, ca.constData(), nullptr, nullptr, nullptr, nullptr);
-        }
-        if (rc != MOSQ_ERR_SUCCESS) {
-            m_error = QStringLiteral("cannot set up TLS: %1").arg(describe(rc));
+    return !e.tls || configureTls();
+}
+
+bool Client::configureTls()
+{
+    // A context of our own, so that the certificate is checked against the
+    // broker's name while libmosquitto connects to one of its addresses.
+    const std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> context(SSL_CTX_new(TLS_client_method()), &SSL_CTX_free);
+    if (!context) {
+        m_error = QStringLiteral("cannot set up TLS: %1").arg(openSslReason());
+        return false;
+    }
+    SSL_CTX* ctx = context.get();
+    SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
+    int loaded = 0;
+    if (m_settings.caFile.isEmpty()) {
+        loaded = SSL_CTX_set_default_verify_paths(ctx);
+    } else {
+        if (!QFile::exists(m_settings.caFile)) {
+            m_error = QStringLiteral("the CA file %1 does not exist").arg(m_settings.caFile);
             return false;
         }
+        loaded = SSL_CTX_load_verify_locations(ctx, QFile::encodeName(m_settings.caFile).constData(), nullptr);
+    }
+    if (loaded != 1) {
+        m_error = QStringLiteral("cannot set up TLS: the authorities to trust do not load: %1").arg(openSslReason());
+        return false;
+    }
+    SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
+    const QString& host = m_settings.endpoint.host;
+    X509_VERIFY_PARAM* check = SSL_CTX_get0_param(ctx);
+    const bool named = isAddress(utf8(host)) ? X509_VERIFY_PARAM_set1_ip_asc(check, utf8(host).constData()) == 1
+                                             : X509_VERIFY_PARAM_set1_host(check, utf8(host).constData(), 0) == 1;
+    if (!named) {
+        m_error = QStringLiteral("cannot set up TLS for the host name %1: %2").arg(host, openSslReason());
+        return false;
+    }
+    SSL_CTX_set_info_callback(ctx, &sendServerName);
+    // libmosquitto takes a reference of its own, and leaves the context as
+    // it is (its defaults would check the certificate against the address).
+    int rc = mosquitto_int_option(m_mosq, MOSQ_OPT_SSL_CTX_WITH_DEFAULTS, 0);
+    if (rc == MOSQ_ERR_SUCCESS)
+        rc = mosquitto_void_option(m_mosq, MOSQ_OPT_SSL_CTX, ctx);
+    if (rc != MOSQ_ERR_SUCCESS) {
+        m_error = QStringLiteral("cannot set up TLS: %1").arg(describe(rc));
+        return false;
     }
     return true;
 }
@@ -109,20 +173,74 @@ bool Client::open()
         m_openFailed = true;
         return false;
     }
-    const QByteArray host = utf8(m_settings.endpoint.host);
-    errno = 0;
-    const int rc = mosquitto_connect_async(m_mosq, host.constData(), m_settings.endpoint.port, m_settings.keepAliveS);
-    if (rc != MOSQ_ERR_SUCCESS) {
-        m_error = QStringLiteral("cannot reach the MQTT broker at %1:%2: %3")
-                      .arg(m_settings.endpoint.host)
-                      .arg(m_settings.endpoint.port)
-                      .arg(describe(rc));
-        m_openFailed = true;
-        return false;
-    }
-    watchSocket();
     m_misc.start();
+    // From the event loop, so that whoever opened the client hears of a
+    // refusal that comes at once (nobody on a literal address's port).
+    QTimer::singleShot(0, this, &Client::connectAnew);
     return true;
+}
+
+void Client::connectAnew()
+{
+    if (m_closing || m_openFailed)
+        return;
+    m_addresses.clear();
+    m_nextAddress = 0;
+    m_lookup.start(utf8(m_settings.endpoint.host));
+}
+
+void Client::lookedUp(const HostLookup::Answer& answer)
+{
+    if (m_closing || m_openFailed)
+        return;
+    if (answer.addresses.isEmpty()) {
+        attemptOver(answer.unknown ? QStringLiteral("its host name is not known")
+                                   : QStringLiteral("its host name could not be looked up: %1").arg(answer.error));
+        return;
+    }
+    m_addresses = answer.addresses;
+    m_nextAddress = 0;
+    tryNextAddress(QString());
+}
+
+void Client::tryNextAddress(QString reason)
+{
+    while (m_nextAddress < m_addresses.size()) {
+        const QByteArray address = m_addresses.at(m_nextAddress++);
+        errno = 0;
+        m_lastLogError.clear();
+        const int rc = mosquitto_connect_async(m_mosq, address.constData(), m_settings.endpoint.port,
+                                               m_settings.keepAliveS);
+        if (rc == MOSQ_ERR_SUCCESS) {
+            watchSocket();
+            return;
+        }
+        reason = describe(rc);
+    }
+    attemptOver(reason);
+}
+
+void Client::attemptOver(const QString& reason)
+{
+    if (m_closing)
+        return;
+    if (!m_everConnected) {
+        // The broker's own refusal, when it gave one, says more.
+        if (m_error.isEmpty())
+            m_error = QStringLiteral("cannot reach the MQTT broker at %1: %2").arg(brokerText(), reason);
+        emit refused(m_error);
+        if (!m_settings.keepTrying) {
+            m_openFailed = true;
+            m_misc.stop();
+            return;
+        }
+    }
+    scheduleRetry();
+}
+
+QString Client::brokerText() const
+{
+    return QStringLiteral("%1:%2").arg(m_settings.endpoint.host).arg(m_settings.endpoint.port);
 }
 
 bool Client::openAndWait(int timeoutMs)
@@ -144,16 +262,22 @@ bool Client::openAndWait(int timeoutMs)
     if (m_connected)
         return true;
     if (m_error.isEmpty()) {
-        m_error = QStringLiteral("no answer from the MQTT broker at %1:%2 within %3 s")
-                      .arg(m_settings.endpoint.host)
-                      .arg(m_settings.endpoint.port)
-                      .arg(timeoutMs / 1000.0);
+        m_error = QStringLiteral("no answer from the MQTT broker at %1 within %2 s%3")
+                      .arg(brokerText())
+                      .arg(timeoutMs / 1000.0)
+                      .arg(m_lookup.running() ? QStringLiteral(" (its host name is still being looked up)") : QString());
     }
     m_openFailed = true;
+    abortLookup();
     unwatchSocket();
     m_misc.stop();
     m_retry.stop();
     return false;
+}
+
+void Client::abortLookup()
+{
+    m_lookup.abandon();
 }
 
 void Client::watchSocket()
@@ -187,12 +311,38 @@ void Client::updateWriteWatch()
 
 void Client::readReady()
 {
+    if (!m_connected && connectFailed())
+        return;
     errno = 0;
     const int rc = mosquitto_loop_read(m_mosq, 1);
     if (rc != MOSQ_ERR_SUCCESS)
         failed(rc, "read");
     else
         updateWriteWatch();
+}
+
+// libmosquitto takes a TLS handshake on a refused connection for one still
+// under way and keeps trying it, so the socket reads at once again and again,
+// without end. A socket that reads before it is connected has failed.
+bool Client::connectFailed()
+{
+    const int fd = mosquitto_socket(m_mosq);
+    int error = 0;
+    socklen_t size = sizeof error;
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0)
+        error = errno;
+    if (error == 0) {
+        sockaddr_storage peer{};
+        socklen_t peerSize = sizeof peer;
+        if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerSize) == 0)
+            return false;
+        error = errno;
+    }
+    // Where the handshake took the socket's error, the peer's absence is all
+    // that is left of it.
+    broke(error == ENOTCONN ? QStringLiteral("the connection was refused or broken")
+                            : QString::fromLocal8Bit(std::strerror(error)));
+    return true;
 }
 
 void Client::writeReady()
@@ -219,9 +369,14 @@ void Client::housekeeping()
 void Client::failed(int rc, const char* where)
 {
     (void)where;
+    if (m_read)
+        broke(describe(rc));
+}
+
+void Client::broke(const QString& reason)
+{
     if (!m_read)
         return;   // already handled, by the disconnect callback say
-    const QString reason = describe(rc);
     unwatchSocket();
     const bool wasConnected = m_connected;
     m_connected = false;
@@ -235,22 +390,13 @@ void Client::failed(int rc, const char* where)
     });
     if (m_closing)
         return;
-    if (!m_everConnected) {
-        if (!m_openFailed) {
-            m_openFailed = true;
-            m_misc.stop();
-            if (m_error.isEmpty())
-                m_error = QStringLiteral("cannot reach the MQTT broker at %1:%2: %3")
-                              .arg(m_settings.endpoint.host)
-                              .arg(m_settings.endpoint.port)
-                              .arg(reason);
-            emit refused(m_error);
-        }
+    if (wasConnected) {
+        emit connectionLost(reason);
+        scheduleRetry();
         return;
     }
-    if (wasConnected)
-        emit connectionLost(reason);
-    scheduleRetry();
+    // This address did not take the connection: the next one may.
+    tryNextAddress(reason);
 }
 
 void Client::scheduleRetry()
@@ -263,14 +409,10 @@ void Client::retry()
 {
     if (m_closing)
         return;
-    errno = 0;
-    m_lastLogError.clear();
-    const int rc = mosquitto_reconnect_async(m_mosq);
-    if (rc != MOSQ_ERR_SUCCESS) {
-        scheduleRetry();
-        return;
-    }
-    watchSocket();
+    if (!m_everConnected)
+        m_error.clear();   // each first attempt says its own reason
+    // The name is looked up again: the broker may have moved.
+    connectAnew();
 }
 
 void Client::afterConnect(int rc)
@@ -282,6 +424,8 @@ void Client::afterConnect(int rc)
                                    .arg(QString::fromUtf8(mosquitto_connack_string(rc)));
         if (!m_everConnected)
             m_error = reason;
+        // The broker said no: its other addresses would say the same.
+        m_nextAddress = m_addresses.size();
         // libmosquitto closes the socket on its return; failed() follows.
         return;
     }
@@ -405,6 +549,7 @@ void Client::close(const QByteArray& goodbyeTopic, const QByteArray& goodbyePayl
         }
     }
     m_closing = true;
+    abortLookup();
     if (m_connected) {
         mosquitto_disconnect(m_mosq);
         // The disconnect packet goes out at once when the socket takes it.

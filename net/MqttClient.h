@@ -4,6 +4,12 @@
 // libmosquitto's socket is watched with QSocketNotifier (reading always,
 // writing while it has bytes to send) and its keep-alive runs from a timer.
 //
+// The broker's host name is looked up here, asynchronously (HostLookup), and
+// libmosquitto is given an address: its own lookup would block the event
+// loop for as long as the resolver takes, at the start and at every
+// reconnect. The addresses are tried in turn. TLS verifies the certificate
+// and sends the server name (SNI) for the name given, not for the address.
+//
 // Messages published while the broker is away wait in a bounded queue and go
 // out, oldest first, after reconnecting; when the queue is full the oldest is
 // dropped and counted. Retained messages (status, meta) are not queued: the
@@ -12,9 +18,11 @@
 // when the connection broke. Reconnecting waits 0.5 s, then twice as long
 // after each failure, up to 30 s.
 
+#include "net/HostLookup.h"
 #include "net/MqttUrl.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -43,6 +51,9 @@ struct ClientSettings {
     QString clientId;
     int keepAliveS = 30;
     std::size_t queueLimit = kDefaultQueueLimit;
+    // A first connection that fails is tried again, as a lost one is, rather
+    // than given up (refused() still says why each time).
+    bool keepTrying = false;
     // Published by the broker when the connection breaks without a goodbye.
     QByteArray willTopic;      // empty: none
     QByteArray willPayload;
@@ -55,9 +66,9 @@ public:
     explicit Client(ClientSettings settings, QObject* parent = nullptr);
     ~Client() override;
 
-    // Starts the first connection; connected() or refused() follows. False
-    // (with the reason in error()) when it cannot even start: a bad CA file,
-    // a host name that does not resolve, a refused TCP connection.
+    // Starts the first connection (the name's lookup, then the connection)
+    // from the event loop; connected() or refused() follows. False (with the
+    // reason in error()) when it cannot even start: a bad CA file, say.
     bool open();
     // Waits on a local event loop until the first connection is accepted or
     // refused, at most timeoutMs; false with the reason in error().
@@ -103,13 +114,29 @@ private:
     static void onLog(mosquitto*, void* self, int level, const char* text);
 
     bool configure();
+    bool configureTls();
+    // A new lookup of the broker's name (or its address at once), then the
+    // connection to the first address.
+    void connectAnew();
+    void lookedUp(const HostLookup::Answer& answer);
+    // The connection to the next address of the last lookup; when none is
+    // left, the attempt is over for the last reason.
+    void tryNextAddress(QString reason);
+    // No address took the connection: refused() for a first one, then
+    // another attempt after the back-off unless it is given up.
+    void attemptOver(const QString& reason);
+    void abortLookup();
+    QString brokerText() const;
     void watchSocket();
     void unwatchSocket();
     void readReady();
+    bool connectFailed();
     void writeReady();
     void housekeeping();
     void updateWriteWatch();
     void failed(int rc, const char* where);
+    // The socket is gone: the next address, or another attempt later.
+    void broke(const QString& reason);
     void scheduleRetry();
     void retry();
     void flush();
@@ -132,6 +159,9 @@ private:
     bool m_connected = false;
     bool m_closing = false;
     bool m_openFailed = false;
+    HostLookup m_lookup;
+    QList<QByteArray> m_addresses;        // of the last lookup, as text
+    qsizetype m_nextAddress = 0;          // the one to try after the present
     // Queued messages handed to libmosquitto, not yet written (QoS 0) or
     // acknowledged (QoS 1): message id -> QoS.
     std::map<int, int> m_inFlight;

@@ -9,8 +9,8 @@ QString PublishedSource::start(ScanSource& source, const front::MqttOptions& opt
     if (!cycle)
         return QStringLiteral("this source has no acquisition of its own to publish");
     const bool control = options.control && source.drivesOutputs();
-    front::MqttRun::Opened opened =
-        front::MqttRun::open(options, front::benchMeta(source.label(), baud, settings, control), QStringLiteral("zoltscope"));
+    front::MqttRun::Opened opened = front::MqttRun::open(options, front::benchMeta(source.label(), baud, settings, control),
+                                                         QStringLiteral("zoltscope"), front::MqttRun::Start::InBackground);
     if (!opened.run)
         return opened.message;
     opened.run->follow(*cycle);
@@ -22,6 +22,7 @@ PublishedSource::PublishedSource(ScanSource& source, std::unique_ptr<front::Mqtt
     : m_source(source)
     , m_run(std::move(run))
 {
+    connect(&m_run->client(), &mqtt::Client::refused, this, &PublishedSource::brokerProblem);
 }
 
 PublishedSource::~PublishedSource()

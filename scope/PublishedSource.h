@@ -16,7 +16,8 @@ class PublishedSource : public QObject {
     Q_OBJECT
 
 public:
-    // Opens the broker; the reason when it cannot, else empty.
+    // Opens the broker in the background (the first connection is tried
+    // again until it holds); the reason when it cannot even start, else empty.
     static QString start(ScanSource& source, const front::MqttOptions& options, const acquisition::Settings& settings,
                          int baud, std::unique_ptr<PublishedSource>& out);
     ~PublishedSource() override;
@@ -24,6 +25,10 @@ public:
     // New settings: the meta changes, and the scans' columns with it.
     void setSettings(const acquisition::Settings& settings);
     front::BenchPublisher& publisher() { return m_run->publisher(); }
+
+signals:
+    // The broker cannot be reached or refused, once more; the reason is one line.
+    void brokerProblem(const QString& reason);
 
 private:
     PublishedSource(ScanSource& source, std::unique_ptr<front::MqttRun> run);

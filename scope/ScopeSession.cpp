@@ -94,6 +94,8 @@ QString ScopeSession::publishTo(const front::MqttOptions& options)
     const QString why = PublishedSource::start(*m_source, options, m_settings, m_baud, published);
     if (!why.isEmpty())
         return fail(why);
+    connect(published.get(), &PublishedSource::brokerProblem, this,
+            [this](const QString& reason) { emit note(reason, kNoteMs); });
     m_published = std::move(published);
     emit note(QStringLiteral("Publishing on %1").arg(options.endpoint.host), kNoteMs);
     return {};

@@ -455,15 +455,22 @@ private slots:
 
     void otherEndClosingClosesThePort()
     {
+        // The port's name is a link of the test's own: a pseudo-terminal's
+        // own name, freed, may be taken at once by another program's, and
+        // the control rightly opens a device that returns under its name.
+        QTemporaryDir dir;
+        const QString name = dir.filePath(QStringLiteral("ttyZOLT"));
         auto pty = std::make_unique<PtyPair>();
         QVERIFY(pty->ok());
-        m_devices[kPort] = pty->slave();
+        QVERIFY(QFile::link(pty->slave(), name));
+        m_devices[kPort] = name;
         QtSerialControl control(devices());
         configureLikeProgram(control);
         QVERIFY(control.setPortOpen(true));
         EventLog log(control);
 
         pty->closeMaster();  // as an adapter pulled out
+        QVERIFY(QFile::remove(name));
         QTRY_VERIFY(!control.PortOpen());
         QCOMPARE(control.lastError(), QStringLiteral("device gone"));
         QTRY_COMPARE(log.count(SerialControl::kComEvCTS), 1);
@@ -478,8 +485,8 @@ private slots:
         // The port can be opened again once a device is back.
         pty = std::make_unique<PtyPair>();
         QVERIFY(pty->ok());
-        m_devices[kPort] = pty->slave();
-        QVERIFY(control.setPortOpen(true));
+        QVERIFY(QFile::link(pty->slave(), name));
+        QVERIFY2(control.setPortOpen(true), qPrintable(control.lastError()));
         control.setOutput(QByteArray("!0RD"));
         QCOMPARE(pty->read(4), QByteArray("!0RD"));
         pty->write(QByteArray("\x2A", 1));

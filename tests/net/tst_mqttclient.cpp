@@ -11,6 +11,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <utility>
+
 using namespace mqtttest;
 
 namespace {
@@ -138,10 +140,12 @@ void TestMqttClient::refusedAtTheStart()
     Broker broker(options);
     QVERIFY(broker.ok());
 
-    // Nobody on the port: refused at once, not after a timeout.
-    {
+    // Nobody on the port: refused at once, not after a timeout, also where a
+    // TLS handshake was to follow.
+    for (const bool tls : {false, true}) {
         mqtt::ClientSettings s = settingsFor(broker, QStringLiteral("lab/b3"));
         s.endpoint.port = freeLoopbackPort();
+        s.endpoint.tls = tls;
         mqtt::Client client(s);
         QElapsedTimer t;
         t.start();
@@ -185,6 +189,22 @@ void TestMqttClient::tlsNeedsTheRightAuthority()
     QVERIFY2(client.openAndWait(5000), qPrintable(client.error()));
     client.publish("lab/b4/scan", numbered(1), 0);
     QTRY_COMPARE_WITH_TIMEOUT(watcher.payloads("lab/b4/scan"), QList<QByteArray>{numbered(1)}, 5000);
+
+    // The certificate is checked against the name given, not against the
+    // address the name was looked up to (the same broker here). Where
+    // localhost is also ::1, the broker is not there: the next address is.
+    options.serverNames = "DNS:localhost";
+    Broker named(options);
+    QVERIFY(named.ok());
+    for (const auto& [host, accepted] : {std::pair{"localhost", true}, std::pair{"127.0.0.1", false}}) {
+        mqtt::ClientSettings byName = settingsFor(named, QStringLiteral("lab/b5"));
+        byName.endpoint.host = QLatin1String(host);
+        byName.caFile = named.caFile();
+        mqtt::Client other(byName);
+        QCOMPARE(other.openAndWait(5000), accepted);
+        if (!accepted)
+            QVERIFY2(other.error().contains(QLatin1String("certificate verify failed")), qPrintable(other.error()));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestMqttClient)

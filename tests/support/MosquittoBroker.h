@@ -75,7 +75,8 @@ inline constexpr const char* kWatcherPassword = "watcher-password";
 struct BrokerOptions {
     QString user;              // with password: a password file, no anonymous clients
     QByteArray password;
-    bool tls = false;          // a CA and a server certificate for 127.0.0.1, made here
+    bool tls = false;          // a CA and a server certificate, made here, for:
+    QByteArray serverNames = "IP:127.0.0.1,DNS:localhost";
     bool persistence = false;  // sessions and queued messages kept across a restart
 };
 
@@ -210,7 +211,7 @@ private:
                              QStringLiteral("-nodes"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
                              QStringLiteral("-keyout"), QStringLiteral("server.key"), QStringLiteral("-out"),
                              QStringLiteral("server.csr")}, d)
-            && writeText(d + QStringLiteral("/san.ext"), "subjectAltName=IP:127.0.0.1,DNS:localhost\n")
+            && writeText(d + QStringLiteral("/san.ext"), "subjectAltName=" + m_options.serverNames + '\n')
             && run(openssl, {QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"),
                              QStringLiteral("server.csr"), QStringLiteral("-CA"), QStringLiteral("ca.crt"),
                              QStringLiteral("-CAkey"), QStringLiteral("ca.key"), QStringLiteral("-CAcreateserial"),
