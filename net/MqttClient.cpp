@@ -1,5 +1,7 @@
 #include "net/MqttClient.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QSocketNotifier>
@@ -18,6 +20,16 @@ namespace {
 // broker cannot grow libmosquitto's own lists without limit.
 constexpr int kWindow = 100;
 constexpr int kHousekeepingMs = 1000;
+
+#ifdef Q_OS_WIN
+// OpenSSL on Windows reads no system certificate store (libmosquitto's "OS
+// certificates" are OpenSSL's default folder, which Windows does not have):
+// the packages ship the common CA list beside the programs instead.
+QString shippedCaFile()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/ca-certificates.crt");
+}
+#endif
 
 void initialiseOnce()
 {
@@ -84,14 +96,26 @@ bool Client::configure()
     }
     if (e.tls) {
         int rc = MOSQ_ERR_SUCCESS;
-        if (m_settings.caFile.isEmpty()) {
-            rc = mosquitto_int_option(m_mosq, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
-        } else {
-            if (!QFile::exists(m_settings.caFile)) {
-                m_error = QStringLiteral("the CA file %1 does not exist").arg(m_settings.caFile);
+        QString caFile = m_settings.caFile;
+#ifdef Q_OS_WIN
+        if (caFile.isEmpty()) {
+            caFile = shippedCaFile();
+            if (!QFile::exists(caFile)) {
+                m_error = QStringLiteral("no CA list to check the broker against: give the broker's CA "
+                                         "certificate with --mqtt-cafile (%1 is missing)")
+                              .arg(QDir::toNativeSeparators(caFile));
                 return false;
             }
-            const QByteArray ca = QFile::encodeName(m_settings.caFile);
+        }
+#endif
+        if (caFile.isEmpty()) {
+            rc = mosquitto_int_option(m_mosq, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
+        } else {
+            if (!QFile::exists(caFile)) {
+                m_error = QStringLiteral("the CA file %1 does not exist").arg(caFile);
+                return false;
+            }
+            const QByteArray ca = QFile::encodeName(caFile);
             rc = mosquitto_tls_set(m_mosq, ca.constData(), nullptr, nullptr, nullptr, nullptr);
         }
         if (rc != MOSQ_ERR_SUCCESS) {
