@@ -100,7 +100,18 @@ ZOLT_SCOPE_RECORDING="Z:${recording//\//\\}" xvfb-run -a -s "-screen 0 1280x1024
     [ "$(wc -l 2>/dev/null < "$2" || echo 0)" -ge 20 ] && break
     sleep 0.1
   done
-  "$0" taskkill /im zoltscope.exe >/dev/null 2>&1
+  # Closed as a user closes it (WM_CLOSE to its window), again until it
+  # goes: the first may come before the window is there. Forced at last.
+  for _ in $(seq 60); do
+    "$0" taskkill /im zoltscope.exe >/dev/null 2>&1 || true
+    sleep 1
+    kill -0 "$scope" 2>/dev/null || break
+  done
+  if kill -0 "$scope" 2>/dev/null; then
+    "$0" taskkill /f /im zoltscope.exe >/dev/null 2>&1
+    wait "$scope"
+    exit 99
+  fi
   wait "$scope"' "$ZOLT_WINE" "$installed/zoltscope.exe" "$recording" || scope_status=$?
 check "ZOLT Scope recorded the simulated module" test "$(wc -l 2>/dev/null < "$recording" || echo 0)" -ge 20
 check "ZOLT Scope ended cleanly when its window closed (status $scope_status)" test "$scope_status" = 0

@@ -23,18 +23,26 @@ done
 
 program=$1
 shift
+# Wine's output goes through files, never straight to the caller's pipe: a
+# Windows program with windows starts Wine's desktop process, which inherits
+# the program's standard output and outlives it by many seconds, and CTest
+# waits for every writer of its pipe to close.
+out=$(mktemp "${TMPDIR:-/tmp}/zolt-wine-out.XXXXXX")
+trap 'rm -f "$out" "${log:-}"' EXIT
+status=0
 case "$(basename "$program")" in
   tst_*)
     log=$(mktemp "${TMPDIR:-/tmp}/zolt-qtest.XXXXXX")
     platform=()
     grep -q Qt6Gui.dll "$program" && platform=(-platform offscreen)
-    status=0
-    "$ZOLT_WINE" "$program" "${platform[@]}" -o "Z:${log//\//\\},txt" "$@" || status=$?
-    cat "$log"
-    rm -f "$log"
-    exit "$status"
+    "$ZOLT_WINE" "$program" "${platform[@]}" -o "Z:${log//\//\\},txt" "$@" >"$out" 2>&1 </dev/null || status=$?
+    cat "$out" "$log"
     ;;
   *)
-    exec "$ZOLT_WINE" "$program" "$@"
+    "$ZOLT_WINE" "$program" "$@" >"$out" 2>"$out.err" </dev/null || status=$?
+    cat "$out"
+    cat "$out.err" >&2
+    rm -f "$out.err"
     ;;
 esac
+exit "$status"
