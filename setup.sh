@@ -25,11 +25,12 @@ build_dir=${ZOLT_BUILD_DIR:-build}
 #            (the demo under Xvfb, read through AT-SPI with pyatspi)
 #   package  the Debian package
 #   windows  the cross build for Windows (MinGW-w64, the host's Qt tools, Wine
-#            for its tests); the test command runs that too
+#            for its tests, NSIS for the installer); the test command runs
+#            that too
 common_packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev libgl-dev fonts-dejavu-core
   fonts-liberation2 libmosquitto-dev libssl-dev mosquitto mosquitto-clients openssl python3-serial libqcustomplot-dev)
 windows_packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  qt6-base-dev-tools ninja-build wine64 util-linux xz-utils)
+  qt6-base-dev-tools ninja-build wine64 util-linux xz-utils nsis)
 case "$mode" in
   run)     packages=("${common_packages[@]}" libqt6serialport6 qt6-qpa-plugins libqcustomplot2.1-qt6) ;;
   test)    packages=("${common_packages[@]}" clang-14 libclang-rt-14-dev
@@ -117,10 +118,11 @@ build_package() {
 }
 # --- end of the Debian package block
 
-# --- Windows: cross-built with Debian's MinGW-w64 and the prebuilt Qt for
-# Windows beside the clone (../shared/toolchains, made by
-# tools/build-qt-mingw.sh); the test command runs its tests under Wine.
-windows_qt_tarball=../shared/toolchains/qt6.4.2-mingw-w64.tar.xz
+# --- Windows: cross-built with Debian's MinGW-w64 and the prebuilt Windows
+# tree beside the clone (../shared/toolchains: Qt with Print Support,
+# QCustomPlot, OpenSSL and libmosquitto, made by the scripts there); the test
+# command runs its tests under Wine.
+windows_qt_tarball=../shared/toolchains/qt6.4.2-mingw-w64-full.tar.xz
 windows_build() {
   local dir=${ZOLT_WINDOWS_BUILD_DIR:-$build_dir-win}
   [ -f "$windows_qt_tarball" ] || {
@@ -137,14 +139,21 @@ windows_build() {
   fi
   local qt
   qt=$(cd "$dir/qt6-mingw" && pwd)
+  # The programs' icons are drawn by the Linux build's own tool.
+  [ -f "$build_dir/CMakeCache.txt" ] || cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
+  cmake --build "$build_dir" -j"$jobs" --target zolt_render_icon
+  # pkg-config answers from the tree's own .pc files (libmosquitto), never
+  # from the build machine's.
   cmake -G Ninja -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DZOLT_WERROR=ON \
+    -DZOLT_PKG_CONFIG_LIBDIR="$qt/lib/pkgconfig" \
     -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
-    -DQT_CHAINLOAD_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" "$@"
+    -DQT_CHAINLOAD_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" \
+    -DZOLT_HOST_RENDER_ICON="$(cd "$build_dir" && pwd)/package/zolt_render_icon" "$@"
   cmake --build "$dir" -j"$jobs"
-  rm -f "$dir"/zolt-control-*-win64.zip
-  (cd "$dir" && cpack -G ZIP)
-  cp "$dir"/zolt-control-*-win64.zip .
-  ls -1 zolt-control-*-win64.zip
+  rm -f "$dir"/zolt-control-*-win64.zip "$dir"/zolt-control-*-win64-setup.exe
+  (cd "$dir" && cpack -G ZIP && cpack -G NSIS)
+  cp "$dir"/zolt-control-*-win64.zip "$dir"/zolt-control-*-win64-setup.exe .
+  ls -l zolt-control-*-win64.zip zolt-control-*-win64-setup.exe
 }
 windows_tests() {
   local dir=${ZOLT_WINDOWS_BUILD_DIR:-$build_dir-win}

@@ -326,10 +326,17 @@ void QtSerialControl::onError(QSerialPort::SerialPortError error)
         break;
     case QSerialPort::ReadError:
     case QSerialPort::WriteError:
+#ifdef Q_OS_WIN
+        // Windows fails the next write to a device that went away (an adapter
+        // unplugged, the far end of a virtual port closed) and says no more;
+        // nothing there makes a failed write pass later.
+        reportLost();
+#else
         // On Linux a device that went away is hung up: reads return nothing and
         // Qt calls that a read error, again and again. Only a hang-up is a loss.
         if (hungUp())
             reportLost();
+#endif
         break;
     default:
         break;

@@ -1,5 +1,7 @@
 #include "net/MqttClient.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QSocketNotifier>
@@ -25,6 +27,16 @@ namespace {
 // broker cannot grow libmosquitto's own lists without limit.
 constexpr int kWindow = 100;
 constexpr int kHousekeepingMs = 1000;
+
+#ifdef Q_OS_WIN
+// OpenSSL on Windows reads no system certificate store (libmosquitto's "OS
+// certificates" are OpenSSL's default folder, which Windows does not have):
+// the packages ship the common CA list beside the programs instead.
+QString shippedCaFile()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/ca-certificates.crt");
+}
+#endif
 
 void initialiseOnce()
 {
@@ -130,15 +142,27 @@ bool Client::configureTls()
     }
     SSL_CTX* ctx = context.get();
     SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
-    int loaded = 0;
-    if (m_settings.caFile.isEmpty()) {
-        loaded = SSL_CTX_set_default_verify_paths(ctx);
-    } else {
-        if (!QFile::exists(m_settings.caFile)) {
-            m_error = QStringLiteral("the CA file %1 does not exist").arg(m_settings.caFile);
+    QString caFile = m_settings.caFile;
+#ifdef Q_OS_WIN
+    if (caFile.isEmpty()) {
+        caFile = shippedCaFile();
+        if (!QFile::exists(caFile)) {
+            m_error = QStringLiteral("no CA list to check the broker against: give the broker's CA "
+                                     "certificate with --mqtt-cafile (%1 is missing)")
+                          .arg(QDir::toNativeSeparators(caFile));
             return false;
         }
-        loaded = SSL_CTX_load_verify_locations(ctx, QFile::encodeName(m_settings.caFile).constData(), nullptr);
+    }
+#endif
+    int loaded = 0;
+    if (caFile.isEmpty()) {
+        loaded = SSL_CTX_set_default_verify_paths(ctx);
+    } else {
+        if (!QFile::exists(caFile)) {
+            m_error = QStringLiteral("the CA file %1 does not exist").arg(caFile);
+            return false;
+        }
+        loaded = SSL_CTX_load_verify_locations(ctx, QFile::encodeName(caFile).constData(), nullptr);
     }
     if (loaded != 1) {
         m_error = QStringLiteral("cannot set up TLS: the authorities to trust do not load: %1").arg(openSslReason());

@@ -47,7 +47,7 @@ inline constexpr int kLongestRetryMs = 30'000;
 struct ClientSettings {
     Endpoint endpoint;
     std::optional<QByteArray> password;
-    QString caFile;            // mqtts: the authority to trust; empty for the system's
+    QString caFile;            // mqtts: the authority to trust; empty for the system's (on Windows, the list beside the program)
     QString clientId;
     int keepAliveS = 30;
     std::size_t queueLimit = kDefaultQueueLimit;

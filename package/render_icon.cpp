@@ -3,10 +3,14 @@
 //   zolt_render_icon OUTPUT_DIR SIZE...   writes OUTPUT_DIR/SIZE.png for each size
 //   zolt_render_icon --scope OUTPUT_DIR SIZE...   ZOLT Scope's picture instead:
 //   the same meter, small, in the corner of a screen with two traces
+//   zolt_render_icon [--scope] --ico FILE.ico SIZE...   one Windows icon file
+//   holding every size (PNG images, as Windows Vista and later read them)
 
 #include "widgets/MeterIcon.h"
 
+#include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -61,6 +65,51 @@ QImage scopeIconImage(int side)
     return image;
 }
 
+QImage iconImage(bool scope, int side)
+{
+    return scope ? scopeIconImage(side) : meterIconImage(side);
+}
+
+void putLe(QByteArray& out, quint32 value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out.append(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+// An .ico file: a directory of 16-byte entries, then each image as PNG data.
+bool writeIco(const QString& file, bool scope, const QList<int>& sides)
+{
+    QList<QByteArray> pngs;
+    for (const int side : sides) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        if (!buffer.open(QIODevice::WriteOnly) || !iconImage(scope, side).save(&buffer, "PNG"))
+            return false;
+        pngs.append(png);
+    }
+    QByteArray out;
+    putLe(out, 0, 2);   // reserved
+    putLe(out, 1, 2);   // an icon, not a cursor
+    putLe(out, static_cast<quint32>(sides.size()), 2);
+    auto offset = static_cast<quint32>(6 + 16 * sides.size());
+    for (qsizetype i = 0; i < sides.size(); ++i) {
+        const quint32 side = sides.at(i) >= 256 ? 0 : static_cast<quint32>(sides.at(i));   // 0 stands for 256
+        putLe(out, side, 1);
+        putLe(out, side, 1);
+        putLe(out, 0, 1);    // no palette
+        putLe(out, 0, 1);
+        putLe(out, 1, 2);    // planes
+        putLe(out, 32, 2);   // bits per pixel
+        putLe(out, static_cast<quint32>(pngs.at(i).size()), 4);
+        putLe(out, offset, 4);
+        offset += static_cast<quint32>(pngs.at(i).size());
+    }
+    for (const QByteArray& png : pngs)
+        out += png;
+    QFile f(file);
+    return f.open(QIODevice::WriteOnly) && f.write(out) == out.size();
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -73,24 +122,38 @@ int main(int argc, char* argv[])
     const bool scope = args.size() > 1 && args.at(1) == QLatin1String("--scope");
     if (scope)
         args.removeAt(1);
+    const bool ico = args.size() > 1 && args.at(1) == QLatin1String("--ico");
+    if (ico)
+        args.removeAt(1);
     if (args.size() < 3) {
-        std::fprintf(stderr, "usage: zolt_render_icon [--scope] OUTPUT_DIR SIZE...\n");
+        std::fprintf(stderr, "usage: zolt_render_icon [--scope] [--ico FILE.ico | OUTPUT_DIR] SIZE...\n");
         return 2;
+    }
+    QList<int> sides;
+    for (qsizetype i = 2; i < args.size(); ++i) {
+        bool ok = false;
+        const int side = args.at(i).toInt(&ok);
+        if (!ok || side < 8 || side > (ico ? 256 : 1024)) {
+            std::fprintf(stderr, "zolt_render_icon: bad size %s\n", qPrintable(args.at(i)));
+            return 2;
+        }
+        sides.append(side);
+    }
+    if (ico) {
+        if (!writeIco(args.at(1), scope, sides)) {
+            std::fprintf(stderr, "zolt_render_icon: cannot write %s\n", qPrintable(args.at(1)));
+            return 1;
+        }
+        return 0;
     }
     const QDir out(args.at(1));
     if (!out.mkpath(QStringLiteral("."))) {
         std::fprintf(stderr, "zolt_render_icon: cannot make %s\n", qPrintable(args.at(1)));
         return 1;
     }
-    for (qsizetype i = 2; i < args.size(); ++i) {
-        bool ok = false;
-        const int side = args.at(i).toInt(&ok);
-        if (!ok || side < 8 || side > 1024) {
-            std::fprintf(stderr, "zolt_render_icon: bad size %s\n", qPrintable(args.at(i)));
-            return 2;
-        }
+    for (const int side : sides) {
         const QString file = out.filePath(QStringLiteral("%1.png").arg(side));
-        if (!(scope ? scopeIconImage(side) : meterIconImage(side)).save(file, "PNG")) {
+        if (!iconImage(scope, side).save(file, "PNG")) {
             std::fprintf(stderr, "zolt_render_icon: cannot write %s\n", qPrintable(file));
             return 1;
         }

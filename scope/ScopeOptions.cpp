@@ -98,12 +98,14 @@ ParsedScopeLine parseScopeLine(const QStringList& args)
     }
     // --publish reads the same options as --mqtt, under its own name.
     const bool publishing = p.isSet(publish);
-    const auto isSet = [&](const char* name) {
-        return p.isSet(publishing && name == front::kMqttOption ? QStringLiteral("publish") : QLatin1String(name));
+    // Names compare as text: equal literals in two object files need not
+    // share an address (MinGW keeps them apart).
+    const auto optionName = [&](const char* name) {
+        return publishing && qstrcmp(name, front::kMqttOption) == 0 ? QStringLiteral("publish")
+                                                                    : QString::fromLatin1(name);
     };
-    const auto value = [&](const char* name) {
-        return p.value(publishing && name == front::kMqttOption ? QStringLiteral("publish") : QLatin1String(name));
-    };
+    const auto isSet = [&](const char* name) { return p.isSet(optionName(name)); };
+    const auto value = [&](const char* name) { return p.value(optionName(name)); };
     if (const auto error = front::parseMqttOptions(isSet, value, publishing ? o.publish : o.mqtt)) {
         out.text = *error;
         return out;

@@ -22,7 +22,7 @@ top=$work/$(basename "$zip" .zip)
 [ -d "$top" ] || fail "the zip holds no folder $(basename "$zip" .zip)"
 
 missing=0
-for f in ZOLTrc.exe ZOLTrc-demo.exe zoltctl.exe platforms/qwindows.dll \
+for f in ZOLTrc.exe ZOLTrc-demo.exe zoltctl.exe zoltscope.exe platforms/qwindows.dll ca-certificates.crt \
          fonts/LiberationSans-Regular.ttf fonts/LiberationSans-Bold.ttf; do
   [ -f "$top/$f" ] || { echo "not in the zip: $f"; missing=1; }
 done

@@ -178,6 +178,9 @@ int main(int argc, char* argv[])
     program.start();
     QCoreApplication::processEvents();
 
+    // The face in use, as the system resolved what the program asked for.
+    const QFontInfo face(program.form1().font());
+    std::printf("face: %s, %d px\n", qPrintable(face.family()), face.pixelSize());
     Tally tally;
     checkWindow(tally, &program.form1());
     checkWindow(tally, &program.form3());

@@ -67,7 +67,15 @@ void TstRecorder::aFullDiskEndsTheRecordingWithAMessage()
     // The header already cannot be written.
     QCOMPARE(rec.start(QStringLiteral("/dev/full"), front::Format::Csv, 6, true, true), Recorder::Opened::Failed);
     QVERIFY(!rec.active());
-    QVERIFY2(rec.error().contains(QLatin1String("/dev/full")) && rec.error().contains(QLatin1String("space")),
+    // The system's own reason follows the file's name: ENOSPC's text on
+    // POSIX systems; Windows words its disk-full error its own way.
+#ifdef Q_OS_WIN
+    const QLatin1String reason(": ");
+#else
+    const QLatin1String reason("space");
+#endif
+    QVERIFY2(rec.error().contains(QLatin1String("/dev/full")) && rec.error().contains(reason)
+                 && !rec.error().endsWith(QLatin1String(": ")),
              qPrintable(rec.error()));
     // JSON lines have no header: the first row fails, and ends the recording.
     QCOMPARE(rec.start(QStringLiteral("/dev/full"), front::Format::Jsonl, 6, true, true), Recorder::Opened::Ok);
@@ -109,6 +117,9 @@ void TstRecorder::anExistingFileIsKeptUnlessReplaced()
 
 void TstRecorder::aRemovedFileEndsTheRecording()
 {
+#ifdef Q_OS_WIN
+    QSKIP("Windows refuses to remove a file that a program holds open: a recording cannot lose its file there");
+#endif
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("gone.csv"));
     Recorder rec;

@@ -16,20 +16,45 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 namespace mqtttest {
 
 inline const QString kBrokerProgram = QStringLiteral("/usr/sbin/mosquitto");
 inline constexpr int kBrokerStartMs = 10000;
 
+#ifdef Q_OS_WIN
+using Socket = SOCKET;
+using socklen_t = int;
+inline void closeSocket(Socket s) { ::closesocket(s); }
+// Winsock counts its users; one more start than stop is harmless in a test.
+inline Socket tcpSocket()
+{
+    static const bool started = [] {
+        WSADATA data;
+        return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    return started ? ::socket(AF_INET, SOCK_STREAM, 0) : INVALID_SOCKET;
+}
+inline bool isEffectiveRoot() { return false; }
+#else
+using Socket = int;
+inline void closeSocket(Socket s) { ::close(s); }
+inline Socket tcpSocket() { return ::socket(AF_INET, SOCK_STREAM, 0); }
+inline bool isEffectiveRoot() { return ::geteuid() == 0; }
+#endif
+
 // A loopback port nobody listens on now (the kernel's choice).
 inline int freeLoopbackPort()
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const Socket fd = tcpSocket();
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -38,19 +63,19 @@ inline int freeLoopbackPort()
     if (::bind(fd, reinterpret_cast<sockaddr*>(&a), size) == 0
         && ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size) == 0)
         port = ntohs(a.sin_port);
-    ::close(fd);
+    closeSocket(fd);
     return port;
 }
 
 inline bool accepts(int port)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const Socket fd = tcpSocket();
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     a.sin_port = htons(static_cast<uint16_t>(port));
     const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    ::close(fd);
+    closeSocket(fd);
     return ok;
 }
 
@@ -90,7 +115,7 @@ public:
         QByteArray conf = "per_listener_settings false\n";
         // As root it would switch to the user mosquitto, who cannot read the
         // test's private folder.
-        if (::geteuid() == 0)
+        if (isEffectiveRoot())
             conf += "user root\n";
         conf += "listener " + QByteArray::number(m_port) + " 127.0.0.1\n";
         conf += "log_dest file " + QFile::encodeName(d + QStringLiteral("/broker.log")) + "\n";

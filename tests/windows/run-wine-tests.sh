@@ -91,8 +91,14 @@ mount --move "$newdev" /dev || die "cannot put the new /dev in place"
 export WINEPREFIX
 WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/zolt-wine.XXXXXX")
 export WINEDEBUG=-all
-# No Mono or Gecko installer dialogs: nothing here needs them.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko installer dialogs: nothing here needs them. No
+# winemenubuilder either: it would copy the installer's Start-menu entries
+# into the desktop's menus of the home folder.
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+# A home of the run's own: wineboot links the prefix's Desktop, Documents ...
+# to the home folder's.
+export HOME=$WINEPREFIX.home
+mkdir -p "$HOME"
 export WINEARCH=win64
 # Only a command given here may bring its own display (a virtual one).
 unset DISPLAY WAYLAND_DISPLAY
@@ -101,7 +107,7 @@ server=/usr/lib/wine/wineserver64
 [ -n "$server" ] || die "wineserver is missing (Debian package wine64)"
 cleanup() {
   "$server" -k 2>/dev/null || true
-  rm -rf "$WINEPREFIX"
+  rm -rf "$WINEPREFIX" "$HOME"
 }
 trap cleanup EXIT
 started=$(date +%s)

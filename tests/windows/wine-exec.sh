@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # CTest's emulator in the Windows cross build: runs one program under Wine.
 # Only inside run-wine-tests.sh, which hides the host's serial devices and
-# makes the prefix; this checks both again before every program.
+# makes the prefix; this checks both again before every program. The one COM
+# link allowed is one a test made to a pseudo-terminal (com-over-pty.sh).
 #   wine-exec.sh PROGRAM.exe [arguments]
 # A Qt Test program writes its log to a file (without a console it writes
 # nothing to standard output), printed here; one on Qt Gui gets the offscreen
@@ -10,9 +11,11 @@ set -euo pipefail
 die() { echo "not run under Wine: $*" >&2; exit 1; }
 [ "${ZOLT_WINE_SAFE:-}" = 1 ] && [ -n "${WINEPREFIX:-}" ] && [ -x "${ZOLT_WINE:-}" ] \
   || die "start the tests with tests/windows/run-wine-tests.sh"
-if compgen -G "$WINEPREFIX/dosdevices/com*" >/dev/null; then
-  die "the prefix has COM links: $(echo "$WINEPREFIX"/dosdevices/com*)"
-fi
+for link in "$WINEPREFIX"/dosdevices/com*; do
+  [ -e "$link" ] || [ -L "$link" ] || continue
+  [[ "$(readlink "$link")" =~ ^/dev/pts/[0-9]+$ ]] \
+    || die "the prefix has a COM link to something other than a pseudo-terminal: $link"
+done
 for d in /dev/ttyS* /dev/ttyUSB* /dev/ttyACM*; do
   [ -e "$d" ] || continue
   [ "$(stat -L -c %t:%T "$d")" = 1:3 ] || die "$d is a host serial device"
@@ -20,18 +23,26 @@ done
 
 program=$1
 shift
+# Wine's output goes through files, never straight to the caller's pipe: a
+# Windows program with windows starts Wine's desktop process, which inherits
+# the program's standard output and outlives it by many seconds, and CTest
+# waits for every writer of its pipe to close.
+out=$(mktemp "${TMPDIR:-/tmp}/zolt-wine-out.XXXXXX")
+trap 'rm -f "$out" "${log:-}"' EXIT
+status=0
 case "$(basename "$program")" in
   tst_*)
     log=$(mktemp "${TMPDIR:-/tmp}/zolt-qtest.XXXXXX")
     platform=()
     grep -q Qt6Gui.dll "$program" && platform=(-platform offscreen)
-    status=0
-    "$ZOLT_WINE" "$program" "${platform[@]}" -o "Z:${log//\//\\},txt" "$@" || status=$?
-    cat "$log"
-    rm -f "$log"
-    exit "$status"
+    "$ZOLT_WINE" "$program" "${platform[@]}" -o "Z:${log//\//\\},txt" "$@" >"$out" 2>&1 </dev/null || status=$?
+    cat "$out" "$log"
     ;;
   *)
-    exec "$ZOLT_WINE" "$program" "$@"
+    "$ZOLT_WINE" "$program" "$@" >"$out" 2>"$out.err" </dev/null || status=$?
+    cat "$out"
+    cat "$out.err" >&2
+    rm -f "$out.err"
     ;;
 esac
+exit "$status"

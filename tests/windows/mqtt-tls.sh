@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# zoltctl.exe's MQTT client over TLS, against Debian's mosquitto on loopback
+# beside it (the broker runs on Linux, the client under Wine):
+#   mqtt-tls.sh zoltctl.exe CA_LIST
+# Only under run-wine-tests.sh. The broker has a certificate for 127.0.0.1
+# from a CA made here. zoltctl.exe, copied into a folder of its own:
+#   - with --mqtt-cafile naming that CA: 20 scans, the meta and the status
+#     arrive at a mosquitto_sub that trusts the same CA;
+#   - without --mqtt-cafile and without a CA list beside it: refused, with
+#     --mqtt-cafile named in the message;
+#   - with CA_LIST (the packages' list) beside it, which does not hold the
+#     test's CA: refused, the certificate not verified; nothing published.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+exe=$(realpath "$1")
+ca_list=$2
+[ "${ZOLT_WINE_SAFE:-}" = 1 ] || { echo "start the tests with tests/windows/run-wine-tests.sh" >&2; exit 1; }
+for tool in /usr/sbin/mosquitto mosquitto_sub openssl; do
+  command -v "$tool" >/dev/null || { echo "$tool is missing (Debian packages mosquitto, mosquitto-clients, openssl)" >&2; exit 1; }
+done
+work=$(mktemp -d "${TMPDIR:-/tmp}/zolt-mqtt-tls.XXXXXX")
+broker=
+cleanup() {
+  [ -z "$broker" ] || kill "$broker" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+windows() { echo "Z:${1//\//\\}"; }
+
+# The CA and the broker's certificate, for the address the client uses.
+c=$work/certs
+mkdir "$c"
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Test lab CA" -keyout "$c/ca.key" -out "$c/ca.crt" 2>/dev/null
+openssl req -newkey rsa:2048 -nodes -subj "/CN=127.0.0.1" -keyout "$c/server.key" -out "$c/server.csr" 2>/dev/null
+echo "subjectAltName=IP:127.0.0.1" >"$c/san.ext"
+openssl x509 -req -in "$c/server.csr" -CA "$c/ca.crt" -CAkey "$c/ca.key" -CAcreateserial -days 2 \
+  -extfile "$c/san.ext" -out "$c/server.crt" 2>/dev/null
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+{
+  # As root it would switch to the user mosquitto, who cannot read this folder.
+  [ "$(id -u)" != 0 ] || echo "user root"
+  echo "listener $port 127.0.0.1"
+  echo "allow_anonymous true"
+  echo "cafile $c/ca.crt"
+  echo "certfile $c/server.crt"
+  echo "keyfile $c/server.key"
+  echo "log_dest file $work/broker.log"
+} >"$work/mosquitto.conf"
+/usr/sbin/mosquitto -c "$work/mosquitto.conf" &
+broker=$!
+for _ in $(seq 100); do grep -q "port $port" "$work/broker.log" 2>/dev/null && break; sleep 0.1; done
+
+failures=0
+check() {
+  local what=$1
+  shift
+  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
+}
+url="mqtts://127.0.0.1:$port/lab/win"
+sub=(mosquitto_sub -h 127.0.0.1 -p "$port" --cafile "$c/ca.crt" -t 'lab/win/#' -v)
+
+# zoltctl.exe alone in a folder, as in a package without the CA list.
+mkdir "$work/bare"
+cp "$exe" "$work/bare/"
+"${sub[@]}" >"$work/seen" 2>&1 &
+watcher=$!
+sleep 1
+status=0
+"$here/wine-exec.sh" "$work/bare/zoltctl.exe" --simulate sample --count 20 --output "$(windows "$work/rows.csv")" \
+  --mqtt "$url" --mqtt-cafile "$(windows "$c/ca.crt")" >"$work/out" 2>&1 || status=$?
+sleep 1
+kill "$watcher" 2>/dev/null || true
+check "with --mqtt-cafile: zoltctl.exe ends well (status $status)" test "$status" = 0
+check "with --mqtt-cafile: 20 scans arrive" test "$(grep -c '^lab/win/scan ' "$work/seen")" = 20
+check "with --mqtt-cafile: the meta arrives" grep -q '^lab/win/meta {' "$work/seen"
+
+refused() {   # refused FOLDER WORDS: zoltctl.exe there fails, saying WORDS, and publishes nothing
+  local status=0
+  "${sub[@]}" >"$work/seen" 2>&1 &
+  watcher=$!
+  sleep 1
+  "$here/wine-exec.sh" "$1/zoltctl.exe" --simulate sample --count 5 --mqtt "$url" >"$work/out" 2>&1 || status=$?
+  sleep 1
+  kill "$watcher" 2>/dev/null || true
+  cat "$work/out"
+  [ "$status" != 0 ] && grep -q -- "$2" "$work/out" && ! grep -q '^lab/win/scan ' "$work/seen"
+}
+check "without a CA: refused, naming --mqtt-cafile" refused "$work/bare" "--mqtt-cafile"
+mkdir "$work/packaged"
+cp "$exe" "$work/packaged/"
+cp "$ca_list" "$work/packaged/ca-certificates.crt"
+check "the packages' CA list does not vouch for the test's CA: refused" refused "$work/packaged" "certificate verify failed"
+echo "$failures failed"
+[ "$failures" = 0 ]
