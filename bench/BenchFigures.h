@@ -13,6 +13,7 @@
 #include <vector>
 
 #include <sys/resource.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace benchfigures {
@@ -62,6 +63,28 @@ inline double processCpuSeconds(qint64 pid)
     // Fields 14 and 15 of the line (utime, stime); 3 is the first after the name.
     const double ticks = fields.value(11).toDouble() + fields.value(12).toDouble();
     return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+// Processor time of this thread, ms: on a machine shared with other work
+// the wall clock also counts the time others ran.
+inline double threadCpuMs()
+{
+    timespec t{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+// This process's resident memory, KiB; -1 when the system does not tell.
+inline long residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
 }
 
 } // namespace benchfigures

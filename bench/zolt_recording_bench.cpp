@@ -10,7 +10,8 @@
 
 #include <QByteArray>
 
-#include "OffscreenWithoutDisplay.h"
+#include "bench/BenchFigures.h"
+#include "bench/OffscreenWithoutDisplay.h"
 #include "front/RowFormat.h"
 #include "front/RowParser.h"
 #include "scope/ScopeChart.h"
@@ -28,44 +29,15 @@
 #include <cstdio>
 #include <vector>
 
-#include <time.h>
 
 namespace {
 
-double threadCpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
+using benchfigures::loadAverage;
+using benchfigures::residentKiB;
+using benchfigures::Spread;
+using benchfigures::spreadOf;
+using benchfigures::threadCpuMs;
 
-QByteArray loadAverage()
-{
-    QFile f(QStringLiteral("/proc/loadavg"));
-    return f.open(QIODevice::ReadOnly) ? f.readAll().split(' ').mid(0, 3).join(' ') : QByteArray("?");
-}
-
-long residentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
-
-struct Spread {
-    double min = 0, median = 0, max = 0;
-};
-
-Spread spread(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return {v.front(), v[v.size() / 2], v.back()};
-}
 
 void parseFigures(const QString& path, bool quick)
 {
@@ -91,7 +63,7 @@ void parseFigures(const QString& path, bool quick)
         std::printf("round %d: %lld rows, %lld problems, %.0f ms processor: %.0f MB/s\n", k + 1, rows, parser.problemCount(), ms,
                     rates.back());
     }
-    const Spread r = spread(rates);
+    const Spread r = spreadOf(rates);
     std::printf("MB/s min / median / max: %.0f / %.0f / %.0f\n", r.min, r.median, r.max);
 }
 
@@ -204,8 +176,8 @@ void repaintFigures(const QString& path, bool quick)
         }
         for (int s = 0; s < scope::kSeries; ++s)
             chart.setSeriesVisible(s, true);
-        const Spread f = spread(frame);
-        const Spread a = spread(all), b = spread(reduceOnly), c = spread(drawOnly), w = spread(wall);
+        const Spread f = spreadOf(frame);
+        const Spread a = spreadOf(all), b = spreadOf(reduceOnly), c = spreadOf(drawOnly), w = spreadOf(wall);
         std::printf("chart %4dx%-4d (%4d columns), ms min / median / max over %d repaints:\n"
                     "   repaint  processor %6.2f / %6.2f / %6.2f   wall %6.2f / %6.2f / %6.2f\n"
                     "   reduce   processor %6.2f / %6.2f / %6.2f\n"

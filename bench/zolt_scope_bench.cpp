@@ -40,26 +40,8 @@ using benchfigures::loadAverage;
 using benchfigures::Spread;
 using benchfigures::spreadOf;
 
-// Processor time of this thread, ms: on a machine shared with other work
-// the wall clock also counts the time others ran.
-double threadCpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
-long residentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
+using benchfigures::residentKiB;
+using benchfigures::threadCpuMs;
 
 // A scan every 24 ms: an hour is 150,000 scans. The signals move slowly with
 // noise and now and then a one-scan spike, as a real input might.

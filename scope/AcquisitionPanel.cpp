@@ -112,13 +112,7 @@ void AcquisitionPanel::load(QSettings& s)
 {
     m_topChannel->setValue(s.value(QStringLiteral("topChannel"), 6).toInt());
     m_digital->setChecked(s.value(QStringLiteral("digital"), true).toBool());
-    const int pauseMs = s.value(QStringLiteral("pauseMs"), acquisition::kMaxSpeedPauseMs).toInt();
-    const int named = m_pause->findData(pauseMs);
-    if (named >= 0)
-        m_pause->setCurrentIndex(named);
-    else
-        m_pause->setEditText(QString::number(pauseMs));
-    apply();
+    setPause(s.value(QStringLiteral("pauseMs"), acquisition::kMaxSpeedPauseMs).toInt());
 }
 
 void AcquisitionPanel::save(QSettings& s) const
