@@ -38,7 +38,6 @@ using benchfigures::Spread;
 using benchfigures::spreadOf;
 using benchfigures::threadCpuMs;
 
-
 void parseFigures(const QString& path, bool quick)
 {
     QFile f(path);
