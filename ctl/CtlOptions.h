@@ -3,6 +3,7 @@
 // The settings of zoltctl's sample, as its command reads them.
 
 #include "ctl/MqttOptions.h"
+#include "front/ChannelSetup.h"
 #include "link/Acquisition.h"
 
 #include <QString>
@@ -28,6 +29,8 @@ struct Options {
     QString output;                    // file, empty for standard output
     bool exitOnLoss = false;           // a lost port ends the run
     MqttOptions mqtt;                  // publish on a broker too
+    // --setup: scaled values in added columns, and the setup beside the output file.
+    std::optional<front::ChannelSetup> setup;
 };
 
 // "max", "0.5s", "1s", "10s" or whole milliseconds.

@@ -29,6 +29,14 @@ public:
     };
     // program: the start of the default client id.
     static Opened open(const MqttOptions& options, const BenchMeta& meta, const QString& program = QStringLiteral("zoltctl"));
+    // --mqtt-discovery-remove: an empty retained config for every channel and
+    // line of the bench, and nothing else (a bench still running keeps its
+    // status and meta). Ok, or the status and message of what went wrong.
+    struct Removed {
+        ExitStatus status = ExitStatus::Ok;
+        QString message;
+    };
+    static Removed removeDiscovery(const MqttOptions& options, const QString& program = QStringLiteral("zoltctl"));
 
     BenchPublisher& publisher() { return *m_publisher; }
     mqtt::Client& client() { return *m_client; }

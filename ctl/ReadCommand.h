@@ -1,9 +1,10 @@
 #pragma once
 
 // read: one reading of channels 0 to N, counts and millivolts, and with
-// --digital lines 3 to 5.
+// --digital lines 3 to 5; with --setup, each value in its unit and the name.
 
 #include "ctl/Command.h"
+#include "ctl/SetupChoice.h"
 
 class Module1;
 
@@ -29,11 +30,13 @@ private:
     ExitStatus run(CtlLink& link) override;
 
     ChannelChoice m_channels;
+    SetupChoice m_setup;
 };
 
 // A read that did not come back: the port lost (3) or the reply missed (5).
 ExitStatus replyFailure(CtlLink& link, bool lost, const char* what);
-// "line  level" and lines 3 to 5 as the module last gave them.
-QString digitalTable(const Module1& m);
+// "line  level" and lines 3 to 5 as the module last gave them; with a setup,
+// each level's word and the line's name beside it.
+QString digitalTable(const Module1& m, const front::ChannelSetup* setup = nullptr);
 
 } // namespace zoltctl

@@ -3,6 +3,7 @@
 #include "ctl/CtlLink.h"
 #include "ctl/ReadCommand.h"
 #include "ctl/Sampler.h"
+#include "ctl/SetupChoice.h"
 #ifdef ZOLT_HAS_MQTT
 #include "ctl/MqttRun.h"
 #endif
@@ -36,6 +37,8 @@ BenchMeta benchMeta(CtlLink& link, const Options& options, int baud)
     settings.pauseMs = options.intervalMs;
     meta.lineLimitScansPerSecond = acquisition::lineLimitScansPerSecond(settings, meta.baud);
     meta.control = options.mqtt.control;
+    meta.setup = options.setup;
+    meta.discovery = options.mqtt.discovery;
     return meta;
 }
 #endif
@@ -85,6 +88,14 @@ SampleCommand::SampleCommand()
     addOption(QCommandLineOption(QLatin1String(kMqttControlOption),
                                  QStringLiteral("Take commands from PREFIX/set/dac/N (millivolts) and PREFIX/set/dout "
                                                 "(on or off); answered on PREFIX/ack or PREFIX/error.")));
+    addOption(QCommandLineOption(QLatin1String(kMqttDiscoveryOption),
+                                 QStringLiteral("Announce the channels and lines to a home or lab automation hub "
+                                                "(Home Assistant's MQTT discovery), their state on PREFIX/state once "
+                                                "a second.")));
+    addOption(QCommandLineOption(QLatin1String(kMqttDiscoveryRemoveOption),
+                                 QStringLiteral("Take the announcement back (empty retained configs) and end, without "
+                                                "sampling.")));
+    addOption(SetupChoice::option());
     addOption(QCommandLineOption(kExitOnLoss, QStringLiteral("End with status 3 when the port is lost, instead of "
                                                              "waiting for it to return.")));
 }
@@ -139,7 +150,25 @@ QString SampleCommand::takeOwn(const QCommandLineParser& parser, const QStringLi
     if (const auto error = parseMqttOptions(isSet, value, o.mqtt))
         return *error;
     o.exitOnLoss = parser.isSet(kExitOnLoss);
+    SetupChoice setup;
+    if (QString error = setup.take(parser); !error.isEmpty())
+        return error;
+    o.setup = setup.setup;
     return {};
+}
+
+std::optional<ExitStatus> SampleCommand::runWithoutLink()
+{
+    if (!m_settings.mqtt.discoveryRemove)
+        return std::nullopt;
+#ifdef ZOLT_HAS_MQTT
+    const MqttRun::Removed removed = MqttRun::removeDiscovery(m_settings.mqtt);
+    if (removed.status != ExitStatus::Ok)
+        return fail(removed.status, removed.message);
+    return ExitStatus::Ok;
+#else
+    return fail(ExitStatus::Usage, QStringLiteral("--mqtt: this zoltctl was built without MQTT (libmosquitto)"));
+#endif
 }
 
 ExitStatus SampleCommand::run(CtlLink& link)
@@ -153,6 +182,12 @@ ExitStatus SampleCommand::run(CtlLink& link)
             return fail(ExitStatus::Output, QStringLiteral("cannot write %1: %2")
                                                .arg(options.output, QString::fromLocal8Bit(std::strerror(errno))));
         out = file.get();
+        // The setup travels beside the rows it gives meaning to.
+        if (options.setup) {
+            const QString sidecar = setupSidecarPath(options.output);
+            if (const QString why = options.setup->save(sidecar); !why.isEmpty())
+                return fail(ExitStatus::Output, why);
+        }
     }
     TerminationSignals termination;
     // Rows on standard output are the data; progress only when they go elsewhere.
@@ -161,7 +196,11 @@ ExitStatus SampleCommand::run(CtlLink& link)
 #ifdef ZOLT_HAS_MQTT
     std::unique_ptr<MqttRun> mqtt;
     // The scans as JSON with their seq, by the formatter that writes the rows.
-    RowFormat scanJson(Format::Jsonl, options.topChannel, options.digital);
+    // With a setup, the scaled values too; the hub that discovery announces
+    // the bench to reads them, the default setup's when none is given.
+    const front::ChannelSetup defaults;
+    const front::ChannelSetup* scaled = options.setup ? &*options.setup : options.mqtt.discovery ? &defaults : nullptr;
+    RowFormat scanJson(Format::Jsonl, options.topChannel, options.digital, scaled);
     if (options.mqtt.enabled) {
         MqttRun::Opened opened = MqttRun::open(options.mqtt, benchMeta(link, options, linkOptions().baud));
         if (!opened.run)

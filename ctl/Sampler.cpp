@@ -37,7 +37,7 @@ Sampler::Sampler(CtlLink& link, const Options& options, std::FILE* out, std::FIL
     , m_options(options)
     , m_out(out)
     , m_progress(progress)
-    , m_format(options.format, options.topChannel, options.digital)
+    , m_format(options.format, options.topChannel, options.digital, options.setup ? &*options.setup : nullptr)
     , m_acquisition(link.module())
 {
     acquisition::Settings settings;
