@@ -6,7 +6,8 @@ namespace scope {
 
 namespace {
 
-zoltctl::BenchMeta metaFor(const ScanSource& source, const acquisition::Settings& settings, int baud, bool control)
+zoltctl::BenchMeta metaFor(const ScanSource& source, const acquisition::Settings& settings, int baud, bool control,
+                           const std::optional<front::ChannelSetup>& setup, bool discovery)
 {
     zoltctl::BenchMeta meta;
     meta.version = QCoreApplication::applicationVersion();
@@ -17,16 +18,20 @@ zoltctl::BenchMeta metaFor(const ScanSource& source, const acquisition::Settings
     meta.pauseMs = settings.pauseMs;
     meta.lineLimitScansPerSecond = source.limitScansPerSecond(settings);
     meta.control = control;
+    meta.setup = setup;
+    meta.discovery = discovery;
+    meta.program = QStringLiteral("zoltscope");
     return meta;
 }
 
 } // namespace
 
 QString PublishedSource::start(ScanSource& source, const zoltctl::MqttOptions& options,
-                               const acquisition::Settings& settings, int baud, std::unique_ptr<PublishedSource>& out)
+                               const acquisition::Settings& settings, int baud,
+                               const std::optional<front::ChannelSetup>& setup, std::unique_ptr<PublishedSource>& out)
 {
     const bool control = options.control && source.drivesOutputs();
-    const zoltctl::BenchMeta meta = metaFor(source, settings, baud, control);
+    const zoltctl::BenchMeta meta = metaFor(source, settings, baud, control, setup, options.discovery);
     zoltctl::MqttRun::Opened opened = zoltctl::MqttRun::open(options, meta, QStringLiteral("zoltscope"));
     if (!opened.run)
         return opened.message;
@@ -39,8 +44,8 @@ PublishedSource::PublishedSource(ScanSource& source, std::unique_ptr<zoltctl::Mq
     : m_source(source)
     , m_run(std::move(run))
     , m_meta(meta)
-    , m_json(std::make_unique<zoltctl::RowFormat>(zoltctl::Format::Jsonl, meta.topChannel, meta.digital))
 {
+    remakeJson();
     zoltctl::BenchPublisher& bench = m_run->publisher();
     connect(&source, &ScanSource::scanned, this,
             [this](const acquisition::Scan& scan) { m_run->publisher().publishScan(m_json->json(scan, true)); });
@@ -61,11 +66,26 @@ PublishedSource::~PublishedSource()
     m_run->close();
 }
 
+void PublishedSource::remakeJson()
+{
+    // The hub that discovery announces the bench to reads the scaled values:
+    // the default setup's when there is none.
+    const front::ChannelSetup defaults;
+    const front::ChannelSetup* scaled = m_meta.setup ? &*m_meta.setup : m_meta.discovery ? &defaults : nullptr;
+    m_json = std::make_unique<zoltctl::RowFormat>(zoltctl::Format::Jsonl, m_meta.topChannel, m_meta.digital, scaled);
+}
+
 void PublishedSource::setSettings(const acquisition::Settings& settings)
 {
-    const bool control = m_meta.control;
-    m_meta = metaFor(m_source, settings, m_meta.baud, control);
-    m_json = std::make_unique<zoltctl::RowFormat>(zoltctl::Format::Jsonl, m_meta.topChannel, m_meta.digital);
+    m_meta = metaFor(m_source, settings, m_meta.baud, m_meta.control, m_meta.setup, m_meta.discovery);
+    remakeJson();
+    m_run->publisher().setMeta(m_meta);
+}
+
+void PublishedSource::setSetup(const std::optional<front::ChannelSetup>& setup)
+{
+    m_meta.setup = setup;
+    remakeJson();
     m_run->publisher().setMeta(m_meta);
 }
 

@@ -17,17 +17,21 @@ class PublishedSource : public QObject {
     Q_OBJECT
 
 public:
-    // Opens the broker; the reason when it cannot, else empty.
+    // Opens the broker; the reason when it cannot, else empty. setup: the
+    // scans' scaled values and the meta's setup; none for neither.
     static QString start(ScanSource& source, const zoltctl::MqttOptions& options, const acquisition::Settings& settings,
-                         int baud, std::unique_ptr<PublishedSource>& out);
+                         int baud, const std::optional<front::ChannelSetup>& setup, std::unique_ptr<PublishedSource>& out);
     ~PublishedSource() override;
 
     // New settings: the meta changes, and the scans' columns with it.
     void setSettings(const acquisition::Settings& settings);
+    // A new setup: the meta, the hub's configs and the scans' values follow.
+    void setSetup(const std::optional<front::ChannelSetup>& setup);
     zoltctl::BenchPublisher& publisher() { return m_run->publisher(); }
 
 private:
     PublishedSource(ScanSource& source, std::unique_ptr<zoltctl::MqttRun> run, const zoltctl::BenchMeta& meta);
+    void remakeJson();
 
     ScanSource& m_source;
     std::unique_ptr<zoltctl::MqttRun> m_run;

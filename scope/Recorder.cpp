@@ -1,11 +1,13 @@
 #include "scope/Recorder.h"
 
+#include "ctl/SetupChoice.h"
+
 #include <QFileInfo>
 
 namespace scope {
 
 Recorder::Opened Recorder::start(const QString& path, zoltctl::Format format, int topChannel, bool digital,
-                                 bool replace)
+                                 bool replace, const front::ChannelSetup* setup)
 {
     stop();
     m_error.clear();
@@ -26,7 +28,13 @@ Recorder::Opened Recorder::start(const QString& path, zoltctl::Format format, in
         m_error = QStringLiteral("cannot write %1: %2").arg(path, m_file.errorString());
         return Opened::Failed;
     }
-    m_rowFormat.emplace(format, topChannel, digital);
+    if (setup) {
+        if (const QString why = setup->save(zoltctl::setupSidecarPath(path)); !why.isEmpty()) {
+            fail(why);
+            return Opened::Failed;
+        }
+    }
+    m_rowFormat.emplace(format, topChannel, digital, setup);
     m_clock.start();
     const QByteArray header = m_rowFormat->header();
     if (!header.isEmpty() && !put(header.constData(), header.size()))

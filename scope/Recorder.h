@@ -2,12 +2,14 @@
 
 // Recording to a file, row by row: zoltctl's rows (CSV with its header, or
 // JSON lines), each written whole and at once, with nothing held back in a
-// buffer. A write that fails (a full disk, a device gone) or a file that is
+// buffer. With a channel setup, the scaled values in the added columns, and
+// the setup beside the file (run.csv.setup.json), as zoltctl writes them. A write that fails (a full disk, a device gone) or a file that is
 // removed ends the recording with a message; the file then holds every row
 // up to the last whole one, since a row cut short is taken back off.
 
 #include "ctl/CtlOptions.h"
 #include "ctl/RowFormat.h"
+#include "front/ChannelSetup.h"
 #include "link/Scan.h"
 
 #include <QElapsedTimer>
@@ -24,7 +26,8 @@ public:
     // Starts a file with the columns of channels 0..topChannel and, with
     // digital, the lines. An existing file is replaced only when replace is
     // set; otherwise Exists comes back and the file is left alone.
-    Opened start(const QString& path, zoltctl::Format format, int topChannel, bool digital, bool replace);
+    Opened start(const QString& path, zoltctl::Format format, int topChannel, bool digital, bool replace,
+                 const front::ChannelSetup* setup = nullptr);
     // One row for a scan. False when the recording has just ended on an error.
     bool write(const acquisition::Scan& scan);
     // Ends the recording if the file is no longer where it was opened; true

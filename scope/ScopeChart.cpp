@@ -5,6 +5,7 @@
 #include <QFile>
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 namespace scope {
 
@@ -83,6 +84,7 @@ ScopeChart::ScopeChart(const ScanStore& store, QWidget* parent)
     connect(dx, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), xAxis, qOverload<const QCPRange&>(&QCPAxis::setRange));
     connect(xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, &ScopeChart::onRangeChanged);
 
+    m_axisOf.fill(yAxis);
     for (int s = 0; s < kSeries; ++s) {
         QCPGraph* g = s < kAnalogSeries ? addGraph(xAxis, yAxis) : addGraph(dx, dy);
         g->setName(seriesName(s));
@@ -173,6 +175,70 @@ void ScopeChart::setColour(int series, const QColor& colour)
     replot(rpQueuedReplot);
 }
 
+void ScopeChart::setSetup(const front::ChannelSetup& setup)
+{
+    m_setup = setup;
+    for (int s = 0; s < kSeries; ++s)
+        m_graphs[s]->setName(seriesTitle(s));
+    auto lineTicks = QSharedPointer<QCPAxisTickerText>::create();
+    for (int l = 0; l < acquisition::kDigitalLines; ++l)
+        lineTicks->addTick(l * kLinePitch + 0.5, seriesTitle(kAnalogSeries + l));
+    m_digitalRect->axis(QCPAxis::atLeft)->setTicker(lineTicks);
+    refresh();
+}
+
+QString ScopeChart::seriesTitle(int s) const
+{
+    return s < kAnalogSeries ? m_setup.input(s).name : m_setup.line(lineOfSeries(s)).name;
+}
+
+QString ScopeChart::figureText(int s, double raw, bool withUnit) const
+{
+    if (s >= kAnalogSeries)
+        return m_setup.line(lineOfSeries(s)).word(raw != 0 ? 1 : 0);
+    if (withUnit)
+        return m_setup.valueText(s, raw);
+    const front::InputSetup& in = m_setup.input(s);
+    const double v = in.value(raw);
+    const int d = m_setup.decimals(s);
+    return QString::number(std::fabs(v) < 0.5 * std::pow(10.0, -d) ? 0.0 : v, 'f', d);
+}
+
+void ScopeChart::arrangeAxes()
+{
+    QStringList units;
+    for (int s = 0; s < kAnalogSeries; ++s) {
+        if (m_visible[s] && !units.contains(m_setup.input(s).unit))
+            units += m_setup.input(s).unit;
+    }
+    if (units.isEmpty())
+        units += m_setup.input(0).unit;
+    if (units == m_axisUnits)
+        return;
+    m_axisUnits = units;
+    QCPAxisRect* main = axisRect();
+    // Axes beyond the two a rect has are made for a third unit and dropped with it.
+    while (static_cast<qsizetype>(m_extraAxes.size()) > units.size() - 2 && !m_extraAxes.empty()) {
+        for (int s = 0; s < kAnalogSeries; ++s) {
+            if (m_graphs[s]->valueAxis() == m_extraAxes.back())
+                m_graphs[s]->setValueAxis(yAxis);
+        }
+        main->removeAxis(m_extraAxes.back());
+        m_extraAxes.pop_back();
+    }
+    while (static_cast<qsizetype>(m_extraAxes.size()) < units.size() - 2)
+        m_extraAxes.push_back(main->addAxis(QCPAxis::atRight));
+    const auto axisFor = [&](qsizetype i) { return i == 0 ? yAxis : i == 1 ? yAxis2 : m_extraAxes[static_cast<std::size_t>(i - 2)]; };
+    for (qsizetype i = 0; i < units.size(); ++i)
+        axisFor(i)->setLabel(units[i].isEmpty() ? QStringLiteral("(no unit)") : units[i]);
+    yAxis2->setVisible(units.size() > 1);
+    for (int s = 0; s < kAnalogSeries; ++s) {
+        const qsizetype at = units.indexOf(m_setup.input(s).unit);
+        m_axisOf[s] = axisFor(at < 0 ? 0 : at);
+        m_graphs[s]->setValueAxis(m_axisOf[s]);
+    }
+}
+
 void ScopeChart::setBoxZoom(bool on)
 {
     setSelectionRectMode(on ? QCP::srmZoom : QCP::srmNone);
@@ -223,12 +289,16 @@ void ScopeChart::refresh(bool immediate)
     const int columns = std::max(1, axisRect()->width());
     reduce(m_store, m_fromNs, m_toNs, columns, offset, m_visible, m_reduction);
 
+    arrangeAxes();
     for (int s = 0; s < kSeries; ++s) {
         const std::vector<Point>& pts = m_reduction.points[s];
         m_buffer.resize(static_cast<qsizetype>(pts.size()));
-        const double lift = s < kAnalogSeries ? 0.0 : (s - kAnalogSeries) * kLinePitch;
+        // Analog traces in their units; the lines lifted to their places in the strip.
+        const front::InputSetup& in = m_setup.input(s);
+        const double gain = s < kAnalogSeries ? in.gain : 1.0;
+        const double shift = s < kAnalogSeries ? in.offset : (s - kAnalogSeries) * kLinePitch;
         for (std::size_t i = 0; i < pts.size(); ++i)
-            m_buffer[static_cast<qsizetype>(i)] = QCPGraphData(pts[i].key, pts[i].value + lift);
+            m_buffer[static_cast<qsizetype>(i)] = QCPGraphData(pts[i].key, gain * pts[i].value + shift);
         m_graphs[s]->data()->set(m_buffer, true);
     }
 
@@ -247,27 +317,42 @@ void ScopeChart::refresh(bool immediate)
 
 void ScopeChart::applyYRange()
 {
-    if (!m_fittedY) {
-        yAxis->setRange(0, 5000);
-        return;
-    }
-    int lo = 5000;
-    int hi = 0;
-    bool any = false;
+    // Each axis: the input range of its channels in their unit, or, fitted,
+    // what they show; a linear scale takes ends to ends.
+    std::map<QCPAxis*, std::pair<double, double>> full;
+    std::map<QCPAxis*, std::pair<double, double>> shown;
+    std::map<QCPAxis*, double> step;
     for (int s = 0; s < kAnalogSeries; ++s) {
-        const SeriesStats& st = m_reduction.stats[s];
-        if (!m_visible[s] || st.n == 0)
+        if (!m_visible[s])
             continue;
-        lo = std::min(lo, st.min);
-        hi = std::max(hi, st.max);
-        any = true;
+        const front::InputSetup& in = m_setup.input(s);
+        QCPAxis* axis = m_axisOf[s];
+        const auto widen = [](auto& ranges, QCPAxis* a, double x, double y) {
+            const auto [it, fresh] = ranges.try_emplace(a, std::min(x, y), std::max(x, y));
+            if (!fresh)
+                it->second = {std::min({it->second.first, x, y}), std::max({it->second.second, x, y})};
+        };
+        widen(full, axis, in.value(front::kSetupLowestMv), in.value(front::kSetupHighestMv));
+        step[axis] = std::max(step[axis], std::fabs(in.gain) * 10);   // 10 mV at least
+        const SeriesStats& st = m_reduction.stats[s];
+        if (st.n > 0)
+            widen(shown, axis, in.value(st.min), in.value(st.max));
     }
-    if (!any) {
-        yAxis->setRange(0, 5000);
-        return;
+    const auto axisAt = [&](qsizetype i) {
+        return i == 0 ? yAxis : i == 1 ? yAxis2 : m_extraAxes[static_cast<std::size_t>(i - 2)];
+    };
+    for (qsizetype i = 0; i < m_axisUnits.size(); ++i) {
+        QCPAxis* axis = axisAt(i);
+        const auto f = full.find(axis);
+        const auto [lo, hi] = f != full.end() ? f->second : std::pair{0.0, 5000.0};
+        const auto sh = shown.find(axis);
+        if (!m_fittedY || sh == shown.end()) {
+            axis->setRange(lo, hi);
+            continue;
+        }
+        const double margin = std::max(step[axis], (sh->second.second - sh->second.first) * 0.05);
+        axis->setRange(sh->second.first - margin, sh->second.second + margin);
     }
-    const double margin = std::max(10.0, (hi - lo) * 0.05);
-    yAxis->setRange(lo - margin, hi + margin);
 }
 
 void ScopeChart::onRangeChanged(const QCPRange& range)
@@ -346,11 +431,26 @@ QString ScopeChart::cursorText() const
         text = QStringLiteral("%1 s").arg(m_store.seconds(i), 0, 'f', 3);
     }
     for (int s = 0; s < kAnalogSeries; ++s) {
-        if (m_visible[s] && m_store.valid(i, s))
-            text += QStringLiteral("\n%1  %2 mV").arg(seriesName(s)).arg(m_store.value(i, s), 4);
+        if (m_visible[s] && m_store.valid(i, s)) {
+            const QString& unit = m_setup.input(s).unit;
+            text += QStringLiteral("\n%1  %2%3")
+                        .arg(seriesTitle(s))
+                        .arg(figureText(s, m_store.value(i, s), false), 4)
+                        .arg(unit.isEmpty() ? QString() : u' ' + unit);
+        }
     }
     if (m_store.digital(i)) {
-        text += QStringLiteral("\ndin3..5  %1 %2 %3").arg(m_store.line(i, 0)).arg(m_store.line(i, 1)).arg(m_store.line(i, 2));
+        // Lines with their own names and words one a row; plain ones on one.
+        const front::ChannelSetup plain;
+        bool named = false;
+        for (int l = 0; l < acquisition::kDigitalLines; ++l)
+            named = named || !(m_setup.line(acquisition::kFirstDigitalLine + l) == plain.line(acquisition::kFirstDigitalLine + l));
+        if (!named) {
+            text += QStringLiteral("\ndin3..5  %1 %2 %3").arg(m_store.line(i, 0)).arg(m_store.line(i, 1)).arg(m_store.line(i, 2));
+        } else {
+            for (int s = kAnalogSeries; s < kSeries; ++s)
+                text += QStringLiteral("\n%1  %2").arg(seriesTitle(s), figureText(s, m_store.value(i, s)));
+        }
     }
     return text;
 }

@@ -1,11 +1,18 @@
 #pragma once
 
-// The chart: a trace for each analog channel in millivolts over time, the
-// three digital lines as steps in a strip below, a cursor that reads every
-// trace at the pointer, and the view: live (the last window of the run,
-// scrolling) or held (where the user zoomed or dragged it). What is drawn is
-// the store reduced to the chart's pixel columns, minimum and maximum kept.
+// The chart: a trace for each analog channel over time, the three digital
+// lines as steps in a strip below, a cursor that reads every trace at the
+// pointer, and the view: live (the last window of the run, scrolling) or held
+// (where the user zoomed or dragged it). What is drawn is the store reduced
+// to the chart's pixel columns, minimum and maximum kept.
+//
+// The channel setup names the traces and scales them into their units. The
+// value axes follow the units of the channels shown: one unit, the left axis;
+// a second, the right axis; any more, further axes on the right, each
+// labelled with its unit, so that every trace is read against its own scale
+// and none is squeezed into a strip of its own.
 
+#include "front/ChannelSetup.h"
 #include "scope/Reduce.h"
 #include "scope/ScanStore.h"
 
@@ -43,6 +50,16 @@ public:
     QColor colour(int series) const { return m_colours[series]; }
     // Box zoom: dragging draws a box to zoom into, instead of panning.
     void setBoxZoom(bool on);
+
+    // Names, units and scales of the traces, and the lines' words.
+    void setSetup(const front::ChannelSetup& setup);
+    const front::ChannelSetup& setup() const { return m_setup; }
+    // Series s as the setup names it: "boiler", "door".
+    QString seriesTitle(int s) const;
+    // A figure of series s (millivolts, or a line's 0 or 1) as shown: "55.35 °C", "open".
+    QString figureText(int s, double raw, bool withUnit = true) const;
+    // The units on the value axes, left first.
+    QStringList axisUnits() const { return m_axisUnits; }
 
     // Live: the view follows the run; held: it stays where it is.
     void setLive(bool live);
@@ -85,12 +102,18 @@ private:
     void onMouseMove(QMouseEvent* event);
     double keyOffset() const;
     void applyYRange();
+    // The value axes the units of the shown channels need, and each trace on its own.
+    void arrangeAxes();
 
     const ScanStore& m_store;
     QCPAxisRect* m_digitalRect = nullptr;
     std::array<QCPGraph*, kSeries> m_graphs{};
     std::array<bool, kSeries> m_visible{};
     std::array<QColor, kSeries> m_colours{};
+    front::ChannelSetup m_setup;
+    QStringList m_axisUnits;                  // the unit of each value axis, left first
+    std::vector<QCPAxis*> m_extraAxes;        // the third unit's axis and on, on the right
+    std::array<QCPAxis*, kAnalogSeries> m_axisOf{};
     QCPItemStraightLine* m_cursorLine = nullptr;
     QCPItemText* m_cursorText = nullptr;
     Reduction m_reduction;

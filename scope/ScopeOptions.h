@@ -6,6 +6,7 @@
 #include "ctl/CtlOptions.h"
 #include "ctl/LinkOptions.h"
 #include "ctl/MqttOptions.h"
+#include "front/ChannelSetup.h"
 
 #include <QString>
 #include <QStringList>
@@ -21,6 +22,7 @@ struct ScopeOptions {
     bool replace = false;      // an existing recording file may be replaced
     zoltctl::MqttOptions mqtt;     // --mqtt: watch a bench on a broker instead of a port
     zoltctl::MqttOptions publish;  // --publish: put this acquisition on a broker
+    std::optional<front::ChannelSetup> setup;   // --setup: names, units and scales
 };
 
 struct ParsedScopeLine {

@@ -8,6 +8,7 @@
 #include "scope/ModuleSource.h"
 #include "scope/PortList.h"
 #include "scope/ScopeChart.h"
+#include "scope/SetupDialog.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -177,6 +178,10 @@ void ScopeWindow::buildActions()
     QAction* png = add(QStringLiteral("Export PNG"), QKeySequence(Qt::CTRL | Qt::Key_P), QStringLiteral("Save the chart as a PNG picture"));
     QAction* pdf = add(QStringLiteral("Export PDF"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P), QStringLiteral("Save the chart as a PDF document"));
     QAction* csv = add(QStringLiteral("Export CSV"), QKeySequence(Qt::CTRL | Qt::Key_E), QStringLiteral("Save the scans in view as CSV"));
+    bar->addSeparator();
+    QAction* setup = add(QStringLiteral("Setup"), QKeySequence(Qt::CTRL | Qt::Key_U),
+                         QStringLiteral("Names, units and scales of the channels"));
+    connect(setup, &QAction::triggered, this, &ScopeWindow::editSetup);
     auto* quit = new QAction(QStringLiteral("Quit"), this);
     quit->setShortcut(QKeySequence::Quit);
     addAction(quit);
@@ -471,6 +476,8 @@ void ScopeWindow::loadSettings()
     m_timeCombo->setCurrentIndex(s.value(QStringLiteral("chart/clock"), false).toBool() ? 1 : 0);
     m_yCombo->setCurrentIndex(s.value(QStringLiteral("chart/fitted"), false).toBool() ? 1 : 0);
     m_recordFormat->setCurrentIndex(s.value(QStringLiteral("record/jsonl"), false).toBool() ? 1 : 0);
+    if (const front::SetupRead kept = front::ChannelSetup::fromJson(s.value(QStringLiteral("setup/json")).toByteArray()); kept.setup)
+        useSetup(*kept.setup);
     const std::array<QColor, kSeries> defaults = defaultColours();
     for (int k = 0; k < kSeries; ++k) {
         const QString key = QStringLiteral("series%1/").arg(k);
@@ -497,6 +504,7 @@ void ScopeWindow::saveSettings()
     s.setValue(QStringLiteral("chart/clock"), m_timeCombo->currentIndex() == 1);
     s.setValue(QStringLiteral("chart/fitted"), m_yCombo->currentIndex() == 1);
     s.setValue(QStringLiteral("record/jsonl"), m_recordFormat->currentIndex() == 1);
+    s.setValue(QStringLiteral("setup/json"), m_setup.toJson());
     for (int k = 0; k < kSeries; ++k) {
         const QString key = QStringLiteral("series%1/").arg(k);
         s.setValue(key + QStringLiteral("colour"), m_chart->colour(k).name());
@@ -639,7 +647,7 @@ QString ScopeWindow::publishTo(const zoltctl::MqttOptions& options)
         return QStringLiteral("this bench is on the broker already");
     std::unique_ptr<PublishedSource> published;
     const QString why = PublishedSource::start(*m_source, options, chosenSettings(), m_baudCombo->currentText().toInt(),
-                                               published);
+                                               givenSetup(), published);
     if (!why.isEmpty()) {
         showProblem(why);
         return why;
@@ -802,11 +810,13 @@ void ScopeWindow::setDigitalOutput(bool high)
 QString ScopeWindow::startRecording(const QString& path, zoltctl::Format format, bool replace)
 {
     const acquisition::Settings st = chosenSettings();
-    Recorder::Opened opened = m_recorder.start(path, format, st.topChannel, st.digital, replace);
+    const std::optional<front::ChannelSetup> setup = givenSetup();
+    const front::ChannelSetup* scaled = setup ? &*setup : nullptr;
+    Recorder::Opened opened = m_recorder.start(path, format, st.topChannel, st.digital, replace, scaled);
     if (opened == Recorder::Opened::Exists) {
         if (!askReplace || !askReplace(path))
             return QStringLiteral("%1 exists and was kept").arg(path);
-        opened = m_recorder.start(path, format, st.topChannel, st.digital, true);
+        opened = m_recorder.start(path, format, st.topChannel, st.digital, true, scaled);
     }
     if (opened != Recorder::Opened::Ok) {
         statusBar()->showMessage(m_recorder.error(), 15000);
@@ -867,6 +877,41 @@ void ScopeWindow::chooseColour(int series)
     m_channels->item(series, 1)->setBackground(c);
 }
 
+// ---------------------------------------------------------------- channel setup
+
+std::optional<front::ChannelSetup> ScopeWindow::givenSetup() const
+{
+    return m_setup.isDefault() ? std::nullopt : std::optional(m_setup);
+}
+
+void ScopeWindow::useSetup(const front::ChannelSetup& setup)
+{
+    m_setup = setup;
+    m_chart->setSetup(setup);
+    for (int s = 0; s < kSeries; ++s)
+        m_channels->item(s, 0)->setText(m_chart->seriesTitle(s));
+#ifdef ZOLT_HAS_MQTT
+    if (auto* published = qobject_cast<PublishedSource*>(m_published.get()))
+        published->setSetup(givenSetup());
+#endif
+    updateStats();
+}
+
+void ScopeWindow::editSetup()
+{
+    // The calibration assistant takes an input's latest reading from the store.
+    SetupDialog dialog(m_setup, [this](int input) -> std::optional<double> {
+        const long long last = m_store.size() - 1;
+        if (last < 0 || !m_store.valid(last, input))
+            return std::nullopt;
+        return m_store.millivolts(last, input);
+    }, this);
+    if (dialog.exec() == QDialog::Accepted) {
+        if (const auto setup = dialog.setup())
+            useSetup(*setup);
+    }
+}
+
 // ---------------------------------------------------------------- figures
 
 void ScopeWindow::onTick()
@@ -901,14 +946,20 @@ void ScopeWindow::updateStats()
             if (item->text() != text)
                 item->setText(text);
         };
-        put(2, has ? QString::number(st.min) : QString());
-        put(3, has ? QString::number(st.max) : QString());
-        put(4, has ? QString::number(st.mean, 'f', analog ? 1 : 2) : QString());
-        put(5, has ? QString::number(st.last) : QString());
+        // In the setup's units (the lines' minimum, maximum and last in its words).
+        const ScopeChart& c = *m_chart;
+        put(2, has ? c.figureText(s, st.min, false) : QString());
+        put(3, has ? c.figureText(s, st.max, false) : QString());
+        put(4, has ? (analog ? QString::number(m_setup.value(s, st.mean), 'f', m_setup.decimals(s) + 1)
+                             : QString::number(st.mean, 'f', 2))
+                   : QString());
+        put(5, has ? c.figureText(s, st.last, false) : QString());
         if (has) {
-            const QString unit = analog ? QStringLiteral(" mV") : QString();
-            description << QStringLiteral("%1: last %2%5, minimum %3%5, maximum %4%5")
-                               .arg(seriesLabel(s)).arg(st.last).arg(st.min).arg(st.max).arg(unit);
+            // "Channel 2: ..." as before; the setup's name after it when it has one of its own.
+            const QString title = c.seriesTitle(s);
+            const QString label = title == seriesName(s) ? seriesLabel(s) : seriesLabel(s) + QStringLiteral(", ") + title;
+            description << QStringLiteral("%1: last %2, minimum %3, maximum %4")
+                               .arg(label, c.figureText(s, st.last), c.figureText(s, st.min), c.figureText(s, st.max));
         }
     }
     const QString text = description.isEmpty() ? QStringLiteral("No scans in view") : description.join(QLatin1String("; "));

@@ -8,6 +8,7 @@
 #include "ctl/CtlOptions.h"
 #include "ctl/LinkOptions.h"
 #include "ctl/MqttOptions.h"
+#include "front/ChannelSetup.h"
 #include "scope/Recorder.h"
 #include "scope/ScanSource.h"
 #include "scope/ScanStore.h"
@@ -84,6 +85,12 @@ public:
     // Saves the choices; also done when the window closes.
     void saveSettings();
 
+    // The channel setup the chart, the figures, recordings and publishing use.
+    void useSetup(const front::ChannelSetup& setup);
+    const front::ChannelSetup& channelSetup() const { return m_setup; }
+    // The setup when it is one of the user's, not the defaults.
+    std::optional<front::ChannelSetup> givenSetup() const;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -111,6 +118,7 @@ private:
     void chooseRecordFile();
     void exportChart(int kind);
     void chooseColour(int series);
+    void editSetup();
 
     QSettings& m_settings;
     ScanStore m_store;
@@ -119,6 +127,7 @@ private:
     std::unique_ptr<QObject> m_published;
     Recorder m_recorder;
     ScopeChart* m_chart = nullptr;
+    front::ChannelSetup m_setup;
 
     // Side panel.
     QComboBox* m_sourceCombo = nullptr;

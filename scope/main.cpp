@@ -7,6 +7,9 @@
 #include "platform/TerminationSignals.h"
 #include "scope/ScopeOptions.h"
 #include "scope/ScopeWindow.h"
+#ifdef ZOLT_HAS_MQTT
+#include "ctl/MqttRun.h"
+#endif
 
 #include <QApplication>
 #include <QSettings>
@@ -37,6 +40,14 @@ int main(int argc, char* argv[])
         break;
     }
     const scope::ScopeOptions& options = parsed.options;
+#ifdef ZOLT_HAS_MQTT
+    if (options.publish.discoveryRemove) {
+        const zoltctl::MqttRun::Removed removed = zoltctl::MqttRun::removeDiscovery(options.publish, QStringLiteral("zoltscope"));
+        if (removed.status != zoltctl::ExitStatus::Ok)
+            std::fprintf(stderr, "zoltscope: %s\n", removed.message.toLocal8Bit().constData());
+        return zoltctl::code(removed.status);
+    }
+#endif
 
     QSettings settings;
     scope::ScopeWindow window(settings);
@@ -44,6 +55,8 @@ int main(int argc, char* argv[])
     // after the row in hand, and the choices are kept.
     TerminationSignals stopSignals;
     QObject::connect(&stopSignals, &TerminationSignals::received, &window, &QWidget::close);
+    if (options.setup)
+        window.useSetup(*options.setup);
     window.resize(scope::ScopeWindow::kDefaultSize);
     window.show();
 
