@@ -196,11 +196,11 @@ SetupDialog::SetupDialog(const front::ChannelSetup& setup, std::function<std::op
         if (!path.isEmpty())
             (void)saveFile(path);
     });
-    show(setup);
+    showSetup(setup);
     resize(720, 520);
 }
 
-void SetupDialog::show(const front::ChannelSetup& setup)
+void SetupDialog::showSetup(const front::ChannelSetup& setup)
 {
     m_base = setup;
     for (int n = 0; n < front::kSetupInputs; ++n) {
@@ -292,7 +292,7 @@ QString SetupDialog::openFile(const QString& path)
         say(why, true);
         return why;
     }
-    show(*r.setup);
+    showSetup(*r.setup);
     say(QStringLiteral("Opened %1").arg(path), false);
     return {};
 }

@@ -55,7 +55,7 @@ public:
     // What the tables hold, or nothing (and why in problem()).
     std::optional<front::ChannelSetup> setup() const;
     QString problem() const;
-    void show(const front::ChannelSetup& setup);
+    void showSetup(const front::ChannelSetup& setup);
     // Files: empty when done, else why not (also shown in the dialog).
     QString openFile(const QString& path);
     QString saveFile(const QString& path);
