@@ -68,7 +68,10 @@ void TstZoltScope::badOptionsAreRefused()
     QTemporaryDir dir;
     for (const QStringList& args : {QStringList{QStringLiteral("--baud"), QStringLiteral("1200")},
                                     QStringList{QStringLiteral("--format"), QStringLiteral("xml")},
-                                    QStringList{QStringLiteral("--port"), QStringLiteral("COM99")}}) {
+                                    QStringList{QStringLiteral("--port"), QStringLiteral("COM99")},
+                                    QStringList{QStringLiteral("--setup"), QStringLiteral("/nonexistent/s.json")},
+                                    QStringList{QStringLiteral("--mqtt"), QStringLiteral("mqtt://h/p"),
+                                                QStringLiteral("--mqtt-discovery")}}) {
         QProcess p;
         p.setProcessEnvironment(environment(dir));
         p.start(QStringLiteral(ZOLTSCOPE_EXE), args);
