@@ -118,7 +118,9 @@ void TestScopeMqtt::publishesItsOwnAcquisition()
     zoltctl::LinkOptions demo;
     demo.simulate = true;
     QCOMPARE(rig.window->connectTo(demo), QString());
-    QCOMPARE(rig.window->publishTo(optionsFor(broker.url(QStringLiteral("lab/s2")), true)), QString());
+    zoltctl::MqttOptions options = optionsFor(broker.url(QStringLiteral("lab/s2")), true);
+    options.discovery = true;
+    QCOMPARE(rig.window->publishTo(options), QString());
     rig.window->startSampling();
     QTRY_VERIFY_WITH_TIMEOUT(watcher.payloads("lab/s2/scan").size() >= 20, kWaitMs);
     const QJsonObject meta = object(broker.retained(QStringLiteral("lab/s2/meta")));
@@ -135,6 +137,25 @@ void TestScopeMqtt::publishesItsOwnAcquisition()
     QVERIFY(broker.publish(QStringLiteral("lab/s2/set/dout"), "on"));
     const auto* dout = findNamedForReader<QCheckBox>(*rig.window, QStringLiteral("Digital output line 3 high"));
     QTRY_VERIFY_WITH_TIMEOUT(dout->isChecked(), kWaitMs);
+
+    // A setup given while publishing reaches the meta, the scans and the hub's configs.
+    front::ChannelSetup setup;
+    front::InputSetup boiler = setup.input(2);
+    boiler.name = QStringLiteral("boiler");
+    boiler.unit = QStringLiteral("°C");
+    boiler.gain = 0.05;
+    boiler.offset = -20;
+    QCOMPARE(setup.setInput(2, boiler), QString());
+    rig.window->useSetup(setup);
+    const QString config = QStringLiteral("homeassistant/sensor/zolt_lab_s2/ch2/config");
+    QTRY_COMPARE_WITH_TIMEOUT(object(broker.retained(config)).value(QStringLiteral("name")).toString(),
+                              QStringLiteral("boiler"), kWaitMs);
+    QCOMPARE(object(broker.retained(config)).value(QStringLiteral("origin")).toObject().value(QStringLiteral("name")),
+             QJsonValue(QStringLiteral("zoltscope")));
+    QCOMPARE(object(broker.retained(QStringLiteral("lab/s2/meta"))).value(QStringLiteral("setup")).toObject()
+                 .value(QStringLiteral("format")).toInt(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(object(watcher.payloads("lab/s2/scan").last()).value(QStringLiteral("ch2_value")).toDouble(),
+                              55.35, kWaitMs);
 
     rig.window.reset();
     QTRY_COMPARE_WITH_TIMEOUT(broker.retained(QStringLiteral("lab/s2/status")), QByteArray("offline"), kWaitMs);
