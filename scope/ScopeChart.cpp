@@ -1,6 +1,7 @@
 #include "scope/ScopeChart.h"
 
 #include "ctl/RowFormat.h"
+#include "ctl/SetupChoice.h"
 
 #include <QFile>
 #include <algorithm>
@@ -476,7 +477,13 @@ QString ScopeChart::exportCsv(const QString& path) const
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-    zoltctl::RowFormat format(zoltctl::Format::Csv, top, digital);
+    // With a setup of the user's, its values and the setup beside the file, as a recording has them.
+    const front::ChannelSetup* setup = m_setup.isDefault() ? nullptr : &m_setup;
+    if (setup) {
+        if (const QString why = setup->save(zoltctl::setupSidecarPath(path)); !why.isEmpty())
+            return why;
+    }
+    zoltctl::RowFormat format(zoltctl::Format::Csv, top, digital, setup);
     file.write(format.header());
     for (long long i = first; i < end; ++i) {
         const std::string_view row = format.row(m_store.scan(i));

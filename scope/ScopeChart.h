@@ -82,7 +82,8 @@ public:
     void placeCursor(double key);
     QString cursorText() const;
 
-    // Files: the chart as drawn, and the scans in view as zoltctl's CSV rows.
+    // Files: the chart as drawn, and the scans in view as zoltctl's CSV rows
+    // (with a setup of the user's, its values and the setup beside the file).
     bool exportPng(const QString& path);
     bool exportPdf(const QString& path);
     // Empty when written, else why not.
