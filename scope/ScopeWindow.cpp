@@ -629,6 +629,11 @@ QString ScopeWindow::connectToBroker(const zoltctl::MqttOptions& options)
     }
     // The outputs panel follows what the bench's meta says it takes.
     connect(source->bench(), &zoltctl::RemoteBench::metaChanged, this, &ScopeWindow::updateControls);
+    // The bench's names and units, when it publishes a setup.
+    connect(source->bench(), &zoltctl::RemoteBench::metaChanged, this, [this, bench = source->bench()] {
+        if (bench->meta() && bench->meta()->setup)
+            useSetup(*bench->meta()->setup);
+    });
     useSource(std::move(source));
     return {};
 #else

@@ -3,6 +3,7 @@
 // outputs set through the outputs panel, and the scope's own acquisition
 // published under the same topics for others.
 
+#include "scope/ScopeChart.h"
 #include "scope/ScopeWindow.h"
 #include "tests/scope/WindowRig.h"
 #include "tests/support/Controls.h"
@@ -66,10 +67,15 @@ void TestScopeMqtt::showsARemoteBenchAndDrivesIt()
     QVERIFY(broker.ok());
     Rig rig;
     const QString rows = rig.dir.filePath(QStringLiteral("bench.jsonl"));
+    const QString setup = rig.dir.filePath(QStringLiteral("setup.json"));
+    QFile setupFile(setup);
+    QVERIFY(setupFile.open(QIODevice::WriteOnly));
+    setupFile.write(R"({"format": 1, "inputs": [{"input": 5, "name": "loop-back", "unit": "V", "gain": 0.001}]})");
+    setupFile.close();
     QProcess bench;
     bench.start(QStringLiteral(ZOLTCTL_EXE),
                 {"--simulate", "sample", "--interval", "20", "--digital", "--format", "jsonl", "--output", rows, "--mqtt",
-                 broker.url(QStringLiteral("lab/s1")), "--mqtt-control"});
+                 broker.url(QStringLiteral("lab/s1")), "--mqtt-control", "--setup", setup});
     QTRY_COMPARE_WITH_TIMEOUT(broker.retained(QStringLiteral("lab/s1/status")), QByteArray("online"), kWaitMs);
 
     QCOMPARE(rig.window->connectToBroker(optionsFor(broker.url(QStringLiteral("lab/s1")))), QString());
@@ -79,6 +85,9 @@ void TestScopeMqtt::showsARemoteBenchAndDrivesIt()
     QTRY_VERIFY_WITH_TIMEOUT(rig.window->source()->drivesOutputs(), kWaitMs);
     rig.window->setAnalogOutput(2, 1500);   // wired back to input 5
     QTRY_VERIFY_WITH_TIMEOUT(std::abs(rig.lastMv(5) - 1500) <= 30, kWaitMs);
+    // The bench's setup came with its meta: the chart names and scales the input as the bench does.
+    QCOMPARE(rig.window->chart().seriesTitle(5), QStringLiteral("loop-back"));
+    QCOMPARE(rig.window->chart().axisUnits(), (QStringList{"mV", "V"}));
 
     // What the scope shows is what the bench wrote: its newest scans are
     // among the bench's rows, every channel's count and millivolts alike
