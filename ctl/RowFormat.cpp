@@ -1,7 +1,6 @@
 #include "ctl/RowFormat.h"
 
 #include <charconv>
-#include <cmath>
 
 namespace zoltctl {
 
@@ -54,10 +53,9 @@ void LineBuffer::putNumber(long long value, int minDigits)
 
 void LineBuffer::putFixed(double value, int decimals)
 {
-    if (std::fabs(value) < 0.5 * std::pow(10.0, -decimals))
-        value = 0;
     std::array<char, 64> digits{};
-    const auto [end, error] = std::to_chars(digits.data(), digits.data() + digits.size(), value,
+    const auto [end, error] = std::to_chars(digits.data(), digits.data() + digits.size(),
+                                            front::withoutNegativeZero(value, decimals),
                                             std::chars_format::fixed, decimals);
     if (error != std::errc()) {
         m_overflow = true;

@@ -533,15 +533,22 @@ int ChannelSetup::decimals(int n) const
     return static_cast<int>(std::clamp(d, 0.0, 9.0));
 }
 
+double withoutNegativeZero(double value, int decimals)
+{
+    return std::fabs(value) < 0.5 * std::pow(10.0, -decimals) ? 0.0 : value;
+}
+
+QString ChannelSetup::numberText(int n, double millivolts) const
+{
+    const int d = decimals(n);
+    return QString::number(withoutNegativeZero(input(n).value(millivolts), d), 'f', d);
+}
+
 QString ChannelSetup::valueText(int n, double millivolts) const
 {
-    const InputSetup& in = input(n);
-    const int d = decimals(n);
-    double v = in.value(millivolts);
-    if (std::fabs(v) < 0.5 * std::pow(10.0, -d))
-        v = 0;   // no "-0.00"
-    const QString number = QString::number(v, 'f', d);
-    return in.unit.isEmpty() ? number : number + u' ' + in.unit;
+    const QString& unit = input(n).unit;
+    const QString number = numberText(n, millivolts);
+    return unit.isEmpty() ? number : number + u' ' + unit;
 }
 
 bool ChannelSetup::isDefault() const

@@ -40,6 +40,10 @@ inline constexpr int kSetupWordLength = 16;
 // A setup file is a few kilobytes; anything far larger is not one.
 inline constexpr qint64 kSetupFileBytes = 1 << 20;
 
+// A value about to be shown with this many decimals, with what would show as
+// "-0.00" made 0.
+double withoutNegativeZero(double value, int decimals);
+
 struct CalibrationPoint {
     double millivolts = 0;   // the input's reading at a known condition
     double value = 0;        // the true value there, in the input's unit
@@ -104,8 +108,9 @@ public:
     // Decimals that show one millivolt's step of input n: 0 for gain 1,
     // 2 for 0.05, 3 for 0.001.
     int decimals(int n) const;
-    // "21.35 °C"
+    // "21.35 °C", and without the unit "21.35"
     QString valueText(int n, double millivolts) const;
+    QString numberText(int n, double millivolts) const;
     // Whether every input and line is as the defaults have it.
     bool isDefault() const;
 

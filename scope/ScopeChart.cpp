@@ -197,12 +197,7 @@ QString ScopeChart::figureText(int s, double raw, bool withUnit) const
 {
     if (s >= kAnalogSeries)
         return m_setup.line(lineOfSeries(s)).word(raw != 0 ? 1 : 0);
-    if (withUnit)
-        return m_setup.valueText(s, raw);
-    const front::InputSetup& in = m_setup.input(s);
-    const double v = in.value(raw);
-    const int d = m_setup.decimals(s);
-    return QString::number(std::fabs(v) < 0.5 * std::pow(10.0, -d) ? 0.0 : v, 'f', d);
+    return withUnit ? m_setup.valueText(s, raw) : m_setup.numberText(s, raw);
 }
 
 void ScopeChart::arrangeAxes()
