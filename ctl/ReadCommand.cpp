@@ -56,7 +56,7 @@ ReadCommand::ReadCommand()
 {
     for (const QCommandLineOption& o : ChannelChoice::options())
         addOption(o);
-    addOption(SetupChoice::option());
+    addOption(front::SetupChoice::option());
 }
 
 QString ReadCommand::takeOwn(const QCommandLineParser& parser, const QStringList&)

@@ -5,7 +5,7 @@
 
 #include "ctl/Command.h"
 #include "ctl/Exchange.h"
-#include "ctl/SetupChoice.h"
+#include "front/SetupChoice.h"
 
 class Module1;
 
@@ -31,7 +31,7 @@ private:
     ExitStatus run(front::ModuleLink& link) override;
 
     ChannelChoice m_channels;
-    SetupChoice m_setup;
+    front::SetupChoice m_setup;
 };
 
 // A read that did not come back: the port lost (3) or the reply missed (5).

@@ -4,7 +4,7 @@
 #include "ctl/Sampler.h"
 #include "front/ModuleLink.h"
 #include "front/PauseText.h"
-#include "ctl/SetupChoice.h"
+#include "front/SetupChoice.h"
 #ifdef ZOLT_HAS_MQTT
 #include "front/MqttRun.h"
 #endif
@@ -73,7 +73,7 @@ SampleCommand::SampleCommand()
     addOption(QCommandLineOption(QLatin1String(front::kMqttDiscoveryRemoveOption),
                                  QStringLiteral("Take the announcement back (empty retained configs) and end, without "
                                                 "sampling.")));
-    addOption(SetupChoice::option());
+    addOption(front::SetupChoice::option());
     addOption(QCommandLineOption(kExitOnLoss, QStringLiteral("End with status 3 when the port is lost, instead of "
                                                              "waiting for it to return.")));
 }
@@ -123,7 +123,7 @@ QString SampleCommand::takeOwn(const QCommandLineParser& parser, const QStringLi
     if (const auto error = front::parseMqttOptions(isSet, value, o.mqtt))
         return *error;
     o.exitOnLoss = parser.isSet(kExitOnLoss);
-    SetupChoice setup;
+    front::SetupChoice setup;
     if (QString error = setup.take(parser); !error.isEmpty())
         return error;
     o.setup = setup.setup;
@@ -158,7 +158,7 @@ ExitStatus SampleCommand::run(front::ModuleLink& link)
         out = file.get();
         // The setup travels beside the rows it gives meaning to.
         if (options.setup) {
-            const QString sidecar = setupSidecarPath(options.output);
+            const QString sidecar = front::setupSidecarPath(options.output);
             if (const QString why = options.setup->save(sidecar); !why.isEmpty())
                 return fail(ExitStatus::Output, why);
         }

@@ -583,4 +583,9 @@ bool operator==(const ChannelSetup& a, const ChannelSetup& b)
     return a.m_inputs == b.m_inputs && a.m_lines == b.m_lines && a.m_unknown == b.m_unknown;
 }
 
+QString setupSidecarPath(const QString& recording)
+{
+    return recording + QStringLiteral(".setup.json");
+}
+
 } // namespace front

@@ -134,4 +134,7 @@ struct SetupRead {
 bool operator==(const InputSetup& a, const InputSetup& b);
 bool operator==(const LineSetup& a, const LineSetup& b);
 
+// The file a setup goes beside a recording in: run.csv -> run.csv.setup.json.
+QString setupSidecarPath(const QString& recording);
+
 } // namespace front

@@ -1,8 +1,8 @@
-#include "ctl/SetupChoice.h"
+#include "front/SetupChoice.h"
 
 #include <QCommandLineParser>
 
-namespace zoltctl {
+namespace front {
 
 namespace {
 
@@ -25,16 +25,11 @@ QString SetupChoice::take(const QCommandLineParser& parser)
     path = parser.value(kSetup);
     if (path.isEmpty())
         return QStringLiteral("--setup needs a file name");
-    const front::SetupRead read = front::ChannelSetup::load(path);
+    const SetupRead read = ChannelSetup::load(path);
     if (!read.setup)
         return QStringLiteral("--setup %1: %2").arg(path, read.message());
     setup = read.setup;
     return {};
 }
 
-QString setupSidecarPath(const QString& recording)
-{
-    return recording + QStringLiteral(".setup.json");
-}
-
-} // namespace zoltctl
+} // namespace front
