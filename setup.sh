@@ -21,8 +21,9 @@ build_dir=${ZOLT_BUILD_DIR:-build}
 #            and pyserial for the comparison script
 #   run      the demo on the desktop
 #   test     also the fuzzing (clang; libFuzzer is in libclang-rt-14-dev),
-#            the package, built and checked, and the screen reader's view
-#            (the demo under Xvfb, read through AT-SPI with pyatspi)
+#            the package, built and checked, the screen reader's view
+#            (the demo under Xvfb, read through AT-SPI with pyatspi), and
+#            Jinja for the templates of the hub's discovery messages
 #   package  the Debian package
 #   windows  the cross build for Windows (MinGW-w64, the host's Qt tools, Wine
 #            for its tests, NSIS for the installer); the test command runs
@@ -35,7 +36,7 @@ case "$mode" in
   run)     packages=("${common_packages[@]}" libqt6serialport6 qt6-qpa-plugins libqcustomplot2.1-qt6) ;;
   test)    packages=("${common_packages[@]}" clang-14 libclang-rt-14-dev
              dpkg-dev file gzip lintian desktop-file-utils appstream "${windows_packages[@]}"
-             xvfb xauth dbus at-spi2-core python3-pyatspi) ;;
+             xvfb xauth dbus at-spi2-core python3-pyatspi python3-jinja2) ;;
   package) packages=("${common_packages[@]}" dpkg-dev file gzip) ;;
   windows) packages=("${common_packages[@]}" "${windows_packages[@]}") ;;
   *)       packages=("${common_packages[@]}") ;;

@@ -117,6 +117,8 @@ QString LinkCommand::takeOwn(const QCommandLineParser&, const QStringList&)
 
 ExitStatus LinkCommand::execute()
 {
+    if (const auto done = runWithoutLink())
+        return *done;
     front::ModuleLink link(front::ModuleLink::controlFor(m_link));
     if (const auto failure = link.open(m_link))
         return fail(failure->kind == front::LinkFailure::Kind::NoModule ? ExitStatus::NoModule : ExitStatus::Port,

@@ -92,6 +92,9 @@ protected:
     QString take(const QCommandLineParser& parser, const QStringList& arguments) final;
     // The command's own settings, after the link options.
     virtual QString takeOwn(const QCommandLineParser& parser, const QStringList& arguments);
+    // Work the settings ask for that needs no module; a status ends the
+    // command there, before the port is opened.
+    virtual std::optional<ExitStatus> runWithoutLink() { return std::nullopt; }
     virtual ExitStatus run(front::ModuleLink& link) = 0;
 
 private:

@@ -4,6 +4,7 @@
 
 #include "front/MqttOptions.h"
 #include "front/RowFormat.h"
+#include "front/ChannelSetup.h"
 #include "link/Acquisition.h"
 
 #include <QString>
@@ -25,6 +26,8 @@ struct Options {
     QString output;                    // file, empty for standard output
     bool exitOnLoss = false;           // a lost port ends the run
     front::MqttOptions mqtt;           // publish on a broker too
+    // --setup: scaled values in added columns, and the setup beside the output file.
+    std::optional<front::ChannelSetup> setup;
 };
 
 // What the acquisition cycle is given for these options.

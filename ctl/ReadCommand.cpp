@@ -38,12 +38,16 @@ ExitStatus replyFailure(const front::ModuleLink& link, const Exchange::Outcome& 
                 QStringLiteral("no reply from the module on %1 to %2").arg(link.portLabel(), QLatin1String(what)));
 }
 
-QString digitalTable(const Module1& m)
+QString digitalTable(const Module1& m, const front::ChannelSetup* setup)
 {
     QString text = QStringLiteral("line  level\n");
     for (int line = acquisition::kFirstDigitalLine;
-         line < acquisition::kFirstDigitalLine + acquisition::kDigitalLines; ++line)
-        text += QStringLiteral("%1  %2\n").arg(line, 4).arg(m.DigData[line][0], 5);
+         line < acquisition::kFirstDigitalLine + acquisition::kDigitalLines; ++line) {
+        text += QStringLiteral("%1  %2").arg(line, 4).arg(m.DigData[line][0], 5);
+        if (setup)
+            text += QStringLiteral("  %1  %2").arg(setup->line(line).word(m.DigData[line][0] ? 1 : 0), setup->line(line).name);
+        text += u'\n';
+    }
     return text;
 }
 
@@ -52,11 +56,14 @@ ReadCommand::ReadCommand()
 {
     for (const QCommandLineOption& o : ChannelChoice::options())
         addOption(o);
+    addOption(front::SetupChoice::option());
 }
 
 QString ReadCommand::takeOwn(const QCommandLineParser& parser, const QStringList&)
 {
-    return m_channels.take(parser);
+    if (QString error = m_channels.take(parser); !error.isEmpty())
+        return error;
+    return m_setup.take(parser);
 }
 
 ExitStatus ReadCommand::run(front::ModuleLink& link)
@@ -68,11 +75,16 @@ ExitStatus ReadCommand::run(front::ModuleLink& link)
         return replyFailure(link, outcome, digital ? "the digital read" : "the analog read");
     }
     const acquisition::Scan& scan = exchange.lastScan();
-    QString text = QStringLiteral("channel  count    mV\n");
-    for (int ch = 0; ch <= m_channels.topChannel; ++ch)
-        text += QStringLiteral("%1  %2  %3\n").arg(ch, 7).arg(scan.counts[ch], 5).arg(scan.millivolts[ch], 4);
+    const front::ChannelSetup* setup = m_setup.get();
+    QString text = setup ? QStringLiteral("channel  count    mV  value  name\n") : QStringLiteral("channel  count    mV\n");
+    for (int ch = 0; ch <= m_channels.topChannel; ++ch) {
+        text += QStringLiteral("%1  %2  %3").arg(ch, 7).arg(scan.counts[ch], 5).arg(scan.millivolts[ch], 4);
+        if (setup)
+            text += QStringLiteral("  %1  %2").arg(setup->valueText(ch, scan.millivolts[ch]), setup->input(ch).name);
+        text += u'\n';
+    }
     if (m_channels.digital)
-        text += digitalTable(link.module());
+        text += digitalTable(link.module(), setup);
     print(stdout, text);
     return ExitStatus::Ok;
 }

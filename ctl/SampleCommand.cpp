@@ -4,6 +4,7 @@
 #include "ctl/Sampler.h"
 #include "front/ModuleLink.h"
 #include "front/PauseText.h"
+#include "front/SetupChoice.h"
 #ifdef ZOLT_HAS_MQTT
 #include "front/MqttRun.h"
 #endif
@@ -65,6 +66,14 @@ SampleCommand::SampleCommand()
     addOption(QCommandLineOption(QLatin1String(front::kMqttControlOption),
                                  QStringLiteral("Take commands from PREFIX/set/dac/N (millivolts) and PREFIX/set/dout "
                                                 "(on or off); answered on PREFIX/ack or PREFIX/error.")));
+    addOption(QCommandLineOption(QLatin1String(front::kMqttDiscoveryOption),
+                                 QStringLiteral("Announce the channels and lines to a home or lab automation hub "
+                                                "(Home Assistant's MQTT discovery), their state on PREFIX/state once "
+                                                "a second.")));
+    addOption(QCommandLineOption(QLatin1String(front::kMqttDiscoveryRemoveOption),
+                                 QStringLiteral("Take the announcement back (empty retained configs) and end, without "
+                                                "sampling.")));
+    addOption(front::SetupChoice::option());
     addOption(QCommandLineOption(kExitOnLoss, QStringLiteral("End with status 3 when the port is lost, instead of "
                                                              "waiting for it to return.")));
 }
@@ -114,7 +123,26 @@ QString SampleCommand::takeOwn(const QCommandLineParser& parser, const QStringLi
     if (const auto error = front::parseMqttOptions(isSet, value, o.mqtt))
         return *error;
     o.exitOnLoss = parser.isSet(kExitOnLoss);
+    front::SetupChoice setup;
+    if (QString error = setup.take(parser); !error.isEmpty())
+        return error;
+    o.setup = setup.setup;
     return {};
+}
+
+std::optional<ExitStatus> SampleCommand::runWithoutLink()
+{
+    if (!m_settings.mqtt.discoveryRemove)
+        return std::nullopt;
+#ifdef ZOLT_HAS_MQTT
+    const front::MqttRun::Removed removed = front::MqttRun::removeDiscovery(m_settings.mqtt, QStringLiteral("zoltctl"));
+    if (removed.failure != front::MqttRun::Failure::None)
+        return fail(removed.failure == front::MqttRun::Failure::Password ? ExitStatus::Usage : ExitStatus::Broker,
+                    removed.message);
+    return ExitStatus::Ok;
+#else
+    return fail(ExitStatus::Usage, QStringLiteral("--mqtt: this zoltctl was built without MQTT (libmosquitto)"));
+#endif
 }
 
 ExitStatus SampleCommand::run(front::ModuleLink& link)
@@ -128,6 +156,12 @@ ExitStatus SampleCommand::run(front::ModuleLink& link)
             return fail(ExitStatus::Output, QStringLiteral("cannot write %1: %2")
                                                .arg(options.output, QString::fromLocal8Bit(std::strerror(errno))));
         out = file.get();
+        // The setup travels beside the rows it gives meaning to.
+        if (options.setup) {
+            const QString sidecar = front::setupSidecarPath(options.output);
+            if (const QString why = options.setup->save(sidecar); !why.isEmpty())
+                return fail(ExitStatus::Output, why);
+        }
     }
     TerminationSignals termination;
     // Rows on standard output are the data; progress only when they go elsewhere.
@@ -136,8 +170,11 @@ ExitStatus SampleCommand::run(front::ModuleLink& link)
 #ifdef ZOLT_HAS_MQTT
     std::unique_ptr<front::MqttRun> mqtt;
     if (options.mqtt.enabled) {
-        const front::BenchMeta meta = front::benchMeta(link.portLabel(), linkOptions().baud,
+        front::BenchMeta meta = front::benchMeta(link.portLabel(), linkOptions().baud,
                                                        acquisitionSettings(options), options.mqtt.control);
+        meta.setup = options.setup;
+        meta.discovery = options.mqtt.discovery;
+        meta.program = QStringLiteral("zoltctl");
         front::MqttRun::Opened opened = front::MqttRun::open(options.mqtt, meta, QStringLiteral("zoltctl"));
         if (!opened.run)
             return fail(opened.failure == front::MqttRun::Failure::Password ? ExitStatus::Usage : ExitStatus::Broker,

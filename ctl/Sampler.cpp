@@ -36,7 +36,7 @@ Sampler::Sampler(front::ModuleLink& link, const Options& options, std::FILE* out
     , m_options(options)
     , m_out(out)
     , m_progress(progress)
-    , m_format(options.format, options.topChannel, options.digital)
+    , m_format(options.format, options.topChannel, options.digital, options.setup ? &*options.setup : nullptr)
     , m_acquisition(link.module())
 {
     m_acquisition.setSettings(acquisitionSettings(options));

@@ -5,6 +5,7 @@
 #include "ctl/PortsCommand.h"
 #include "ctl/ReadCommand.h"
 #include "ctl/SampleCommand.h"
+#include "front/SetupChoice.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -106,6 +107,7 @@ QString programHelp()
     parser.addHelpOption();
     parser.addVersionOption();
     front::addLinkOptions(parser);
+    parser.addOption(front::SetupChoice::option());
     parser.addPositionalArgument(QStringLiteral("command"), commandNames(commands) + u'.');
     parser.addPositionalArgument(QStringLiteral("arguments"), QStringLiteral("The command's arguments and options."),
                                  QStringLiteral("[arguments...]"));

@@ -1,5 +1,6 @@
 #include "front/BenchPublisher.h"
 
+#include "front/Discovery.h"
 #include "net/ControlCommand.h"
 
 #include <QJsonArray>
@@ -37,6 +38,8 @@ BenchPublisher::BenchPublisher(mqtt::Client& client, const QString& prefix, int 
 {
     // Once the broker is back, the status says what the queue had to drop.
     connect(&m_client, &mqtt::Client::connected, this, &BenchPublisher::refreshStatus);
+    m_stateTimer.setSingleShot(true);
+    connect(&m_stateTimer, &QTimer::timeout, this, &BenchPublisher::publishState);
 }
 
 QByteArray BenchPublisher::topic(const char* leaf) const
@@ -62,7 +65,7 @@ QByteArray BenchPublisher::metaJson(const BenchMeta& meta)
     QJsonArray channels;
     for (int ch = 0; ch <= meta.topChannel; ++ch)
         channels.append(ch);
-    const QJsonObject o{
+    QJsonObject o{
         {QStringLiteral("version"), meta.version},
         {QStringLiteral("port"), meta.port},
         {QStringLiteral("baud"), meta.baud},
@@ -72,12 +75,26 @@ QByteArray BenchPublisher::metaJson(const BenchMeta& meta)
         {QStringLiteral("line_limit_scans_per_s"), std::round(meta.lineLimitScansPerSecond * 10) / 10},
         {QStringLiteral("control"), meta.control ? QStringLiteral("on") : QStringLiteral("off")},
     };
+    if (meta.setup)
+        o.insert(QStringLiteral("setup"), meta.setup->toJsonObject());
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
 void BenchPublisher::setMeta(const BenchMeta& meta)
 {
     m_client.publish(topic("meta"), metaJson(meta), kControlQos, true);
+    m_discovery = meta.discovery;
+    if (!meta.discovery)
+        return;
+    front::DiscoveryBench bench;
+    bench.prefix = QString::fromUtf8(m_prefix);
+    bench.program = meta.program;
+    bench.version = meta.version;
+    bench.topChannel = meta.topChannel;
+    bench.digital = meta.digital;
+    bench.setup = meta.setup.value_or(front::ChannelSetup());
+    for (const front::RetainedMessage& m : front::discoveryConfigs(bench))
+        m_client.publish(m.topic, m.payload, kControlQos, true);
 }
 
 void BenchPublisher::setStatus(Status status)
@@ -95,9 +112,30 @@ void BenchPublisher::refreshStatus()
 
 void BenchPublisher::publishScan(std::string_view json)
 {
-    m_client.publish(topic("scan"), QByteArray(json.data(), static_cast<qsizetype>(json.size())), m_qos);
+    const QByteArray message(json.data(), static_cast<qsizetype>(json.size()));
+    m_client.publish(topic("scan"), message, m_qos);
     // While the broker is away this only changes the status kept for it.
     refreshStatus();
+    if (!m_discovery)
+        return;
+    // The hub gets the latest scan once a second, never one message a scan.
+    m_state = message;
+    if (m_stateTimer.isActive())
+        return;
+    const qint64 since = m_sinceState.isValid() ? m_sinceState.elapsed() : front::kDiscoveryStateIntervalMs;
+    if (since >= front::kDiscoveryStateIntervalMs)
+        publishState();
+    else
+        m_stateTimer.start(static_cast<int>(front::kDiscoveryStateIntervalMs - since));
+}
+
+void BenchPublisher::publishState()
+{
+    if (m_state.isEmpty())
+        return;
+    m_sinceState.start();
+    m_client.publish(front::discoveryStateTopic(QString::fromUtf8(m_prefix)), m_state, 0);
+    m_state.clear();
 }
 
 void BenchPublisher::acceptControl(Outputs outputs)

@@ -6,21 +6,27 @@
 //                  broker's will); "online, N scans dropped" once the queue
 //                  kept while the broker was away had to drop some
 //   PREFIX/meta    retained: version, port, baud, channels, digital lines,
-//                  pause, the line's limit in scans a second, and whether
-//                  the bench takes commands
+//                  pause, the line's limit in scans a second, whether the
+//                  bench takes commands, and the channel setup when it has one
+//   PREFIX/state   with discovery on: the latest scan, at most once a second,
+//                  for the hub the bench is announced to (front/Discovery.h)
 // and, when control is enabled, the commands on PREFIX/set/dac/N and
 // PREFIX/set/dout: a valid one goes to the acquisition (which sends it
 // between two scans) and is answered on PREFIX/ack once sent; any other is
 // answered on PREFIX/error with the reason, and nothing reaches the module.
 
+#include "front/ChannelSetup.h"
 #include "link/BaudOptions.h"
 #include "net/MqttClient.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string_view>
 
 namespace front {
@@ -34,6 +40,10 @@ struct BenchMeta {
     int pauseMs = 500;
     double lineLimitScansPerSecond = 0;
     bool control = false;   // takes commands on PREFIX/set/...
+    std::optional<front::ChannelSetup> setup;
+    // Announced to a hub by discovery, as this program.
+    bool discovery = false;
+    QString program = QStringLiteral("zoltctl");
 };
 
 class BenchPublisher : public QObject {
@@ -47,7 +57,8 @@ public:
 
     void setMeta(const BenchMeta& meta);
     void setStatus(Status status);
-    // One scan as a JSON object with "seq", without a line ending.
+    // One scan as a JSON object with "seq", without a line ending; with
+    // discovery, also the state topic's, once a second.
     void publishScan(std::string_view json);
     // Where accepted commands go: the acquisition's output calls, which send
     // them between two scans.
@@ -79,6 +90,7 @@ private:
     void onMessage(const QByteArray& topic, const QByteArray& payload);
     QByteArray topic(const char* leaf) const;
     void refreshStatus();
+    void publishState();
 
     mqtt::Client& m_client;
     QByteArray m_prefix;
@@ -90,6 +102,10 @@ private:
     std::deque<Awaiting> m_awaiting;
     long long m_accepted = 0;
     long long m_refused = 0;
+    bool m_discovery = false;
+    QByteArray m_state;         // the latest scan, not yet on the state topic
+    QElapsedTimer m_sinceState;
+    QTimer m_stateTimer;
 };
 
 } // namespace front

@@ -7,7 +7,7 @@ std::optional<QString> parseMqttOptions(const std::function<bool(const char*)>& 
 {
     if (!isSet(kMqttOption)) {
         for (const char* name : {kMqttCaFileOption, kMqttPasswordFileOption, kMqttClientIdOption, kMqttQosOption,
-                                 kMqttControlOption}) {
+                                 kMqttControlOption, kMqttDiscoveryOption, kMqttDiscoveryRemoveOption}) {
             if (isSet(name))
                 return QStringLiteral("--%1 needs --mqtt URL").arg(QLatin1String(name));
         }
@@ -44,6 +44,10 @@ std::optional<QString> parseMqttOptions(const std::function<bool(const char*)>& 
         out.qos = q.toInt();
     }
     out.control = isSet(kMqttControlOption);
+    out.discovery = isSet(kMqttDiscoveryOption);
+    out.discoveryRemove = isSet(kMqttDiscoveryRemoveOption);
+    if (out.discovery && out.discoveryRemove)
+        return QStringLiteral("give --mqtt-discovery (announce the bench) or --mqtt-discovery-remove (take it back), not both");
     return std::nullopt;
 }
 

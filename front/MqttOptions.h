@@ -20,6 +20,8 @@ struct MqttOptions {
     QString clientId;        // --mqtt-client-id; empty: made from host name and prefix
     int qos = 0;             // --mqtt-qos, for the scans
     bool control = false;    // --mqtt-control
+    bool discovery = false;  // --mqtt-discovery: announce the bench to a hub
+    bool discoveryRemove = false;   // --mqtt-discovery-remove: take the announcement back and end
 };
 
 // The names of the options, so that the option table and this agree.
@@ -29,6 +31,8 @@ inline constexpr const char* kMqttPasswordFileOption = "mqtt-password-file";
 inline constexpr const char* kMqttClientIdOption = "mqtt-client-id";
 inline constexpr const char* kMqttQosOption = "mqtt-qos";
 inline constexpr const char* kMqttControlOption = "mqtt-control";
+inline constexpr const char* kMqttDiscoveryOption = "mqtt-discovery";
+inline constexpr const char* kMqttDiscoveryRemoveOption = "mqtt-discovery-remove";
 
 // isSet and value read the parsed command line. An error is one line.
 std::optional<QString> parseMqttOptions(const std::function<bool(const char*)>& isSet,

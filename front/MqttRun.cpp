@@ -1,5 +1,7 @@
 #include "front/MqttRun.h"
 
+#include "front/Discovery.h"
+
 #include <QCoreApplication>
 #include <QPointer>
 #include <QSysInfo>
@@ -69,10 +71,35 @@ MqttRun::Opened MqttRun::open(const MqttOptions& options, const BenchMeta& meta,
     return result;
 }
 
+MqttRun::Removed MqttRun::removeDiscovery(const MqttOptions& options, const QString& program)
+{
+    QString problem;
+    // An id of its own: the bench's would push a running bench off the broker.
+    std::optional<mqtt::ClientSettings> s = clientSettings(options, program + QStringLiteral("-remove"), &problem);
+    if (!s)
+        return {Failure::Password, problem};
+    mqtt::Client client(*s);
+    if (!client.openAndWait(kConnectWaitMs))
+        return {Failure::Broker, client.error()};
+    std::vector<RetainedMessage> removal = discoveryRemoval(options.endpoint.prefix);
+    // The last goes as the goodbye, whose answer close() waits for: the broker
+    // has taken the others, sent before it on the one connection, by then.
+    const RetainedMessage last = removal.back();
+    removal.pop_back();
+    for (const RetainedMessage& m : removal)
+        client.publish(m.topic, m.payload, 1, true);
+    client.close(last.topic, last.payload, kCloseWaitMs);
+    return {};
+}
+
 void MqttRun::setMeta(const BenchMeta& meta)
 {
     m_meta = meta;
-    m_json = std::make_unique<RowFormat>(Format::Jsonl, meta.topChannel, meta.digital);
+    // With a setup, the scaled values too; the hub that discovery announces
+    // the bench to reads them, the default setup's when none is given.
+    const ChannelSetup defaults;
+    const ChannelSetup* scaled = meta.setup ? &*meta.setup : meta.discovery ? &defaults : nullptr;
+    m_json = std::make_unique<RowFormat>(Format::Jsonl, meta.topChannel, meta.digital, scaled);
     m_publisher->setMeta(meta);
 }
 

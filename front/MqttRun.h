@@ -53,6 +53,15 @@ public:
     static Opened open(const MqttOptions& options, const BenchMeta& meta, const QString& program,
                        Start start = Start::WaitForBroker);
 
+    // --mqtt-discovery-remove: an empty retained config for every channel and
+    // line of the bench, and nothing else (a bench still running keeps its
+    // status and meta). Failure::None, or what went wrong and why.
+    struct Removed {
+        Failure failure = Failure::None;
+        QString message;
+    };
+    static Removed removeDiscovery(const MqttOptions& options, const QString& program);
+
     BenchPublisher& publisher() { return *m_publisher; }
     mqtt::Client& client() { return *m_client; }
     void close() { m_publisher->close(kCloseWaitMs); }

@@ -85,6 +85,13 @@ std::optional<BenchMeta> metaFromJson(const QByteArray& json)
     m.pauseMs = o.value(QStringLiteral("pause_ms")).toInt();
     m.lineLimitScansPerSecond = o.value(QStringLiteral("line_limit_scans_per_s")).toDouble();
     m.control = o.value(QStringLiteral("control")).toString() == QLatin1String("on");
+    // The bench's channel setup, when it has one it can stand behind; the
+    // rest of the meta holds without it.
+    if (o.value(QStringLiteral("setup")).isObject()) {
+        const front::SetupRead setup =
+            front::ChannelSetup::fromJson(QJsonDocument(o.value(QStringLiteral("setup")).toObject()).toJson());
+        m.setup = setup.setup;
+    }
     return m;
 }
 

@@ -20,7 +20,11 @@ constexpr std::array<std::string_view, protocol::kMaxAnalogChannel + 1> kCountNa
     "ch0_count", "ch1_count", "ch2_count", "ch3_count", "ch4_count", "ch5_count", "ch6_count"};
 constexpr std::array<std::string_view, protocol::kMaxAnalogChannel + 1> kMillivoltNames{
     "ch0_mv", "ch1_mv", "ch2_mv", "ch3_mv", "ch4_mv", "ch5_mv", "ch6_mv"};
+constexpr std::array<std::string_view, protocol::kMaxAnalogChannel + 1> kValueNames{
+    "ch0_value", "ch1_value", "ch2_value", "ch3_value", "ch4_value", "ch5_value", "ch6_value"};
 constexpr std::array<std::string_view, kLines> kLineNames{"din3", "din4", "din5"};
+static_assert(front::kSetupInputs == acquisition::kChannels && front::kSetupFirstLine == kFirstLine
+              && front::kSetupLines == kLines);
 
 constexpr long long kUsPerSecond = 1'000'000;
 constexpr long long kUsPerMs = 1'000;
@@ -56,11 +60,31 @@ void LineBuffer::putNumber(long long value, int minDigits)
     put(std::string_view(digits.data(), static_cast<std::size_t>(length)));
 }
 
-RowFormat::RowFormat(Format format, int topChannel, bool digital)
+void LineBuffer::putFixed(double value, int decimals)
+{
+    std::array<char, 64> digits{};
+    const auto [end, error] = std::to_chars(digits.data(), digits.data() + digits.size(),
+                                            front::withoutNegativeZero(value, decimals),
+                                            std::chars_format::fixed, decimals);
+    if (error != std::errc()) {
+        m_overflow = true;
+        return;
+    }
+    put(std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data())));
+}
+
+RowFormat::RowFormat(Format format, int topChannel, bool digital, const front::ChannelSetup* setup)
     : m_format(format)
     , m_topChannel(topChannel)
     , m_digital(digital)
+    , m_scaled(setup != nullptr)
 {
+    if (setup) {
+        for (int ch = 0; ch < acquisition::kChannels; ++ch) {
+            m_scales[ch] = {setup->input(ch).gain, setup->input(ch).offset};
+            m_decimals[ch] = setup->decimals(ch);
+        }
+    }
 }
 
 QByteArray RowFormat::header() const
@@ -79,6 +103,10 @@ QByteArray RowFormat::header() const
             line += ',';
             line += QByteArray(name.data(), static_cast<qsizetype>(name.size()));
         }
+    }
+    for (int ch = 0; m_scaled && ch <= m_topChannel; ++ch) {
+        line += ',';
+        line += QByteArray(kValueNames[ch].data(), static_cast<qsizetype>(kValueNames[ch].size()));
     }
     line += '\n';
     return line;
@@ -147,6 +175,17 @@ void RowFormat::put(const acquisition::Scan& scan, bool csv, bool withSeq)
     if (m_digital) {
         for (int i = 0; i < kLines; ++i)
             field(csv, kLineNames[i], scan.lines[i]);
+    }
+    for (int ch = 0; m_scaled && ch <= m_topChannel; ++ch) {
+        if (csv) {
+            m_out.put(',');
+        } else {
+            m_out.put(",\"");
+            m_out.put(kValueNames[ch]);
+            m_out.put("\":");
+        }
+        const front::Scale& s = m_scales[ch];
+        m_out.putFixed(s.gain * scan.millivolts[ch] + s.offset, m_decimals[ch]);
     }
     if (!csv)
         m_out.put('}');

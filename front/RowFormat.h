@@ -6,9 +6,13 @@
 //
 // Columns: time (ISO 8601, UTC, milliseconds), seconds since the start, then
 // chN_count and chN_mv for each channel 0..N, then din3, din4 and din5 when the
-// digital lines are sampled. JSON uses the same names as keys, and "seq" (the
-// scan's number in its run) first when asked for.
+// digital lines are sampled, then, with a channel setup, chN_value (the scaled
+// value, to the decimals of one millivolt's step) for each channel: after all
+// the others, so that readers of the columns before see nothing new. JSON uses
+// the same names as keys, and "seq" (the scan's number in its run) first when
+// asked for.
 
+#include "front/ChannelSetup.h"
 #include "link/Scan.h"
 
 #include <QByteArray>
@@ -37,6 +41,8 @@ public:
     void put(char c);
     // Decimal, at least minDigits digits with leading zeros.
     void putNumber(long long value, int minDigits = 1);
+    // Fixed-point with this many decimals; never "-0.00".
+    void putFixed(double value, int decimals);
     std::string_view view() const { return {m_data.data(), m_size}; }
     bool overflowed() const { return m_overflow; }
 
@@ -48,7 +54,8 @@ private:
 
 class RowFormat {
 public:
-    RowFormat(Format format, int topChannel, bool digital);
+    // setup: adds the scaled values; none, or nullptr, for the columns alone.
+    RowFormat(Format format, int topChannel, bool digital, const front::ChannelSetup* setup = nullptr);
 
     // The CSV header line, or nothing for JSON lines.
     QByteArray header() const;
@@ -71,6 +78,10 @@ private:
     Format m_format;
     int m_topChannel;
     bool m_digital;
+    bool m_scaled = false;
+    // Each channel's scale, taken from the setup once.
+    std::array<front::Scale, acquisition::kChannels> m_scales{};
+    std::array<int, acquisition::kChannels> m_decimals{};
     LineBuffer m_out;
 };
 

@@ -87,19 +87,34 @@ void ChannelsPanel::showFigures()
             if (figure->text() != text)
                 figure->setText(text);
         };
-        put(kMin, has ? QString::number(st.min) : QString());
-        put(kMax, has ? QString::number(st.max) : QString());
-        put(kMean, has ? QString::number(st.mean, 'f', analog ? 1 : 2) : QString());
-        put(kLast, has ? QString::number(st.last) : QString());
+        // In the setup's units (the lines' minimum, maximum and last in its words).
+        const ScopeChart& c = m_chart;
+        const front::ChannelSetup& setup = c.setup();
+        put(kMin, has ? c.figureText(s, st.min, false) : QString());
+        put(kMax, has ? c.figureText(s, st.max, false) : QString());
+        put(kMean, has ? (analog ? QString::number(setup.value(s, st.mean), 'f', setup.decimals(s) + 1)
+                                 : QString::number(st.mean, 'f', 2))
+                       : QString());
+        put(kLast, has ? c.figureText(s, st.last, false) : QString());
         if (has) {
-            const QString unit = analog ? QStringLiteral(" mV") : QString();
-            description << QStringLiteral("%1: last %2%5, minimum %3%5, maximum %4%5")
-                               .arg(seriesLabel(s)).arg(st.last).arg(st.min).arg(st.max).arg(unit);
+            // "Channel 2: ..." as before; the setup's name after it when it has one of its own.
+            const QString title = c.seriesTitle(s);
+            const QString label = title == seriesName(s) ? seriesLabel(s) : seriesLabel(s) + QStringLiteral(", ") + title;
+            description << QStringLiteral("%1: last %2, minimum %3, maximum %4")
+                               .arg(label, c.figureText(s, st.last), c.figureText(s, st.min), c.figureText(s, st.max));
         }
     }
     const QString text = description.isEmpty() ? QStringLiteral("No scans in view") : description.join(QLatin1String("; "));
     if (m_chart.accessibleDescription() != text)
         m_chart.setAccessibleDescription(text);
+}
+
+void ChannelsPanel::showSetup(const front::ChannelSetup& setup)
+{
+    m_chart.setSetup(setup);
+    for (int s = 0; s < kSeries; ++s)
+        item(s, kShow)->setText(m_chart.seriesTitle(s));
+    showFigures();
 }
 
 void ChannelsPanel::load(QSettings& s)

@@ -2,10 +2,12 @@
 
 // The channels beside the chart: for each of the seven inputs and three
 // lines whether it is shown, its colour (chosen by double-click or Enter),
-// and its minimum, maximum, mean and last value over the view. The same
-// figures, put in words, are the chart's description to a screen reader.
+// and its minimum, maximum, mean and last value over the view, in the names
+// and units of the session's channel setup. The same figures, put in words,
+// are the chart's description to a screen reader.
 // Each series keeps its choices under a group of its own ("series0").
 
+#include "front/ChannelSetup.h"
 #include "scope/ScopePanel.h"
 
 #include <QTableWidget>
@@ -23,6 +25,8 @@ public:
     // The figures of what the chart shows now.
     void showFigures();
     void follow(const ScopeSession&) override {}
+    // The chart and the figures in this setup's names, units and words.
+    void showSetup(const front::ChannelSetup& setup);
 
 protected:
     void load(QSettings& settings) override;

@@ -2,14 +2,29 @@
 
 namespace scope {
 
+namespace {
+
+front::BenchMeta metaFor(const ScanSource& source, int baud, const acquisition::Settings& settings, bool control,
+                         const std::optional<front::ChannelSetup>& setup, bool discovery)
+{
+    front::BenchMeta meta = front::benchMeta(source.label(), baud, settings, control);
+    meta.setup = setup;
+    meta.discovery = discovery;
+    meta.program = QStringLiteral("zoltscope");
+    return meta;
+}
+
+} // namespace
+
 QString PublishedSource::start(ScanSource& source, const front::MqttOptions& options,
-                               const acquisition::Settings& settings, int baud, std::unique_ptr<PublishedSource>& out)
+                               const acquisition::Settings& settings, int baud,
+                               const std::optional<front::ChannelSetup>& setup, std::unique_ptr<PublishedSource>& out)
 {
     acquisition::Acquisition* cycle = source.acquisition();
     if (!cycle)
         return QStringLiteral("this source has no acquisition of its own to publish");
     const bool control = options.control && source.drivesOutputs();
-    front::MqttRun::Opened opened = front::MqttRun::open(options, front::benchMeta(source.label(), baud, settings, control),
+    front::MqttRun::Opened opened = front::MqttRun::open(options, metaFor(source, baud, settings, control, setup, options.discovery),
                                                          QStringLiteral("zoltscope"), front::MqttRun::Start::InBackground);
     if (!opened.run)
         return opened.message;
@@ -33,7 +48,14 @@ PublishedSource::~PublishedSource()
 void PublishedSource::setSettings(const acquisition::Settings& settings)
 {
     const front::BenchMeta& meta = m_run->meta();
-    m_run->setMeta(front::benchMeta(m_source.label(), meta.baud, settings, meta.control));
+    m_run->setMeta(metaFor(m_source, meta.baud, settings, meta.control, meta.setup, meta.discovery));
+}
+
+void PublishedSource::setSetup(const std::optional<front::ChannelSetup>& setup)
+{
+    front::BenchMeta meta = m_run->meta();
+    meta.setup = setup;
+    m_run->setMeta(meta);
 }
 
 } // namespace scope

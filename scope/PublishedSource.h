@@ -9,6 +9,7 @@
 #include "scope/ScanSource.h"
 
 #include <memory>
+#include <optional>
 
 namespace scope {
 
@@ -18,12 +19,15 @@ class PublishedSource : public QObject {
 public:
     // Opens the broker in the background (the first connection is tried
     // again until it holds); the reason when it cannot even start, else empty.
+    // setup: the scans' scaled values and the meta's setup; none for neither.
     static QString start(ScanSource& source, const front::MqttOptions& options, const acquisition::Settings& settings,
-                         int baud, std::unique_ptr<PublishedSource>& out);
+                         int baud, const std::optional<front::ChannelSetup>& setup, std::unique_ptr<PublishedSource>& out);
     ~PublishedSource() override;
 
     // New settings: the meta changes, and the scans' columns with it.
     void setSettings(const acquisition::Settings& settings);
+    // A new setup: the meta, the hub's configs and the scans' values follow.
+    void setSetup(const std::optional<front::ChannelSetup>& setup);
     front::BenchPublisher& publisher() { return m_run->publisher(); }
 
 signals:

@@ -5,7 +5,7 @@
 namespace scope {
 
 Recorder::Opened Recorder::start(const QString& path, front::Format format, int topChannel, bool digital,
-                                 bool replace)
+                                 bool replace, const front::ChannelSetup* setup)
 {
     stop();
     m_error.clear();
@@ -26,7 +26,14 @@ Recorder::Opened Recorder::start(const QString& path, front::Format format, int 
         m_error = QStringLiteral("cannot write %1: %2").arg(path, m_file.errorString());
         return Opened::Failed;
     }
-    m_rowFormat.emplace(format, topChannel, digital);
+    // The setup travels beside the rows it gives meaning to, as zoltctl's does.
+    if (setup) {
+        if (const QString why = setup->save(front::setupSidecarPath(path)); !why.isEmpty()) {
+            fail(why);
+            return Opened::Failed;
+        }
+    }
+    m_rowFormat.emplace(format, topChannel, digital, setup);
     m_clock.start();
     const QByteArray header = m_rowFormat->header();
     if (!header.isEmpty() && !put(header.constData(), header.size()))

@@ -6,6 +6,7 @@
 // removed ends the recording with a message; the file then holds every row
 // up to the last whole one, since a row cut short is taken back off.
 
+#include "front/ChannelSetup.h"
 #include "front/RowFormat.h"
 #include "link/Scan.h"
 
@@ -23,7 +24,9 @@ public:
     // Starts a file with the columns of channels 0..topChannel and, with
     // digital, the lines. An existing file is replaced only when replace is
     // set; otherwise Exists comes back and the file is left alone.
-    Opened start(const QString& path, front::Format format, int topChannel, bool digital, bool replace);
+    // setup: the scaled values in added columns, and the setup beside the file.
+    Opened start(const QString& path, front::Format format, int topChannel, bool digital, bool replace,
+                 const front::ChannelSetup* setup = nullptr);
     // One row for a scan. False when the recording has just ended on an error.
     bool write(const acquisition::Scan& scan);
     // Ends the recording if the file is no longer where it was opened; true

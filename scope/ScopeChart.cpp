@@ -5,6 +5,7 @@
 #include <QFile>
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 namespace scope {
 
@@ -104,6 +105,7 @@ ScopeChart::ScopeChart(const ScanStore& store, QWidget* parent)
     connect(dx, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), xAxis, qOverload<const QCPRange&>(&QCPAxis::setRange));
     connect(xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, &ScopeChart::onRangeChanged);
 
+    m_axisOf.fill(yAxis);
     for (int s = 0; s < kSeries; ++s) {
         QCPGraph* g = s < kAnalogSeries ? addGraph(xAxis, yAxis) : addGraph(dx, dy);
         g->setName(seriesName(s));
@@ -196,6 +198,69 @@ void ScopeChart::setColour(int series, const QColor& colour)
     replot(rpQueuedReplot);
 }
 
+void ScopeChart::setSetup(const front::ChannelSetup& setup)
+{
+    m_setup = setup;
+    for (int s = 0; s < kSeries; ++s)
+        m_graphs[s]->setName(seriesTitle(s));
+    auto lineTicks = QSharedPointer<QCPAxisTickerText>::create();
+    for (int l = 0; l < acquisition::kDigitalLines; ++l)
+        lineTicks->addTick(l * kLinePitch + 0.5, seriesTitle(kAnalogSeries + l));
+    m_digitalRect->axis(QCPAxis::atLeft)->setTicker(lineTicks);
+    refresh();
+}
+
+QString ScopeChart::seriesTitle(int s) const
+{
+    return s < kAnalogSeries ? m_setup.input(s).name : m_setup.line(lineOfSeries(s)).name;
+}
+
+QString ScopeChart::figureText(int s, double raw, bool withUnit) const
+{
+    if (s >= kAnalogSeries)
+        return m_setup.line(lineOfSeries(s)).word(raw != 0 ? 1 : 0);
+    return withUnit ? m_setup.valueText(s, raw) : m_setup.numberText(s, raw);
+}
+
+QCPAxis* ScopeChart::valueAxisAt(qsizetype i) const
+{
+    return i == 0 ? yAxis : i == 1 ? yAxis2 : m_extraAxes[static_cast<std::size_t>(i - 2)];
+}
+
+void ScopeChart::arrangeAxes()
+{
+    QStringList units;
+    for (int s = 0; s < kAnalogSeries; ++s) {
+        if (m_visible[s] && !units.contains(m_setup.input(s).unit))
+            units += m_setup.input(s).unit;
+    }
+    if (units.isEmpty())
+        units += m_setup.input(0).unit;
+    if (units == m_axisUnits)
+        return;
+    m_axisUnits = units;
+    QCPAxisRect* main = axisRect();
+    // Axes beyond the two a rect has are made for a third unit and dropped with it.
+    while (static_cast<qsizetype>(m_extraAxes.size()) > units.size() - 2 && !m_extraAxes.empty()) {
+        for (int s = 0; s < kAnalogSeries; ++s) {
+            if (m_graphs[s]->valueAxis() == m_extraAxes.back())
+                m_graphs[s]->setValueAxis(yAxis);
+        }
+        main->removeAxis(m_extraAxes.back());
+        m_extraAxes.pop_back();
+    }
+    while (static_cast<qsizetype>(m_extraAxes.size()) < units.size() - 2)
+        m_extraAxes.push_back(main->addAxis(QCPAxis::atRight));
+    for (qsizetype i = 0; i < units.size(); ++i)
+        valueAxisAt(i)->setLabel(units[i].isEmpty() ? QStringLiteral("(no unit)") : units[i]);
+    yAxis2->setVisible(units.size() > 1);
+    for (int s = 0; s < kAnalogSeries; ++s) {
+        const qsizetype at = units.indexOf(m_setup.input(s).unit);
+        m_axisOf[s] = valueAxisAt(at < 0 ? 0 : at);
+        m_graphs[s]->setValueAxis(m_axisOf[s]);
+    }
+}
+
 void ScopeChart::setBoxZoom(bool on)
 {
     setSelectionRectMode(on ? QCP::srmZoom : QCP::srmNone);
@@ -253,6 +318,7 @@ void ScopeChart::refresh(bool immediate)
     const double offset = keyOffset();
     const int columns = std::max(1, axisRect()->width());
     reduce(m_store, m_fromNs, m_toNs, columns, offset, m_visible, m_reduction);
+    arrangeAxes();
 
     m_settingRange = true;
     xAxis->setRange(static_cast<double>(m_fromNs) / kNsPerSecond + offset, static_cast<double>(m_toNs) / kNsPerSecond + offset);
@@ -273,6 +339,25 @@ void ScopeChart::refresh(bool immediate)
 // per-point mapping and line clipping); a trace set pixel by pixel into an
 // image of its own, or drawn as filled runs a pixel wide, took longer still
 // (bench/zolt_recording_bench).
+QPoint ScopeChart::tracePixel(int s, const Point& p) const
+{
+    const bool analog = s < kAnalogSeries;
+    const QCPAxis* x = m_graphs[s]->keyAxis();
+    const QCPAxis* y = m_graphs[s]->valueAxis();
+    const QRect area = analog ? axisRect()->rect() : m_digitalRect->rect();
+    const double xScale = area.width() / x->range().size();
+    const double yScale = area.height() / y->range().size();
+    // Analog traces in their units on their unit's axis; the lines lifted to
+    // their places in the strip.
+    const double gain = analog ? m_setup.input(s).gain : 1.0;
+    const double shift = analog ? m_setup.input(s).offset : (s - kAnalogSeries) * kLinePitch;
+    // Far outside the area, points are held to a band around it, so that no
+    // coordinate overflows.
+    return QPoint(static_cast<int>(std::lround(std::clamp(area.left() + (p.key - x->range().lower) * xScale, -1e6, 1e6))),
+                  static_cast<int>(std::lround(std::clamp(
+                      area.top() + area.height() - (gain * p.value + shift - y->range().lower) * yScale, -1e6, 1e6))));
+}
+
 void ScopeChart::drawTraces(QCPPainter* painter)
 {
     for (int s = 0; s < kSeries; ++s) {
@@ -280,24 +365,11 @@ void ScopeChart::drawTraces(QCPPainter* painter)
         if (!m_visible[s] || pts.empty())
             continue;
         const bool analog = s < kAnalogSeries;
-        const QCPAxis* x = m_graphs[s]->keyAxis();
-        const QCPAxis* y = m_graphs[s]->valueAxis();
         const QRect area = analog ? axisRect()->rect() : m_digitalRect->rect();
-        const double xScale = area.width() / x->range().size();
-        const double yScale = area.height() / y->range().size();
-        const double xLower = x->range().lower;
-        const double yLower = y->range().lower;
-        const double lift = analog ? 0.0 : (s - kAnalogSeries) * kLinePitch;
-        // Far outside the area, points are held to a band around it, so
-        // that no coordinate overflows.
-        const auto at = [&](const Point& p) {
-            return QPoint(static_cast<int>(std::lround(std::clamp(area.left() + (p.key - xLower) * xScale, -1e6, 1e6))),
-                          static_cast<int>(std::lround(std::clamp(area.top() + area.height() - (p.value + lift - yLower) * yScale, -1e6, 1e6))));
-        };
         m_pixels.clear();
         m_pixels.reserve(pts.size() * 2);
         for (const Point& p : pts) {
-            const QPoint next = at(p);
+            const QPoint next = tracePixel(s, p);
             if (!m_pixels.empty() && m_pixels.back() == next)
                 continue;
             // A digital line steps: it keeps its level until the next scan.
@@ -318,27 +390,39 @@ void ScopeChart::drawTraces(QCPPainter* painter)
 
 void ScopeChart::applyYRange()
 {
-    if (!m_fittedY) {
-        yAxis->setRange(0, 5000);
-        return;
-    }
-    int lo = 5000;
-    int hi = 0;
-    bool any = false;
+    // Each axis: the input range of its channels in their unit, or, fitted,
+    // what they show; a linear scale takes ends to ends.
+    std::map<QCPAxis*, std::pair<double, double>> full;
+    std::map<QCPAxis*, std::pair<double, double>> shown;
+    std::map<QCPAxis*, double> step;
+    const auto widen = [](auto& ranges, QCPAxis* a, double x, double y) {
+        const auto [it, fresh] = ranges.try_emplace(a, std::min(x, y), std::max(x, y));
+        if (!fresh)
+            it->second = {std::min({it->second.first, x, y}), std::max({it->second.second, x, y})};
+    };
     for (int s = 0; s < kAnalogSeries; ++s) {
-        const SeriesStats& st = m_reduction.stats[s];
-        if (!m_visible[s] || st.n == 0)
+        if (!m_visible[s])
             continue;
-        lo = std::min(lo, st.min);
-        hi = std::max(hi, st.max);
-        any = true;
+        const front::InputSetup& in = m_setup.input(s);
+        QCPAxis* axis = m_axisOf[s];
+        widen(full, axis, in.value(front::kSetupLowestMv), in.value(front::kSetupHighestMv));
+        step[axis] = std::max(step[axis], std::fabs(in.gain) * 10);   // 10 mV at least
+        const SeriesStats& st = m_reduction.stats[s];
+        if (st.n > 0)
+            widen(shown, axis, in.value(st.min), in.value(st.max));
     }
-    if (!any) {
-        yAxis->setRange(0, 5000);
-        return;
+    for (qsizetype i = 0; i < m_axisUnits.size(); ++i) {
+        QCPAxis* axis = valueAxisAt(i);
+        const auto f = full.find(axis);
+        const auto [lo, hi] = f != full.end() ? f->second : std::pair{0.0, 5000.0};
+        const auto sh = shown.find(axis);
+        if (!m_fittedY || sh == shown.end()) {
+            axis->setRange(lo, hi);
+            continue;
+        }
+        const double margin = std::max(step[axis], (sh->second.second - sh->second.first) * 0.05);
+        axis->setRange(sh->second.first - margin, sh->second.second + margin);
     }
-    const double margin = std::max(10.0, (hi - lo) * 0.05);
-    yAxis->setRange(lo - margin, hi + margin);
 }
 
 void ScopeChart::onRangeChanged(const QCPRange& range)
@@ -417,11 +501,26 @@ QString ScopeChart::cursorText() const
         text = QStringLiteral("%1 s").arg(m_store.seconds(i), 0, 'f', 3);
     }
     for (int s = 0; s < kAnalogSeries; ++s) {
-        if (m_visible[s] && m_store.valid(i, s))
-            text += QStringLiteral("\n%1  %2 mV").arg(seriesName(s)).arg(m_store.value(i, s), 4);
+        if (m_visible[s] && m_store.valid(i, s)) {
+            const QString& unit = m_setup.input(s).unit;
+            text += QStringLiteral("\n%1  %2%3")
+                        .arg(seriesTitle(s))
+                        .arg(figureText(s, m_store.value(i, s), false), 4)
+                        .arg(unit.isEmpty() ? QString() : u' ' + unit);
+        }
     }
     if (m_store.digital(i)) {
-        text += QStringLiteral("\ndin3..5  %1 %2 %3").arg(m_store.line(i, 0)).arg(m_store.line(i, 1)).arg(m_store.line(i, 2));
+        // Lines with their own names and words one a row; plain ones on one.
+        const front::ChannelSetup plain;
+        bool named = false;
+        for (int l = 0; l < acquisition::kDigitalLines; ++l)
+            named = named || !(m_setup.line(acquisition::kFirstDigitalLine + l) == plain.line(acquisition::kFirstDigitalLine + l));
+        if (!named) {
+            text += QStringLiteral("\ndin3..5  %1 %2 %3").arg(m_store.line(i, 0)).arg(m_store.line(i, 1)).arg(m_store.line(i, 2));
+        } else {
+            for (int s = kAnalogSeries; s < kSeries; ++s)
+                text += QStringLiteral("\n%1  %2").arg(seriesTitle(s), figureText(s, m_store.value(i, s)));
+        }
     }
     return text;
 }
@@ -447,7 +546,13 @@ QString ScopeChart::exportCsv(const QString& path) const
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-    front::RowFormat format(front::Format::Csv, top, digital);
+    // With a setup of the user's, its values and the setup beside the file, as a recording has them.
+    const front::ChannelSetup* setup = m_setup.isDefault() ? nullptr : &m_setup;
+    if (setup) {
+        if (const QString why = setup->save(front::setupSidecarPath(path)); !why.isEmpty())
+            return why;
+    }
+    front::RowFormat format(front::Format::Csv, top, digital, setup);
     file.write(format.header());
     for (long long i = first; i < end; ++i) {
         const std::string_view row = format.row(m_store.scan(i));

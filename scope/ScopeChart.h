@@ -1,13 +1,20 @@
 #pragma once
 
-// The chart: a trace for each analog channel in millivolts over time, the
-// three digital lines as steps in a strip below, a cursor that reads every
-// trace at the pointer, and the view: live (the last window of the run,
-// scrolling) or held (where the user zoomed or dragged it). What is drawn is
-// the store reduced to the chart's pixel columns, minimum and maximum kept.
-// The traces are drawn straight from that reduction, in whole pixels; the
-// graphs QCustomPlot holds carry only the legend's names and colours.
+// The chart: a trace for each analog channel over time, the three digital
+// lines as steps in a strip below, a cursor that reads every trace at the
+// pointer, and the view: live (the last window of the run, scrolling) or held
+// (where the user zoomed or dragged it). What is drawn is the store reduced
+// to the chart's pixel columns, minimum and maximum kept. The traces are
+// drawn straight from that reduction, in whole pixels; the graphs QCustomPlot
+// holds carry only the legend's names and colours, and each its value axis.
+//
+// The channel setup names the traces and scales them into their units. The
+// value axes follow the units of the channels shown: one unit, the left axis;
+// a second, the right axis; any more, further axes on the right, each
+// labelled with its unit, so that every trace is read against its own scale
+// and none is squeezed into a strip of its own.
 
+#include "front/ChannelSetup.h"
 #include "scope/Reduce.h"
 #include "scope/ScanStore.h"
 
@@ -49,6 +56,16 @@ public:
     // Box zoom: dragging draws a box to zoom into, instead of panning.
     void setBoxZoom(bool on);
 
+    // Names, units and scales of the traces, and the lines' words.
+    void setSetup(const front::ChannelSetup& setup);
+    const front::ChannelSetup& setup() const { return m_setup; }
+    // Series s as the setup names it: "boiler", "door".
+    QString seriesTitle(int s) const;
+    // A figure of series s (millivolts, or a line's 0 or 1) as shown: "55.35 °C", "open".
+    QString figureText(int s, double raw, bool withUnit = true) const;
+    // The units on the value axes, left first.
+    QStringList axisUnits() const { return m_axisUnits; }
+
     // Live: the view follows the run; held: it stays where it is.
     void setLive(bool live);
     bool live() const { return m_live; }
@@ -71,8 +88,11 @@ public:
     // it shows, for tests and the screen reader.
     void placeCursor(double key);
     QString cursorText() const;
+    // Where point p of series s (a point of reduction()) is drawn, pixels.
+    QPoint tracePixel(int s, const Point& p) const;
 
-    // Files: the chart as drawn, and the scans in view as zoltctl's CSV rows.
+    // Files: the chart as drawn, and the scans in view as zoltctl's CSV rows
+    // (with a setup of the user's, its values and the setup beside the file).
     bool exportPng(const QString& path);
     bool exportPdf(const QString& path);
     // Empty when written, else why not.
@@ -94,12 +114,19 @@ private:
     void onMouseMove(QMouseEvent* event);
     double keyOffset() const;
     void applyYRange();
+    // The value axes the units of the shown channels need, and each trace on its own.
+    void arrangeAxes();
+    QCPAxis* valueAxisAt(qsizetype i) const;
 
     const ScanStore& m_store;
     QCPAxisRect* m_digitalRect = nullptr;
     std::array<QCPGraph*, kSeries> m_graphs{};
     std::array<bool, kSeries> m_visible{};
     std::array<QColor, kSeries> m_colours{};
+    front::ChannelSetup m_setup;
+    QStringList m_axisUnits;                  // the unit of each value axis, left first
+    std::vector<QCPAxis*> m_extraAxes;        // the third unit's axis and on, on the right
+    std::array<QCPAxis*, kAnalogSeries> m_axisOf{};
     QCPItemStraightLine* m_cursorLine = nullptr;
     QCPItemText* m_cursorText = nullptr;
     Reduction m_reduction;

@@ -1,6 +1,7 @@
 #include "scope/ScopeOptions.h"
 
 #include "front/PauseText.h"
+#include "front/SetupChoice.h"
 
 #include <QCommandLineParser>
 
@@ -44,7 +45,13 @@ ParsedScopeLine parseScopeLine(const QStringList& args)
                   QCommandLineOption(QLatin1String(front::kMqttQosOption),
                                      QStringLiteral("--publish: QoS of the scans (default 0)."), QStringLiteral("0|1")),
                   QCommandLineOption(QLatin1String(front::kMqttControlOption),
-                                     QStringLiteral("--publish: take commands from PREFIX/set/dac/N and PREFIX/set/dout."))});
+                                     QStringLiteral("--publish: take commands from PREFIX/set/dac/N and PREFIX/set/dout.")),
+                  QCommandLineOption(QLatin1String(front::kMqttDiscoveryOption),
+                                     QStringLiteral("--publish: announce the channels and lines to a home or lab "
+                                                    "automation hub (Home Assistant's MQTT discovery).")),
+                  QCommandLineOption(QLatin1String(front::kMqttDiscoveryRemoveOption),
+                                     QStringLiteral("--publish: take the announcement back and end.")),
+                  front::SetupChoice::option()});
     if (!p.parse(args)) {
         out.text = p.errorText();
         return out;
@@ -110,6 +117,16 @@ ParsedScopeLine parseScopeLine(const QStringList& args)
         out.text = *error;
         return out;
     }
+    if (o.mqtt.discovery || o.mqtt.discoveryRemove) {
+        out.text = QStringLiteral("--mqtt-discovery announces a bench this scope publishes: give it with --publish");
+        return out;
+    }
+    front::SetupChoice setup;
+    if (const QString error = setup.take(p); !error.isEmpty()) {
+        out.text = error;
+        return out;
+    }
+    o.setup = setup.setup;
     o.record = p.value(record);
     o.start = p.isSet(start) || !o.record.isEmpty();
     if (!o.open.isEmpty() && (o.linkGiven || o.start || o.mqtt.enabled || o.publish.enabled)) {

@@ -3,6 +3,7 @@
 // zoltscope's command line: where the module is (as zoltctl takes it) and,
 // for scripted runs, a recording to begin at once; or a recording to open.
 
+#include "front/ChannelSetup.h"
 #include "front/LinkOptions.h"
 #include "front/MqttOptions.h"
 #include "front/RowFormat.h"
@@ -23,6 +24,7 @@ struct ScopeOptions {
     std::optional<int> pauseMs;   // --interval: the pause between scans
     front::MqttOptions mqtt;     // --mqtt: watch a bench on a broker instead of a port
     front::MqttOptions publish;  // --publish: put this acquisition on a broker
+    std::optional<front::ChannelSetup> setup;   // --setup: names, units and scales
     QString open;              // a recording to open (and follow) instead of a source
 };
 

@@ -1,6 +1,9 @@
 #include "scope/ScopeProgram.h"
 
 #include "platform/TerminationSignals.h"
+#ifdef ZOLT_HAS_MQTT
+#include "front/MqttRun.h"
+#endif
 #include "scope/ScopeWindow.h"
 
 #include <QApplication>
@@ -58,6 +61,20 @@ void begin(ScopeWindow& window, const ScopeOptions& options)
 
 int runScope(const ScopeOptions& options)
 {
+#ifdef ZOLT_HAS_MQTT
+    if (options.publish.discoveryRemove) {
+        const front::MqttRun::Removed removed =
+            front::MqttRun::removeDiscovery(options.publish, QStringLiteral("zoltscope"));
+        complain(removed.message);
+        // As zoltctl's statuses: 2 for the password file, 7 for the broker.
+        switch (removed.failure) {
+        case front::MqttRun::Failure::None: return 0;
+        case front::MqttRun::Failure::Password: return 2;
+        case front::MqttRun::Failure::Broker: return 7;
+        }
+        return 7;
+    }
+#endif
     if (options.publish.enabled && !options.linkGiven && !options.start && !options.mqtt.enabled) {
         complain(QStringLiteral("--publish needs a module: a port, --simulate or --start"));
         return 2;
@@ -68,6 +85,8 @@ int runScope(const ScopeOptions& options)
     // after the row in hand, the choices are kept), also while a dialog is open.
     TerminationSignals stopSignals;
     stopSignals.endApplication([&window] { window.close(); });
+    if (options.setup)
+        window.session().setSetup(*options.setup);
     window.resize(ScopeWindow::kDefaultSize);
     window.show();
     QTimer::singleShot(0, &window, [&window, &options] { begin(window, options); });

@@ -75,6 +75,11 @@ QString ScopeSession::connectToBroker(const front::MqttOptions& options)
         return fail(why);
     // The outputs follow what the bench's meta says it takes.
     connect(source->bench(), &front::RemoteBench::metaChanged, this, &ScopeSession::changed);
+    // The bench's names and units, when it publishes a setup.
+    connect(source->bench(), &front::RemoteBench::metaChanged, this, [this, bench = source->bench()] {
+        if (bench->meta() && bench->meta()->setup)
+            setSetup(*bench->meta()->setup);
+    });
     useSource(std::move(source));
     return {};
 #else
@@ -91,7 +96,7 @@ QString ScopeSession::publishTo(const front::MqttOptions& options)
     if (qobject_cast<MqttSource*>(m_source.get()))
         return QStringLiteral("this bench is on the broker already");
     std::unique_ptr<PublishedSource> published;
-    const QString why = PublishedSource::start(*m_source, options, m_settings, m_baud, published);
+    const QString why = PublishedSource::start(*m_source, options, m_settings, m_baud, givenSetup(), published);
     if (!why.isEmpty())
         return fail(why);
     connect(published.get(), &PublishedSource::brokerProblem, this,
@@ -129,6 +134,21 @@ void ScopeSession::useSource(std::unique_ptr<ScanSource> source)
     m_source->setSettings(m_settings);
     emit sourceChanged();
     emit changed();
+}
+
+void ScopeSession::setSetup(const front::ChannelSetup& setup)
+{
+    m_setup = setup;
+#ifdef ZOLT_HAS_MQTT
+    if (auto* published = qobject_cast<PublishedSource*>(m_published.get()))
+        published->setSetup(givenSetup());
+#endif
+    emit setupChanged();
+}
+
+std::optional<front::ChannelSetup> ScopeSession::givenSetup() const
+{
+    return m_setup.isDefault() ? std::nullopt : std::optional(m_setup);
 }
 
 void ScopeSession::setSettings(const acquisition::Settings& settings)
@@ -216,11 +236,13 @@ void ScopeSession::onTick()
 
 QString ScopeSession::startRecording(const QString& path, front::Format format, bool replace)
 {
-    Recorder::Opened opened = m_recorder.start(path, format, m_settings.topChannel, m_settings.digital, replace);
+    const std::optional<front::ChannelSetup> setup = givenSetup();
+    const front::ChannelSetup* scaled = setup ? &*setup : nullptr;
+    Recorder::Opened opened = m_recorder.start(path, format, m_settings.topChannel, m_settings.digital, replace, scaled);
     if (opened == Recorder::Opened::Exists) {
         if (!askReplace || !askReplace(path))
             return QStringLiteral("%1 exists and was kept").arg(path);
-        opened = m_recorder.start(path, format, m_settings.topChannel, m_settings.digital, true);
+        opened = m_recorder.start(path, format, m_settings.topChannel, m_settings.digital, true, scaled);
     }
     if (opened != Recorder::Opened::Ok) {
         emit note(m_recorder.error(), kErrorNoteMs);

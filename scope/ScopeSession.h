@@ -8,11 +8,11 @@
 //
 // A source is anything that gives scans (ScanSource): the module on a port,
 // the simulated module, a bench on a broker, and in the same way a
-// recording opened again. Whatever more the session comes to hold about the
-// channels (their names, units and scale) belongs here too, beside the
-// settings, so that the chart, the figures and the recording read it from
-// one place.
+// recording opened again. The channel setup (the inputs' names, units and
+// scales, the lines' words) is held here beside the settings, so that the
+// chart, the figures, the recording and the publishing read it from one place.
 
+#include "front/ChannelSetup.h"
 #include "front/RowFormat.h"
 #include "front/LinkOptions.h"
 #include "front/MqttOptions.h"
@@ -52,6 +52,13 @@ public:
     // Taken by the source at once, and by the next run and recording.
     void setSettings(const acquisition::Settings& settings);
     const acquisition::Settings& settings() const { return m_settings; }
+
+    // The channel setup the chart, the figures, recordings and publishing use;
+    // taken by the next recording, and by the publishing at once.
+    void setSetup(const front::ChannelSetup& setup);
+    const front::ChannelSetup& channelSetup() const { return m_setup; }
+    // The setup when it is one of the user's, not the defaults.
+    std::optional<front::ChannelSetup> givenSetup() const;
 
     // A new run: the store starts again. Without a source, sourceWanted()
     // is emitted first, so that whoever chooses one can connect it.
@@ -100,6 +107,8 @@ signals:
     // recording, the outputs' availability.
     void changed();
     void sourceChanged();
+    // The channel setup is new.
+    void setupChanged();
     void sourceWanted();
     // A run started, and stopped: after stopped() the last scans are all in
     // the store.
@@ -124,6 +133,7 @@ private:
     RecordingLoader m_recording{m_store};
     bool m_showingFile = false;
     acquisition::Settings m_settings;
+    front::ChannelSetup m_setup;
     std::unique_ptr<ScanSource> m_source;
     // After the source: it goes first.
     std::unique_ptr<QObject> m_published;

@@ -6,6 +6,7 @@
 #include "scope/OutputsPanel.h"
 #include "scope/RecordPanel.h"
 #include "scope/ScopeChart.h"
+#include "scope/SetupDialog.h"
 #include "scope/SourcePanel.h"
 
 #include <QAction>
@@ -93,6 +94,7 @@ void ScopeWindow::wireSession()
     ScopeSession* s = &m_session;
     connect(s, &ScopeSession::changed, this, &ScopeWindow::updateControls);
     connect(s, &ScopeSession::scanned, this, &ScopeWindow::schedulePaint);
+    connect(s, &ScopeSession::setupChanged, this, [this] { m_channelsPanel->showSetup(m_session.channelSetup()); });
     connect(s, &ScopeSession::sourceWanted, this, [this] { (void)connectChosen(); });
     connect(s, &ScopeSession::started, this, [this] { m_chart->setLive(true); });
     connect(s, &ScopeSession::stopped, this, [this] {
@@ -217,6 +219,10 @@ void ScopeWindow::buildActions()
     QAction* png = add(QStringLiteral("Export PNG"), QKeySequence(Qt::CTRL | Qt::Key_P), QStringLiteral("Save the chart as a PNG picture"));
     QAction* pdf = add(QStringLiteral("Export PDF"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P), QStringLiteral("Save the chart as a PDF document"));
     QAction* csv = add(QStringLiteral("Export CSV"), QKeySequence(Qt::CTRL | Qt::Key_E), QStringLiteral("Save the scans in view as CSV"));
+    bar->addSeparator();
+    QAction* setup = add(QStringLiteral("Setup"), QKeySequence(Qt::CTRL | Qt::Key_U),
+                         QStringLiteral("Names, units and scales of the channels"));
+    connect(setup, &QAction::triggered, this, &ScopeWindow::editSetup);
     auto* quit = new QAction(QStringLiteral("Quit"), this);
     quit->setShortcut(QKeySequence::Quit);
     addAction(quit);
@@ -318,6 +324,11 @@ void ScopeWindow::loadSettings()
     for (ScopePanel* panel : panels())
         panel->restore(s);
     m_channelsPanel->restore(s);
+    const QByteArray kept = s.value(QStringLiteral("setup/json")).toByteArray();
+    if (const front::SetupRead read = front::ChannelSetup::fromJson(kept); read.setup)
+        m_session.setSetup(*read.setup);
+    // Before the session is wired to the window: shown here.
+    m_channelsPanel->showSetup(m_session.channelSetup());
 }
 
 void ScopeWindow::saveSettings()
@@ -326,6 +337,7 @@ void ScopeWindow::saveSettings()
     for (ScopePanel* panel : panels())
         panel->keep(s);
     m_channelsPanel->keep(s);
+    s.setValue(QStringLiteral("setup/json"), m_session.channelSetup().toJson());
     s.sync();
 }
 
@@ -408,6 +420,22 @@ void ScopeWindow::exportChart(int kind)
 QString ScopeWindow::statusText() const
 {
     return QStringList{m_rateLabel->text(), m_missedLabel->text(), m_portLabel->text(), m_keptLabel->text()}.join(QLatin1String(" | "));
+}
+
+void ScopeWindow::editSetup()
+{
+    // The calibration assistant takes an input's latest reading from the store.
+    const ScanStore& store = m_session.store();
+    SetupDialog dialog(m_session.channelSetup(), [&store](int input) -> std::optional<double> {
+        const long long last = store.size() - 1;
+        if (last < 0 || !store.valid(last, input))
+            return std::nullopt;
+        return store.millivolts(last, input);
+    }, this);
+    if (dialog.exec() == QDialog::Accepted) {
+        if (const auto setup = dialog.setup())
+            m_session.setSetup(*setup);
+    }
 }
 
 void ScopeWindow::updateStats()

@@ -46,6 +46,9 @@ public:
     ~ScopeWindow() override;
 
     ScopeSession& session() { return m_session; }
+    // The channel setup the chart, the figures, recordings and publishing use.
+    void useSetup(const front::ChannelSetup& setup) { m_session.setSetup(setup); }
+    const front::ChannelSetup& channelSetup() const { return m_session.channelSetup(); }
 
     // The source from the side panel's choice, or from these options; empty
     // when it opened, else why not (also shown in the window).
@@ -107,6 +110,7 @@ private:
     void updateControls();
     void buildFileMenu();
     void exportChart(int kind);
+    void editSetup();
 
     QSettings& m_settings;
     ScopeSession m_session;

@@ -148,6 +148,11 @@ void TestCommandLine::badLines_data()
     QTest::newRow("port on ports") << QStringList{"ports", "--port", "COM1"} << "--port does not apply";
     QTest::newRow("port before ports") << QStringList{"--port", "COM1", "ports"} << "--port does not apply";
     QTest::newRow("output on read") << QStringList{"read", "--output", "x.csv"} << "--output does not apply";
+    QTest::newRow("setup on din") << QStringList{"din", "--setup", "s.json"} << "--setup does not apply";
+    QTest::newRow("setup missing") << QStringList{"read", "--setup", "/nonexistent/s.json"} << "cannot read /nonexistent/s.json";
+    QTest::newRow("discovery without a broker") << QStringList{"sample", "--mqtt-discovery"} << "needs --mqtt URL";
+    QTest::newRow("discovery and its removal")
+        << QStringList{"sample", "--mqtt", "mqtt://h/p", "--mqtt-discovery", "--mqtt-discovery-remove"} << "not both";
 }
 
 void TestCommandLine::badLines()

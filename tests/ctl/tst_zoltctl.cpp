@@ -73,6 +73,8 @@ private slots:
     void sampleToAFileEndsCleanlyOnSigterm_data();
     void sampleToAFileEndsCleanlyOnSigterm();
     void sampleEndsAfterItsDuration();
+    void aSetupScalesReadingsAndTravelsWithTheRows_data();
+    void aSetupScalesReadingsAndTravelsWithTheRows();
 
     void usageAndPortErrors_data();
     void usageAndPortErrors();
@@ -317,6 +319,79 @@ void TestZoltCtl::sampleEndsAfterItsDuration()
     const QList<QByteArray> rows = rowsOf(fileText(path));
     QVERIFY(rows.size() > 2);
     QVERIFY(rows.last().split(',').at(1).toDouble() < 0.5);   // ended by itself, near its time
+}
+
+// Input 2 as a thermometer through 400 mV at 0 °C and 2400 mV at 100 °C, line 4 a door.
+const QByteArray kBenchSetup = R"({"format": 1,
+  "inputs": [{"input": 2, "name": "boiler", "unit": "°C",
+              "calibration": [{"mv": 400, "value": 0}, {"mv": 2400, "value": 100}]}],
+  "lines": [{"line": 4, "name": "door", "low": "closed", "high": "open"}]})";
+
+void TestZoltCtl::aSetupScalesReadingsAndTravelsWithTheRows_data()
+{
+    QTest::addColumn<QString>("format");   // empty: read
+    QTest::newRow("read") << QString();
+    QTest::newRow("csv") << "csv";
+    QTest::newRow("jsonl") << "jsonl";
+}
+
+void TestZoltCtl::aSetupScalesReadingsAndTravelsWithTheRows()
+{
+    QFETCH(QString, format);
+    const QString setup = m_dir->filePath("bench.json");
+    QFile f(setup);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(kBenchSetup) == kBenchSetup.size());
+    f.close();
+    // The simulated module's 1507 mV on input 2: 0.05 x 1507 - 20 = 55.35 °C.
+    if (format.isEmpty()) {
+        const Result r = zoltctl({"--simulate", "--setup", setup, "read", "--channels", "2", "--digital"});
+        QCOMPARE(r.status, 0);
+        const QList<QByteArray> rows = rowsOf(r.out);
+        QCOMPARE(rows.at(3).simplified(), QByteArray("2 1234 1507 55.35 °C boiler"));
+        const QList<QByteArray> ch0 = rows.at(1).simplified().split(' ');
+        QCOMPARE(ch0.at(3), ch0.at(2));   // the defaults: gain 1, in mV
+        QCOMPARE(ch0.mid(4), (QList<QByteArray>{"mV", "ch0"}));
+        QCOMPARE(rows.at(6).simplified(), QByteArray("4 0 closed door"));
+    } else {
+        const QString out = m_dir->filePath("run." + format);
+        const Result r = zoltctl({"--simulate", "sample", "--setup", setup, "--interval", "max", "--count", "3",
+                                  "--channels", "2", "--digital", "--format", format, "--output", out});
+        QCOMPARE(r.status, 0);
+        QList<QByteArray> rows = rowsOf(fileText(out));
+        QCOMPARE(rows.size(), format == "csv" ? 4 : 3);
+        if (format == "csv") {
+            // Every column as before, the values after them all.
+            QCOMPARE(rows.takeFirst(), QByteArray("time,seconds,ch0_count,ch0_mv,ch1_count,ch1_mv,ch2_count,ch2_mv,"
+                                                  "din3,din4,din5,ch0_value,ch1_value,ch2_value"));
+            for (const QByteArray& row : rows) {
+                const QList<QByteArray> cells = row.split(',');
+                QCOMPARE(cells.size(), 14);
+                QCOMPARE(cells.at(11), cells.at(3));   // gain 1: the millivolts
+                QCOMPARE(cells.at(13), QByteArray("55.35"));
+            }
+        } else {
+            for (const QByteArray& row : rows) {
+                const QJsonObject o = QJsonDocument::fromJson(row).object();
+                QCOMPARE(o.value("ch2_mv").toInt(), 1507);
+                QCOMPARE(o.value("ch2_value").toDouble(), 55.35);
+                QVERIFY(!o.contains("ch3_value"));
+                QVERIFY(row.endsWith(",\"ch2_value\":55.35}"));
+            }
+        }
+        // The setup beside the rows, as read.
+        QJsonObject sidecar = QJsonDocument::fromJson(fileText(out + ".setup.json")).object();
+        QCOMPARE(sidecar.value("format").toInt(), 1);
+        const QJsonObject input2 = sidecar.value("inputs").toArray().at(2).toObject();
+        QCOMPARE(input2.value("name").toString(), QStringLiteral("boiler"));
+        QCOMPARE(input2.value("gain").toDouble(), 0.05);
+    }
+    // A setup with a mistake: refused with its line, before anything is sampled.
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write("{\"format\": 1,\n\"inputs\": [{\"input\": 2,\n\"gain\": 0}]}");
+    f.close();
+    const QStringList command = format.isEmpty() ? QStringList{"read"} : QStringList{"sample", "--count", "1"};
+    checkFailure(zoltctl(QStringList{"--simulate", "--setup", setup} + command), kUsage,
+                 "line 2: inputs[0]: the gain must be a number other than 0");
 }
 
 // ---------------------------------------------------------------- errors

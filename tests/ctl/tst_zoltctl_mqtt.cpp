@@ -61,6 +61,44 @@ QMap<int, QJsonObject> bySeq(const QList<QByteArray>& payloads)
     return out;
 }
 
+// Templates rendered as the hub renders them (Jinja, with value and
+// value_json), by python3-jinja2's sandbox: one result a case.
+struct TemplateCase {
+    QString tmpl;
+    QByteArray value;
+};
+
+QStringList render(const QList<TemplateCase>& cases)
+{
+    QJsonArray in;
+    for (const TemplateCase& c : cases)
+        in.append(QJsonObject{{"template", c.tmpl}, {"value", QString::fromUtf8(c.value)}});
+    QProcess p;
+    p.start(QStringLiteral("python3"), {QStringLiteral("-c"), QStringLiteral(R"(
+import json, sys
+from jinja2.sandbox import SandboxedEnvironment
+env = SandboxedEnvironment()
+out = []
+for c in json.load(sys.stdin):
+    try:
+        value_json = json.loads(c["value"])
+    except ValueError:
+        value_json = None
+    out.append(env.from_string(c["template"]).render(value=c["value"], value_json=value_json).strip())
+print(json.dumps(out))
+)")});
+    p.write(QJsonDocument(in).toJson());
+    p.closeWriteChannel();
+    if (!p.waitForFinished(20000) || p.exitCode() != 0) {
+        qWarning() << p.readAllStandardError();
+        return {};
+    }
+    QStringList out;
+    for (const QJsonValue& v : QJsonDocument::fromJson(p.readAllStandardOutput()).array())
+        out += v.toString();
+    return out;
+}
+
 } // namespace
 
 class TestZoltCtlMqtt : public QObject {
@@ -78,6 +116,7 @@ private slots:
     void aWatcherSeesTheBenchAsItIs();
     void statusFollowsTheModulesPort();
     void statusCountsWhatTheQueueDropped();
+    void discoveryAnnouncesTheBenchToAHub();
 
 private:
     QProcess* start(const QStringList& args, const QProcessEnvironment& extra = {});
@@ -415,6 +454,90 @@ void TestZoltCtlMqtt::statusCountsWhatTheQueueDropped()
     QVERIFY(broker.start());
     QTRY_COMPARE_WITH_TIMEOUT(broker.retained(QStringLiteral("lab/t9/status")), QByteArray("online, 7 scans dropped"),
                               10000);
+}
+
+void TestZoltCtlMqtt::discoveryAnnouncesTheBenchToAHub()
+{
+    Broker broker;
+    QVERIFY(broker.ok());
+    const QString setup = m_dir->filePath(QStringLiteral("bench.json"));
+    QFile f(setup);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(R"({"format": 1, "inputs": [{"input": 2, "name": "boiler", "unit": "°C", "gain": 0.05, "offset": -20}],
+                "lines": [{"line": 4, "name": "door", "low": "closed", "high": "open"}]})");
+    f.close();
+    Watcher watcher(broker, QStringLiteral("lab/t10/#"));
+    QVERIFY(watcher.ready(QStringLiteral("lab/t10/probe")));
+    const QString url = broker.url(QStringLiteral("lab/t10"));
+    const Result r = zoltctl({"--simulate", "sample", "--interval", "max", "--channels", "3", "--digital", "--duration",
+                              "3", "--output", m_dir->filePath(QStringLiteral("run.csv")), "--setup", setup, "--mqtt",
+                              url, "--mqtt-discovery"});
+    QCOMPARE(r.status, 0);
+
+    // One retained config a channel sampled and a line, in the current schema.
+    const QByteArray node = "zolt_lab_t10";
+    QList<QJsonObject> configs;
+    for (const char* entity : {"ch0", "ch1", "ch2", "ch3", "din3", "din4", "din5"}) {
+        const bool line = QByteArray(entity).startsWith("din");
+        const QByteArray component = line ? "binary_sensor" : "sensor";
+        const QJsonObject c = object(broker.retained("homeassistant/" + component + '/' + node + '/' + entity + "/config"));
+        QVERIFY2(!c.isEmpty(), entity);
+        for (const char* key : {"name", "unique_id", "default_entity_id", "state_topic", "value_template"})
+            QVERIFY2(c.value(QLatin1String(key)).isString() && !c.value(QLatin1String(key)).toString().isEmpty(), key);
+        QVERIFY(!c.contains("object_id"));   // replaced by default_entity_id
+        QCOMPARE(c.value("default_entity_id").toString(), component + '.' + c.value("unique_id").toString());
+        QCOMPARE(c.value("state_topic").toString(), QStringLiteral("lab/t10/state"));
+        const QJsonObject device = c.value("device").toObject();
+        for (const char* key : {"name", "model", "sw_version"})
+            QVERIFY2(device.value(QLatin1String(key)).isString(), key);
+        QVERIFY(device.value("identifiers").isArray() && device.value("identifiers").toArray().at(0).isString());
+        QVERIFY(c.value("origin").toObject().value("name").isString());
+        const QJsonObject availability = c.value("availability").toArray().at(0).toObject();
+        QCOMPARE(availability.value("topic").toString(), QStringLiteral("lab/t10/status"));
+        QVERIFY(availability.value("value_template").isString());
+        if (!line) {
+            QVERIFY(c.value("unit_of_measurement").isString());
+            QVERIFY(c.value("suggested_display_precision").isDouble());
+        }
+        configs += c;
+    }
+    QCOMPARE(configs[2].value("name").toString(), QStringLiteral("boiler"));
+    QCOMPARE(configs[2].value("unit_of_measurement").toString(), QStringLiteral("°C"));
+    QCOMPARE(configs[5].value("name").toString(), QStringLiteral("door"));
+    QVERIFY(broker.retained("homeassistant/sensor/" + node + "/ch4/config").isEmpty());   // not sampled
+    // The meta carries the setup; the scans keep their keys and add the values.
+    QCOMPARE(object(broker.retained(QStringLiteral("lab/t10/meta"))).value("setup").toObject().value("inputs").toArray()
+                 .at(2).toObject().value("unit").toString(), QStringLiteral("°C"));
+    const QList<QByteArray> scans = watcher.payloads("lab/t10/scan");
+    QVERIFY(scans.size() > 20);
+    const QJsonObject scan = object(scans.last());
+    QCOMPARE(scan.value("ch2_mv").toInt(), 1507);
+    QCOMPARE(scan.value("ch2_value").toDouble(), 55.35);
+    // The state: the latest scan, once a second at most, never one a scan.
+    QTRY_VERIFY_WITH_TIMEOUT(!watcher.payloads("lab/t10/state").isEmpty(), 5000);
+    const QList<QByteArray> states = watcher.payloads("lab/t10/state");
+    QVERIFY2(states.size() <= 3 + 1, qPrintable(QString::number(states.size())));
+
+    // The templates, evaluated as the hub evaluates them.
+    const QByteArray state = states.last();
+    const QString availability = configs[0].value("availability").toArray().at(0).toObject().value("value_template").toString();
+    const QStringList got = render({{configs[2].value("value_template").toString(), state},
+                                    {configs[5].value("value_template").toString(), state},
+                                    {configs[5].value("value_template").toString(), R"({"din4":1})"},
+                                    {configs[5].value("value_template").toString(), R"({"din4":0})"},
+                                    {availability, "online"},
+                                    {availability, "online, 12 scans dropped"},
+                                    {availability, "waiting for device"},
+                                    {availability, "offline"}});
+    const QString door = object(state).value("din4").toInt() == 1 ? "ON" : "OFF";
+    QCOMPARE(got, (QStringList{"55.35", door, "ON", "OFF", "online", "online", "offline", "offline"}));
+
+    // Taken back: every config emptied, nothing sampled, no module needed.
+    const Result removed = zoltctl({"sample", "--mqtt", url, "--mqtt-discovery-remove"});
+    QCOMPARE(removed.status, 0);
+    for (const QByteArray& topic : {"sensor/" + node + "/ch0", "sensor/" + node + "/ch3", "binary_sensor/" + node + "/din5"})
+        QVERIFY2(broker.retained("homeassistant/" + topic + "/config").isEmpty(), topic.constData());
+    QCOMPARE(broker.retained(QStringLiteral("lab/t10/status")), QByteArray("offline"));   // left as the bench left it
 }
 
 QTEST_GUILESS_MAIN(TestZoltCtlMqtt)

@@ -3,6 +3,7 @@
 // outputs set through the outputs panel, and the scope's own acquisition
 // published under the same topics for others.
 
+#include "scope/ScopeChart.h"
 #include "scope/ScopeWindow.h"
 #include "tests/scope/WindowRig.h"
 #include "tests/support/Controls.h"
@@ -66,10 +67,15 @@ void TestScopeMqtt::showsARemoteBenchAndDrivesIt()
     QVERIFY(broker.ok());
     Rig rig;
     const QString rows = rig.dir.filePath(QStringLiteral("bench.jsonl"));
+    const QString setup = rig.dir.filePath(QStringLiteral("setup.json"));
+    QFile setupFile(setup);
+    QVERIFY(setupFile.open(QIODevice::WriteOnly));
+    setupFile.write(R"({"format": 1, "inputs": [{"input": 5, "name": "loop-back", "unit": "V", "gain": 0.001}]})");
+    setupFile.close();
     QProcess bench;
     bench.start(QStringLiteral(ZOLTCTL_EXE),
                 {"--simulate", "sample", "--interval", "20", "--digital", "--format", "jsonl", "--output", rows, "--mqtt",
-                 broker.url(QStringLiteral("lab/s1")), "--mqtt-control"});
+                 broker.url(QStringLiteral("lab/s1")), "--mqtt-control", "--setup", setup});
     QTRY_COMPARE_WITH_TIMEOUT(broker.retained(QStringLiteral("lab/s1/status")), QByteArray("online"), kWaitMs);
 
     QCOMPARE(rig.window->connectToBroker(optionsFor(broker.url(QStringLiteral("lab/s1")))), QString());
@@ -79,6 +85,9 @@ void TestScopeMqtt::showsARemoteBenchAndDrivesIt()
     QTRY_VERIFY_WITH_TIMEOUT(rig.window->source()->drivesOutputs(), kWaitMs);
     rig.window->setAnalogOutput(2, 1500);   // wired back to input 5
     QTRY_VERIFY_WITH_TIMEOUT(std::abs(rig.lastMv(5) - 1500) <= 30, kWaitMs);
+    // The bench's setup came with its meta: the chart names and scales the input as the bench does.
+    QCOMPARE(rig.window->chart().seriesTitle(5), QStringLiteral("loop-back"));
+    QCOMPARE(rig.window->chart().axisUnits(), (QStringList{"mV", "V"}));
 
     // What the scope shows is what the bench wrote: its newest scans are
     // among the bench's rows, every channel's count and millivolts alike
@@ -118,7 +127,9 @@ void TestScopeMqtt::publishesItsOwnAcquisition()
     front::LinkOptions demo;
     demo.simulate = true;
     QCOMPARE(rig.window->connectTo(demo), QString());
-    QCOMPARE(rig.window->publishTo(optionsFor(broker.url(QStringLiteral("lab/s2")), true)), QString());
+    front::MqttOptions options = optionsFor(broker.url(QStringLiteral("lab/s2")), true);
+    options.discovery = true;
+    QCOMPARE(rig.window->publishTo(options), QString());
     rig.window->startSampling();
     QTRY_VERIFY_WITH_TIMEOUT(watcher.payloads("lab/s2/scan").size() >= 20, kWaitMs);
     const QJsonObject meta = object(broker.retained(QStringLiteral("lab/s2/meta")));
@@ -135,6 +146,25 @@ void TestScopeMqtt::publishesItsOwnAcquisition()
     QVERIFY(broker.publish(QStringLiteral("lab/s2/set/dout"), "on"));
     const auto* dout = findNamedForReader<QCheckBox>(*rig.window, QStringLiteral("Digital output line 3 high"));
     QTRY_VERIFY_WITH_TIMEOUT(dout->isChecked(), kWaitMs);
+
+    // A setup given while publishing reaches the meta, the scans and the hub's configs.
+    front::ChannelSetup setup;
+    front::InputSetup boiler = setup.input(2);
+    boiler.name = QStringLiteral("boiler");
+    boiler.unit = QStringLiteral("°C");
+    boiler.gain = 0.05;
+    boiler.offset = -20;
+    QCOMPARE(setup.setInput(2, boiler), QString());
+    rig.window->useSetup(setup);
+    const QString config = QStringLiteral("homeassistant/sensor/zolt_lab_s2/ch2/config");
+    QTRY_COMPARE_WITH_TIMEOUT(object(broker.retained(config)).value(QStringLiteral("name")).toString(),
+                              QStringLiteral("boiler"), kWaitMs);
+    QCOMPARE(object(broker.retained(config)).value(QStringLiteral("origin")).toObject().value(QStringLiteral("name")),
+             QJsonValue(QStringLiteral("zoltscope")));
+    QCOMPARE(object(broker.retained(QStringLiteral("lab/s2/meta"))).value(QStringLiteral("setup")).toObject()
+                 .value(QStringLiteral("format")).toInt(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(object(watcher.payloads("lab/s2/scan").last()).value(QStringLiteral("ch2_value")).toDouble(),
+                              55.35, kWaitMs);
 
     rig.window.reset();
     QTRY_COMPARE_WITH_TIMEOUT(broker.retained(QStringLiteral("lab/s2/status")), QByteArray("offline"), kWaitMs);

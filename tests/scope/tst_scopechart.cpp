@@ -2,6 +2,7 @@
 // one stays, the cursor reads the scan under it, and the exported files are
 // what they claim to be (a PNG, a PDF, zoltctl's CSV of the scans in view).
 
+#include "front/ChannelSetup.h"
 #include "scope/ScopeChart.h"
 #include "tests/scope/RandomScans.h"
 
@@ -21,6 +22,8 @@ private slots:
     void liveFollowsTheRunAndHeldStays();
     void cursorReadsTheNearestScan();
     void exportedFilesAreValid();
+    void aSetupPutsEachUnitOnItsOwnAxis_data();
+    void aSetupPutsEachUnitOnItsOwnAxis();
 
 private:
     // 200 s of scans, one each 100 ms.
@@ -138,5 +141,77 @@ void TstScopeChart::exportedFilesAreValid()
     QVERIFY(!chart.exportCsv(QStringLiteral("/nonexistent-folder/c.csv")).isEmpty());
 }
 
+
+void TstScopeChart::aSetupPutsEachUnitOnItsOwnAxis_data()
+{
+    // Units of channels 0..6 (empty: the default mV), the axes expected left to right.
+    QTest::addColumn<QStringList>("units");
+    QTest::addColumn<QStringList>("axes");
+    QTest::newRow("all mV") << QStringList(7, QString()) << QStringList{"mV"};
+    QTest::newRow("two units") << QStringList{"", "", "°C", "", "", "", "°C"} << QStringList{"mV", "°C"};
+    QTest::newRow("three units") << QStringList{"V", "", "°C", "bar", "bar", "V", "V"} << QStringList{"V", "mV", "°C", "bar"};
+}
+
+void TstScopeChart::aSetupPutsEachUnitOnItsOwnAxis()
+{
+    QFETCH(QStringList, units);
+    QFETCH(QStringList, axes);
+    ScanStore store;
+    ScopeChart chart(store);
+    chart.resize(800, 500);
+    fill(store, 0, 100);
+    front::ChannelSetup setup;
+    for (int ch = 0; ch < 7; ++ch) {
+        front::InputSetup in = setup.input(ch);
+        if (!units[ch].isEmpty()) {
+            in.unit = units[ch];
+            in.gain = 0.05;
+            in.offset = -20 + ch;
+            in.name = QStringLiteral("sensor %1").arg(ch);
+        }
+        QCOMPARE(setup.setInput(ch, in), QString());
+    }
+    chart.setSetup(setup);
+    chart.refresh(true);
+    QCOMPARE(chart.axisUnits(), axes);
+    QCOMPARE(chart.yAxis2->visible(), axes.size() > 1);
+    for (int ch = 0; ch < 7; ++ch) {
+        // Each trace on the axis of its unit, in that unit.
+        QCPGraph* g = chart.graph(ch);
+        QCOMPARE(g->valueAxis()->label(), units[ch].isEmpty() ? QStringLiteral("mV") : units[ch]);
+        QCOMPARE(g->name(), setup.input(ch).name);
+        const std::vector<scope::Point>& reduced = chart.reduction().points[ch];
+        QVERIFY(!reduced.empty());
+        // Drawn where the axis reads the value in its unit: within two pixels
+        // (whole pixels, and the rect's last row against the axis's bottom).
+        const double pixel = g->valueAxis()->range().size() / chart.axisRect()->height();
+        for (std::size_t i = 0; i < reduced.size(); i += 7) {
+            const double drawn = g->valueAxis()->pixelToCoord(chart.tracePixel(ch, reduced[i]).y());
+            QVERIFY(std::fabs(drawn - setup.input(ch).value(reduced[i].value)) <= 2 * pixel);
+        }
+        // The fixed range takes in 0 to 5000 mV of every input on the axis.
+        double lowest = 1e9;
+        double highest = -1e9;
+        for (int other = 0; other < 7; ++other) {
+            if (units[other] == units[ch]) {
+                lowest = std::min(lowest, setup.input(other).value(0));
+                highest = std::max(highest, setup.input(other).value(5000));
+            }
+        }
+        QCOMPARE(g->valueAxis()->range().lower, lowest);
+        QCOMPARE(g->valueAxis()->range().upper, highest);
+    }
+    chart.placeCursor(4.26);   // scan 43
+    const QString text = chart.cursorText();
+    if (!units[2].isEmpty()) {
+        const QString value = QString::number(0.05 * store.millivolts(43, 2) - 18, 'f', 2);
+        QVERIFY2(text.contains(QStringLiteral("sensor 2  %1 %2").arg(value, units[2])), qPrintable(text));
+    }
+    // Showing only one unit's channels folds the axes back to one.
+    for (int ch = 0; ch < 7; ++ch)
+        chart.setSeriesVisible(ch, units[ch] == units[0]);
+    QCOMPARE(chart.axisUnits().size(), 1);
+    QVERIFY(!chart.yAxis2->visible());
+}
 QTEST_MAIN(TstScopeChart)
 #include "tst_scopechart.moc"

@@ -8,13 +8,17 @@
 #include "front/RowFormat.h"
 #include "scope/ScopeChart.h"
 #include "scope/ScopeWindow.h"
+#include "scope/SetupDialog.h"
 #include "tests/scope/WindowRig.h"
 #include "tests/support/Controls.h"
 #ifdef ZOLT_HAVE_PTY
 #include "sim/PtyModule.h"
 #endif
 
+#include <QApplication>
 #include <QComboBox>
+#include <QTableWidget>
+#include <QTimer>
 #include <QFile>
 #include <QSettings>
 #include <QPushButton>
@@ -69,6 +73,7 @@ private slots:
     void choicesComeBackInTheNextRun();
     void theChartDescribesWhatItShows();
     void aLostPortShowsTheBannerUntilItReturns();
+    void aSetupFromTheDialogReachesTheFiguresAndTheRecording();
 };
 
 void TstScopeWindow::theChartHoldsExactlyTheScansRecorded()
@@ -254,6 +259,61 @@ void TstScopeWindow::aLostPortShowsTheBannerUntilItReturns()
     QVERIFY(rig.waitForScans(before + 10));
     QVERIFY(rig.window->sampling());
 #endif
+}
+
+void TstScopeWindow::aSetupFromTheDialogReachesTheFiguresAndTheRecording()
+{
+    Rig rig;
+    QCOMPARE(rig.demo(), QString());
+    // Input 2 reads 1507 mV on the simulated module, as the assistant takes it.
+    scope::SetupDialog dialog(rig.window->channelSetup(), [](int input) { return std::optional<double>(input == 2 ? 1507 : 0); });
+    QTableWidget* inputs = dialog.inputs();
+    inputs->item(2, 1)->setText(QStringLiteral("boiler"));
+    inputs->item(2, 2)->setText(QStringLiteral("°C"));
+    // The assistant, as a user fills it: 400 mV at 0 °C, and the present reading at 55.35 °C.
+    QTimer::singleShot(0, this, [] {
+        auto* calibration = qobject_cast<scope::CalibrationDialog*>(QApplication::activeModalWidget());
+        QVERIFY(calibration);
+        calibration->setPoints({400, 0}, {0, 55.35});
+        findNamedForReader<QPushButton>(*calibration, QStringLiteral("Point 2, take the present reading"))->click();
+        calibration->accept();
+    });
+    dialog.calibrate(2);
+    QCOMPARE(inputs->item(2, 3)->text(), QStringLiteral("0.05"));
+    QCOMPARE(inputs->item(2, 4)->text(), QStringLiteral("-20"));
+    // Mistakes are named and nothing is taken until they are mended.
+    inputs->item(3, 3)->setText(QStringLiteral("2x"));
+    QCOMPARE(dialog.problem(), QStringLiteral("Input 3: the gain is not a number"));
+    inputs->item(3, 3)->setText(QStringLiteral("1"));
+    dialog.lines()->item(1, 1)->setText(QStringLiteral("door"));
+    dialog.lines()->item(1, 2)->setText(QStringLiteral("shut"));
+    dialog.lines()->item(1, 3)->setText(QStringLiteral("shut"));
+    QVERIFY(dialog.problem().startsWith(QStringLiteral("Line 4: the words for 0 and 1 are both 'shut'")));
+    dialog.lines()->item(1, 3)->setText(QStringLiteral("open"));
+    const std::optional<front::ChannelSetup> setup = dialog.setup();
+    QVERIFY2(setup, qPrintable(dialog.problem()));
+    QVERIFY(setup->input(2).calibration);
+    rig.window->useSetup(*setup);
+
+    const QString path = rig.dir.filePath(QStringLiteral("scaled.csv"));
+    QCOMPARE(rig.window->startRecording(path, front::Format::Csv), QString());
+    QVERIFY(rig.waitForScans(30));
+    rig.window->stopSampling();
+    rig.window->stopRecording();
+    const QList<QByteArray> rows = rig.lines(path);
+    QVERIFY(rows.at(0).endsWith(",din5,ch0_value,ch1_value,ch2_value,ch3_value,ch4_value,ch5_value,ch6_value"));
+    for (const QByteArray& row : rows.mid(1))
+        QCOMPARE(row.split(',').at(21), QByteArray("55.35"));   // ch2_value
+    const front::SetupRead sidecar = front::ChannelSetup::load(path + QStringLiteral(".setup.json"));
+    QVERIFY(sidecar.setup && *sidecar.setup == *setup);
+
+    // The figures and what a screen reader hears, in the setup's names and units.
+    rig.window->chart().refresh(true);
+    auto* figures = rig.window->findChild<QTableWidget*>(QStringLiteral("channels"));
+    QCOMPARE(figures->item(2, 0)->text(), QStringLiteral("boiler"));
+    QTRY_COMPARE(figures->item(2, 5)->text(), QStringLiteral("55.35"));
+    QVERIFY2(rig.window->chart().accessibleDescription().contains(QStringLiteral("Channel 2, boiler: last 55.35 °C")),
+             qPrintable(rig.window->chart().accessibleDescription()));
 }
 
 QTEST_MAIN(TstScopeWindow)

@@ -69,7 +69,10 @@ void TstZoltScope::badOptionsAreRefused()
     for (const QStringList& args : {QStringList{QStringLiteral("--baud"), QStringLiteral("1200")},
                                     QStringList{QStringLiteral("--format"), QStringLiteral("xml")},
                                     QStringList{QStringLiteral("--port"), QStringLiteral("COM99")},
-                                    QStringList{QStringLiteral("--interval"), QStringLiteral("2s")}}) {
+                                    QStringList{QStringLiteral("--interval"), QStringLiteral("2s")},
+                                    QStringList{QStringLiteral("--setup"), QStringLiteral("/nonexistent/s.json")},
+                                    QStringList{QStringLiteral("--mqtt"), QStringLiteral("mqtt://h/p"),
+                                                QStringLiteral("--mqtt-discovery")}}) {
         QProcess p;
         p.setProcessEnvironment(environment(dir));
         p.start(QStringLiteral(ZOLTSCOPE_EXE), args);

@@ -2,10 +2,12 @@
 // on the simulated module and on a pseudo-terminal module that goes away
 // (see take.sh): sampling live, held with the cursor, recording, a recording
 // stopped by a full disk, the clock axis with a fitted mV axis, the port
-// lost, and a day-long recording opened.
+// lost, and a day-long recording opened; a channel setup with two units,
+// and its dialog.
 
 #include "scope/ScopeChart.h"
 #include "scope/ScopeWindow.h"
+#include "scope/SetupDialog.h"
 #include "sim/PtyModule.h"
 #include "tests/scope/DayRecording.h"
 #include "tests/screenshots/Shot.h"
@@ -65,6 +67,42 @@ int main(int argc, char* argv[])
     ok = saveShot(window, out, QStringLiteral("scope-clock-fitted")) && ok;
     combo(QStringLiteral("Time axis"))->setCurrentIndex(0);
     combo(QStringLiteral("Millivolt axis"))->setCurrentIndex(0);
+
+    // A bench's setup: the supplies in volts, a thermometer on input 2, a door on line 4.
+    front::ChannelSetup setup;
+    for (int ch = 0; ch < front::kSetupInputs; ++ch) {
+        front::InputSetup in = setup.input(ch);
+        in.name = ch == 0 ? QStringLiteral("supply A") : QStringLiteral("rail %1").arg(ch);
+        in.unit = QStringLiteral("V");
+        in.gain = 0.001;
+        setup.setInput(ch, in);
+    }
+    front::InputSetup boiler = setup.input(2);
+    boiler.name = QStringLiteral("boiler");
+    boiler.unit = QStringLiteral("°C");
+    boiler.calibration = {{{400, 0}, {2400, 100}}};
+    boiler.gain = 0.05;
+    boiler.offset = -20;
+    setup.setInput(2, boiler);
+    front::LineSetup door = setup.line(4);
+    door.name = QStringLiteral("door");
+    door.low = QStringLiteral("closed");
+    door.high = QStringLiteral("open");
+    setup.setLine(4, door);
+    window.useSetup(setup);
+    window.setAnalogOutput(2, 2100);
+    QTest::qWait(2500);
+    window.chart().placeCursor(window.chart().xAxis->range().upper - 2);
+    window.chart().replot();
+    QTest::qWait(600);
+    ok = saveShot(window, out, QStringLiteral("scope-two-units")) && ok;
+    {
+        scope::SetupDialog dialog(setup);
+        dialog.show();
+        QTest::qWait(600);
+        ok = saveShot(dialog, out, QStringLiteral("scope-setup-dialog")) && ok;
+    }
+    window.useSetup(front::ChannelSetup());
     window.stopSampling();
 
     const QString link = dir.filePath(QStringLiteral("ttyZOLT"));
