@@ -10,6 +10,10 @@
 #     against it): 20 scans and the meta arrive at a mosquitto_sub that
 #     trusts the same CA;
 #   - at a name that does not exist: refused, saying so;
+#   - at a name whose nameserver never answers (one on loopback that swallows
+#     every query, named in a resolv.conf of a mount namespace of its own;
+#     root only): the wait for the broker ends on time, the name still being
+#     looked up, so the lookup did not hold the program's event loop;
 #   - without --mqtt-cafile and without a CA list beside it: refused, with
 #     --mqtt-cafile named in the message;
 #   - with CA_LIST (the packages' list) beside it, which does not hold the
@@ -86,6 +90,38 @@ unknown_status=0
 cat "$work/out"
 check "at a name that does not exist: refused, saying so" \
   bash -c '[ "$0" != 0 ] && grep -q "host name" "$1"' "$unknown_status" "$work/out"
+
+silent_resolver() {   # silent_resolver: the loop runs while the name is looked up
+  unshare --mount --propagation private bash -c '
+    set -e
+    # Longer than the 10 s the program waits for the broker, so that the
+    # lookup cannot end first.
+    printf "nameserver 127.53.0.1\noptions timeout:30 attempts:1\n" >"$1/resolv.conf"
+    echo "127.0.0.1 localhost" >"$1/hosts"
+    mount --bind "$1/resolv.conf" /etc/resolv.conf
+    mount --bind "$1/hosts" /etc/hosts
+    python3 -c "import socket, sys
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.bind((\"127.53.0.1\", 53))
+open(sys.argv[1], \"w\").close()
+while True:
+    s.recv(4096)" "$1/resolver-up" &
+    resolver=$!
+    trap "kill $resolver" EXIT
+    for _ in $(seq 50); do [ -e "$1/resolver-up" ] && break; sleep 0.1; done
+    status=0
+    start=$SECONDS
+    "$2" "$3" --simulate sample --count 5 --mqtt mqtt://zolt-broker.test:1883/lab/win >"$1/out" 2>&1 || status=$?
+    cat "$1/out"
+    echo "zoltctl.exe ended after $((SECONDS - start)) s"
+    [ "$status" != 0 ] && grep -q "still being looked up" "$1/out"
+  ' resolver "$work" "$here/wine-exec.sh" "$work/bare/zoltctl.exe"
+}
+if [ "$(id -u)" = 0 ] && unshare --mount true 2>/dev/null; then
+  check "at a name whose nameserver never answers: the wait ends on time" silent_resolver
+else
+  echo "skip at a name whose nameserver never answers (needs root)"
+fi
 
 refused() {   # refused FOLDER WORDS: zoltctl.exe there fails, saying WORDS, and publishes nothing
   local status=0
