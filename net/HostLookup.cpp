@@ -49,8 +49,9 @@ void startWinsockOnce()
 } // namespace
 
 // What GetAddrInfoExW reads and writes until the lookup is over: it must
-// outlive a lookup given up while Windows still works on it (there is no
-// cancelling under Wine). The OVERLAPPED's event says when it is over.
+// outlive a lookup given up while Windows still works on it (a lookup given
+// up is left to end by itself, not cancelled). The OVERLAPPED's event says
+// when it is over; a failure to start is the immediate answer.
 struct HostLookup::Request {
     std::wstring host;
     ADDRINFOEXW hints{};
