@@ -1,10 +1,11 @@
 #pragma once
 
 // A host name looked up without holding the event loop: glibc's
-// getaddrinfo_a asks in a thread of its own, and a timer on the loop looks
-// for the answer. Nothing waits for a lookup that never ends: not the loop,
-// and not the program's exit (glibc's threads end with the process), which
-// Qt's own lookup would hold until the resolver gave up.
+// getaddrinfo_a (on Windows, GetAddrInfoExW with an OVERLAPPED) asks in a
+// thread of its own, and a timer on the loop looks for the answer. Nothing
+// waits for a lookup that never ends: not the loop, and not the program's
+// exit (the resolver's threads end with the process), which Qt's own lookup
+// would hold until the resolver gave up.
 
 #include <QByteArray>
 #include <QList>
@@ -37,7 +38,7 @@ public:
         QString error;          // empty with addresses
     };
 
-    // What glibc works on (opaque).
+    // What the resolver works on (opaque).
     struct Request;
 
 signals:

@@ -14,9 +14,14 @@
 #include <cerrno>
 #include <cstring>
 
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#endif
 
 namespace mqtt {
 
@@ -66,6 +71,28 @@ bool isAddress(const QByteArray& host)
     in6_addr buffer{};
     return inet_pton(AF_INET, host.constData(), &buffer) == 1 || inet_pton(AF_INET6, host.constData(), &buffer) == 1;
 }
+
+// The calling thread's last socket error, and what it means.
+#ifdef Q_OS_WIN
+constexpr int kNotConnected = WSAENOTCONN;
+int lastSocketError() { return WSAGetLastError(); }
+QString socketErrorText(int error)
+{
+    wchar_t* text = nullptr;
+    const DWORD size = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
+                                          | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&text), 0,
+                                      nullptr);
+    const QString result = size ? QString::fromWCharArray(text, static_cast<qsizetype>(size)).trimmed()
+                                : QStringLiteral("socket error %1").arg(error);
+    LocalFree(text);
+    return result;
+}
+#else
+constexpr int kNotConnected = ENOTCONN;
+int lastSocketError() { return errno; }
+QString socketErrorText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+#endif
 
 QString openSslReason()
 {
@@ -353,19 +380,19 @@ bool Client::connectFailed()
     const int fd = mosquitto_socket(m_mosq);
     int error = 0;
     socklen_t size = sizeof error;
-    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0)
-        error = errno;
+    // Winsock takes the option's buffer as char*.
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0)
+        error = lastSocketError();
     if (error == 0) {
         sockaddr_storage peer{};
         socklen_t peerSize = sizeof peer;
         if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerSize) == 0)
             return false;
-        error = errno;
+        error = lastSocketError();
     }
     // Where the handshake took the socket's error, the peer's absence is all
     // that is left of it.
-    broke(error == ENOTCONN ? QStringLiteral("the connection was refused or broken")
-                            : QString::fromLocal8Bit(std::strerror(error)));
+    broke(error == kNotConnected ? QStringLiteral("the connection was refused or broken") : socketErrorText(error));
     return true;
 }
 
