@@ -6,10 +6,13 @@
 #include "front/RowFormat.h"
 #include "scope/ScopeSession.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
 
 using scope::ScopeSession;
 
@@ -82,5 +85,17 @@ void TstScopeSession::recordsExactlyTheScansItKeeps()
     QCOMPARE(session.rate(), 0.0);
 }
 
-QTEST_GUILESS_MAIN(TstScopeSession)
+// No GUI application at all: the session needs none. The Windows test runner
+// gives every program on Qt Gui "-platform offscreen", which is a GUI
+// application's option, not the test's.
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments();
+    const qsizetype platform = args.indexOf(QStringLiteral("-platform"));
+    if (platform > 0)
+        args.remove(platform, std::min<qsizetype>(2, args.size() - platform));
+    TstScopeSession test;
+    return QTest::qExec(&test, args);
+}
 #include "tst_scopesession.moc"
