@@ -298,7 +298,9 @@ void TestSamplingE2E::baudChangeChangesCycleTime()
     qDebug("mean cycle %.0f us at 9600 baud, %.0f us at 2400 baud", at9600, at2400);
     QVERIFY2(at9600 >= 19'790, qPrintable(QString::number(at9600)));
     QVERIFY2(at2400 >= 79'160, qPrintable(QString::number(at2400)));
-    QVERIFY2(at2400 > 2.5 * at9600, qPrintable(QStringLiteral("%1 vs %2 us").arg(at2400).arg(at9600)));
+    // No ratio of the two means: a busy machine stretches the 9600 baud
+    // cycles as much as it likes. That the line itself runs at 2400 shows in
+    // the wire's own timing of the last reply.
     const ZoltWire::Exchange& last = rig.wire().exchanges().back();
     QCOMPARE(last.replyDueUs - last.arrivedUs, std::llround(14 * 1e7 / 2400));
 }
