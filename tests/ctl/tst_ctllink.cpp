@@ -53,6 +53,20 @@ protected:
     qint64 discardWaiting() override { return std::max<qint64>(1, FakeSerialControl::discardWaiting()); }
 };
 
+// The link opened on the module's port over the given control, with both
+// modem lines up as a powered module holds them.
+std::unique_ptr<ModuleLink> openedLink(std::unique_ptr<FakeSerialControl> owned)
+{
+    owned->setExistingPorts({kModulePort});
+    owned->setLines(true, true);
+    auto link = std::make_unique<ModuleLink>(std::move(owned));
+    LinkOptions where;
+    where.port = kModulePort;
+    if (link->open(where).has_value())
+        return nullptr;
+    return link;
+}
+
 QByteArray runFile(std::FILE* file)
 {
     std::rewind(file);
@@ -77,13 +91,9 @@ void TestCtlLink::samplingHealsAfterLostReplies()
 {
     auto owned = std::make_unique<FakeSerialControl>();
     FakeSerialControl& comm = *owned;
-    comm.setExistingPorts({kModulePort});
-    comm.setLines(true, true);
-    ModuleLink link(std::move(owned));
-
-    LinkOptions where;
-    where.port = kModulePort;
-    QVERIFY(!link.open(where).has_value());
+    const std::unique_ptr<ModuleLink> opened = openedLink(std::move(owned));
+    QVERIFY(opened);
+    ModuleLink& link = *opened;
     Options o;
     o.topChannel = 0;
     o.intervalMs = 1;
@@ -120,12 +130,9 @@ void TestCtlLink::aReadOnALineThatNeverFallsQuietEnds()
 {
     auto owned = std::make_unique<ChatteringControl>();
     FakeSerialControl& comm = *owned;
-    comm.setExistingPorts({kModulePort});
-    comm.setLines(true, true);
-    ModuleLink link(std::move(owned));
-    LinkOptions where;
-    where.port = kModulePort;
-    QVERIFY(!link.open(where).has_value());
+    const std::unique_ptr<ModuleLink> opened = openedLink(std::move(owned));
+    QVERIFY(opened);
+    ModuleLink& link = *opened;
 
     // Each try finds the line talking and sends nothing; the read still ends.
     Exchange exchange(link);
