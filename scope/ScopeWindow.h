@@ -1,38 +1,40 @@
 #pragma once
 
-// ZOLT Scope's main window: a toolbar, the side panels (source, acquisition,
-// chart, outputs, recording), the chart with its banner, the channels'
-// figures beside it and the status bar, over a session that does the work:
-// the window shows the session's scans and state, and each panel keeps its
-// own choices.
+// ZOLT Scope's main window: the toolbar (ScopeActions), the File menu
+// (RecordingOpener), the side panels (source, acquisition, chart, outputs,
+// recording), the chart with its banner, the channels' figures beside it and
+// the status bar (StatusFigures), over a session that does the work: the
+// window builds these parts, wires them together and shows the session's
+// scans and state; each panel keeps its own choices.
 
 #include "front/RowFormat.h"
 #include "front/LinkOptions.h"
 #include "front/MqttOptions.h"
 #include "scope/ScopeSession.h"
 
-#include <QElapsedTimer>
 #include <QMainWindow>
-#include <QTimer>
 #include <array>
 #include <functional>
 #include <memory>
 
-class QAction;
 class QLabel;
-class QProgressBar;
 class QSettings;
 
 namespace scope {
 
 class AcquisitionPanel;
 class ChannelsPanel;
+class ChartExport;
+class ChartPacer;
 class ChartPanel;
 class OutputsPanel;
+class RecordingOpener;
 class RecordPanel;
+class ScopeActions;
 class ScopeChart;
 class ScopePanel;
 class SourcePanel;
+class StatusFigures;
 
 class ScopeWindow : public QMainWindow {
     Q_OBJECT
@@ -83,6 +85,7 @@ public:
     ScopeChart& chart() { return *m_chart; }
     // The banner's text while the source is away; empty otherwise.
     QString bannerText() const;
+    // The status bar's figures in one line.
     QString statusText() const;
 
     // Asked whether an existing file may be replaced; a question box by default.
@@ -95,26 +98,22 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void buildActions();
-    template <typename Control, typename Toggled>
-    void onToggled(Control* control, Toggled toggled, std::function<bool()> now, std::function<void(bool)> want);
-    void wireSession();
-    void setSampling(bool on);
+    void wire();
     void buildPanels();
     // The side panels, in their order from the top.
     std::array<ScopePanel*, 5> panels() const;
     void loadSettings();
-    void schedulePaint();
-    void paintNow();
     void updateStats();
     void updateControls();
-    void buildFileMenu();
-    void exportChart(int kind);
     void editSetup();
 
     QSettings& m_settings;
     ScopeSession m_session;
     ScopeChart* m_chart = nullptr;
+    ChartPacer* m_pacer = nullptr;
+    ScopeActions* m_actions = nullptr;
+    RecordingOpener* m_opener = nullptr;
+    ChartExport* m_export = nullptr;
 
     // Panels.
     SourcePanel* m_sourcePanel = nullptr;
@@ -124,24 +123,7 @@ private:
     RecordPanel* m_recordPanel = nullptr;
     ChannelsPanel* m_channelsPanel = nullptr;
     QLabel* m_banner = nullptr;
-    QProgressBar* m_loadBar = nullptr;   // while a recording is first read
-
-    // Status bar.
-    QLabel* m_rateLabel = nullptr;
-    QLabel* m_missedLabel = nullptr;
-    QLabel* m_portLabel = nullptr;
-    QLabel* m_keptLabel = nullptr;
-
-    // Actions.
-    QAction* m_startAction = nullptr;
-    QAction* m_recordAction = nullptr;
-    QAction* m_holdAction = nullptr;
-    QAction* m_liveAction = nullptr;
-    QAction* m_boxZoomAction = nullptr;
-
-    QTimer m_paintTimer;       // a repaint in the quiet after a scan
-    QElapsedTimer m_sincePaint;
-    QElapsedTimer m_sinceStats;
+    std::unique_ptr<StatusFigures> m_figures;
 };
 
 } // namespace scope
