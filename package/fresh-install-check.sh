@@ -76,9 +76,9 @@ cleanup() {
 trap cleanup EXIT
 # A signal ends the script through exit, so that an interrupted run cleans up
 # too (once the step in the foreground has ended).
-trap 'exit 130' INT
-trap 'exit 143' TERM
-trap 'exit 129' HUP
+trap 'echo "interrupted; cleaning up" >&2; exit 130' INT
+trap 'echo "ended by SIGTERM; cleaning up" >&2; exit 143' TERM
+trap 'echo "hung up; cleaning up" >&2; exit 129' HUP
 
 step() { echo "== $* ($(date -u +%H:%M:%S))"; }
 fail() { echo "FAIL: $*" >&2; exit 1; }
