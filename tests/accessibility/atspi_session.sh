@@ -56,10 +56,14 @@ if kill -TERM "$program_pid" 2>/dev/null; then
   program_pid=
 fi
 
+# Whatever the program said, for the reader of the run.
+if [ -s "$log" ]; then
+  echo "$name's messages:"
+  sort "$log" | uniq -c | head -20
+fi
 # What the toolkit's bridge had to drop.
 if grep -E "no ValueInterface|QAccessible" "$log" >/dev/null; then
-  echo "FAIL: the program's accessibility warnings:"
-  sort "$log" | uniq -c | head -20
+  echo "FAIL: the program's accessibility warnings (above)"
   status=1
 fi
 exit "$status"
