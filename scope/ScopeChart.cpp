@@ -317,7 +317,7 @@ void ScopeChart::refresh(bool immediate)
     }
     const double offset = keyOffset();
     const int columns = std::max(1, axisRect()->width());
-    reduce(m_store, m_fromNs, m_toNs, columns, offset, m_visible, m_reduction);
+    m_reduced.update(m_store, m_fromNs, m_toNs, columns, offset, m_visible);
     arrangeAxes();
 
     m_settingRange = true;
@@ -333,43 +333,67 @@ void ScopeChart::refresh(bool immediate)
     emit refreshed();
 }
 
+// A point's pixel: the key and value axes' scales, and the trace's own
+// scale into its unit (the lines lifted to their places in the strip).
+struct ScopeChart::TraceMap {
+    QRect area;
+    double keyLower = 0;
+    double xScale = 0;
+    double valueLower = 0;
+    double yScale = 0;
+    double gain = 1;
+    double shift = 0;
+
+    QPoint pixel(const Point& p) const
+    {
+        // Far outside the area, points are held to a band around it, so that
+        // no coordinate overflows.
+        return QPoint(static_cast<int>(std::lround(std::clamp(area.left() + (p.key - keyLower) * xScale, -1e6, 1e6))),
+                      static_cast<int>(std::lround(std::clamp(
+                          area.top() + area.height() - (gain * p.value + shift - valueLower) * yScale, -1e6, 1e6))));
+    }
+};
+
+ScopeChart::TraceMap ScopeChart::traceMap(int s) const
+{
+    const bool analog = s < kAnalogSeries;
+    const QCPAxis* x = m_graphs[s]->keyAxis();
+    const QCPAxis* y = m_graphs[s]->valueAxis();
+    TraceMap m;
+    m.area = analog ? axisRect()->rect() : m_digitalRect->rect();
+    m.keyLower = x->range().lower;
+    m.xScale = m.area.width() / x->range().size();
+    m.valueLower = y->range().lower;
+    m.yScale = m.area.height() / y->range().size();
+    m.gain = analog ? m_setup.input(s).gain : 1.0;
+    m.shift = analog ? m_setup.input(s).offset : (s - kAnalogSeries) * kLinePitch;
+    return m;
+}
+
+QPoint ScopeChart::tracePixel(int s, const Point& p) const { return traceMap(s).pixel(p); }
+
 // Each trace as one polyline of whole pixels, a point only where the pixel
 // changes: a day drawn whole is some 3,600 points a trace, two to a column.
 // QCustomPlot's own graphs took a third longer for the same points (their
 // per-point mapping and line clipping); a trace set pixel by pixel into an
 // image of its own, or drawn as filled runs a pixel wide, took longer still
 // (bench/zolt_recording_bench).
-QPoint ScopeChart::tracePixel(int s, const Point& p) const
-{
-    const bool analog = s < kAnalogSeries;
-    const QCPAxis* x = m_graphs[s]->keyAxis();
-    const QCPAxis* y = m_graphs[s]->valueAxis();
-    const QRect area = analog ? axisRect()->rect() : m_digitalRect->rect();
-    const double xScale = area.width() / x->range().size();
-    const double yScale = area.height() / y->range().size();
-    // Analog traces in their units on their unit's axis; the lines lifted to
-    // their places in the strip.
-    const double gain = analog ? m_setup.input(s).gain : 1.0;
-    const double shift = analog ? m_setup.input(s).offset : (s - kAnalogSeries) * kLinePitch;
-    // Far outside the area, points are held to a band around it, so that no
-    // coordinate overflows.
-    return QPoint(static_cast<int>(std::lround(std::clamp(area.left() + (p.key - x->range().lower) * xScale, -1e6, 1e6))),
-                  static_cast<int>(std::lround(std::clamp(
-                      area.top() + area.height() - (gain * p.value + shift - y->range().lower) * yScale, -1e6, 1e6))));
-}
-
 void ScopeChart::drawTraces(QCPPainter* painter)
 {
+    // The plot's layout is now the one drawn: after a resize, or where the
+    // axes took another width since the refresh, the columns follow it.
+    if (const int columns = std::max(1, axisRect()->width()); columns != m_reduced.columns())
+        m_reduced.update(m_store, m_fromNs, m_toNs, columns, keyOffset(), m_visible);
     for (int s = 0; s < kSeries; ++s) {
-        const std::vector<Point>& pts = m_reduction.points[s];
+        const std::vector<Point>& pts = reduction().points[s];
         if (!m_visible[s] || pts.empty())
             continue;
         const bool analog = s < kAnalogSeries;
-        const QRect area = analog ? axisRect()->rect() : m_digitalRect->rect();
+        const TraceMap map = traceMap(s);
         m_pixels.clear();
         m_pixels.reserve(pts.size() * 2);
         for (const Point& p : pts) {
-            const QPoint next = tracePixel(s, p);
+            const QPoint next = map.pixel(p);
             if (!m_pixels.empty() && m_pixels.back() == next)
                 continue;
             // A digital line steps: it keeps its level until the next scan.
@@ -378,7 +402,7 @@ void ScopeChart::drawTraces(QCPPainter* painter)
             m_pixels.push_back(next);
         }
         painter->save();
-        painter->setClipRect(area);
+        painter->setClipRect(map.area);
         painter->setPen(tracePen(m_colours[s]));
         if (m_pixels.size() == 1)
             painter->drawPoint(m_pixels.front());
@@ -407,7 +431,7 @@ void ScopeChart::applyYRange()
         QCPAxis* axis = m_axisOf[s];
         widen(full, axis, in.value(front::kSetupLowestMv), in.value(front::kSetupHighestMv));
         step[axis] = std::max(step[axis], std::fabs(in.gain) * 10);   // 10 mV at least
-        const SeriesStats& st = m_reduction.stats[s];
+        const SeriesStats& st = reduction().stats[s];
         if (st.n > 0)
             widen(shown, axis, in.value(st.min), in.value(st.max));
     }

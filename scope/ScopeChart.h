@@ -82,7 +82,12 @@ public:
     // a repaint. The replot itself follows in the event loop (or at once with
     // immediate, for a measurement).
     void refresh(bool immediate = false);
-    const Reduction& reduction() const { return m_reduction; }
+    const Reduction& reduction() const { return m_reduced.reduction(); }
+    // Passes of the reduction so far: a refresh that changes neither the
+    // view nor the scans in it draws the kept one and adds none.
+    long long reductionPasses() const { return m_reduced.passes(); }
+    // Off: every refresh reduces afresh (to measure what keeping saves).
+    void setReductionKept(bool on) { m_reduced.setKeeping(on); }
 
     // The cursor at a time of the view (keys as the axis shows them); the text
     // it shows, for tests and the screen reader.
@@ -109,6 +114,9 @@ protected:
 
 private:
     friend class TraceLayer;
+    struct TraceMap;
+    // Where series s's points go on screen, worked out once a draw.
+    TraceMap traceMap(int s) const;
     void drawTraces(QCPPainter* painter);
     void onRangeChanged(const QCPRange& range);
     void onMouseMove(QMouseEvent* event);
@@ -129,7 +137,7 @@ private:
     std::array<QCPAxis*, kAnalogSeries> m_axisOf{};
     QCPItemStraightLine* m_cursorLine = nullptr;
     QCPItemText* m_cursorText = nullptr;
-    Reduction m_reduction;
+    KeptReduction m_reduced;
     TraceLayer* m_traces = nullptr;
     std::vector<QPoint> m_pixels;   // one trace in pixels, kept from one draw to the next
     double m_windowSeconds = 60;
