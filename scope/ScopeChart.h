@@ -5,8 +5,9 @@
 // pointer, and the view: live (the last window of the run, scrolling) or held
 // (where the user zoomed or dragged it). What is drawn is the store reduced
 // to the chart's pixel columns, minimum and maximum kept. The traces are
-// drawn straight from that reduction, in whole pixels; the graphs QCustomPlot
-// holds carry only the legend's names and colours, and each its value axis.
+// drawn straight from that reduction, in whole pixels, written into the
+// plot's paint buffer; the graphs QCustomPlot holds carry only the legend's
+// names and colours, and each its value axis.
 //
 // The channel setup names the traces and scales them into their units. The
 // value axes follow the units of the channels shown: one unit, the left axis;
@@ -33,6 +34,7 @@ std::array<QColor, kSeries> defaultColours();
 QString seriesName(int s);
 
 class TraceLayer;
+class TraceBuffer;
 
 class ScopeChart : public QCustomPlot {
     Q_OBJECT
@@ -140,6 +142,7 @@ private:
     KeptReduction m_reduced;
     TraceLayer* m_traces = nullptr;
     std::vector<QPoint> m_pixels;   // one trace in pixels, kept from one draw to the next
+    QWeakPointer<QCPAbstractPaintBuffer> m_buffer;   // the plot's paint buffer, an image of ours
     double m_windowSeconds = 60;
     TimeAxis m_timeAxis = TimeAxis::Seconds;
     bool m_fittedY = false;
