@@ -83,15 +83,17 @@ private:
 
 namespace {
 
+// An image's pixels, 32 bits each.
+struct Pixels {
+    uchar* bits;
+    qsizetype stride;   // bytes a row
+};
+
 // A one-pixel line from a to b in whole pixels, set within clip (inside the
 // image): stepping along its longer extent, one pixel a step, the other
 // coordinate in fixed point (32 bits of fraction). Only the steps inside
 // clip are taken, so a segment reaching far out of view costs no more than
 // one inside it.
-struct Pixels {
-    uchar* bits;
-    qsizetype stride;   // bytes a row
-};
 
 void setLine(const Pixels& image, QRgb colour, QPoint a, QPoint b, const QRect& clip)
 {
@@ -468,10 +470,11 @@ QPoint ScopeChart::tracePixel(int s, const Point& p) const { return traceMap(s).
 
 // Each trace as one polyline of whole pixels, a point only where the pixel
 // changes: a day drawn whole is some 3,600 points a trace, two to a column.
-// QCustomPlot's own graphs took a third longer for the same points (their
-// per-point mapping and line clipping); a trace set pixel by pixel into an
-// image of its own, or drawn as filled runs a pixel wide, took longer still
-// (bench/zolt_recording_bench).
+// On the screen its lines are set straight into the paint buffer's pixels:
+// QPainter's polyline took half as long again for a day's noisy traces
+// (a call a pixel), QCustomPlot's own graphs a third longer than that, and
+// a trace set into an image of its own costs a clear and a blend of the
+// whole chart each (bench/zolt_recording_bench).
 void ScopeChart::drawTraces(QCPPainter* painter)
 {
     // The plot's layout is now the one drawn: after a resize, or where the
