@@ -6,19 +6,19 @@
 //      loop went without a turn meanwhile, and memory a scan.
 //   3. One repaint of a 1920x1080 chart showing the whole day.
 // The file is made by the bench (in a temporary folder) with zoltctl's rows.
-// --quick: fewer rounds; --rows N: another length; --repaint-only: 3 alone.
+// --quick: fewer rounds; --rows N: another length; --repaint-only: 3 alone;
+// --keep FILE: make the file there and leave it; --file FILE: use one made so.
 
 #include <QByteArray>
 
 #include "bench/BenchFigures.h"
-#include "bench/OffscreenWithoutDisplay.h"
+#include "bench/ChartRepaint.h"
 #include "front/RowFormat.h"
 #include "front/RowParser.h"
 #include "scope/ScopeChart.h"
 #include "scope/ScopeWindow.h"
 #include "tests/scope/DayRecording.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSettings>
@@ -144,46 +144,7 @@ void repaintFigures(const QString& path, bool quick)
         chart.show();
         chart.showStretch(0, store.elapsedNs(store.size() - 1));
         QCoreApplication::processEvents();
-        const int rounds = quick ? 20 : 100;
-        std::vector<double> all, reduceOnly, drawOnly, wall;
-        scope::Reduction r;
-        std::array<bool, scope::kSeries> every{};
-        every.fill(true);
-        for (int k = 0; k < rounds; ++k) {
-            QElapsedTimer t;
-            t.start();
-            double cpu = threadCpuMs();
-            chart.refresh(true);
-            all.push_back(threadCpuMs() - cpu);
-            wall.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
-            cpu = threadCpuMs();
-            scope::reduce(store, chart.viewFromNs(), chart.viewToNs(), chart.axisRect()->width(), 0, every, r);
-            reduceOnly.push_back(threadCpuMs() - cpu);
-            cpu = threadCpuMs();
-            chart.replot(QCustomPlot::rpImmediateRefresh);
-            drawOnly.push_back(threadCpuMs() - cpu);
-        }
-        const int columns = chart.axisRect()->width();
-        // The frame alone: axes, grid, labels and legend, the traces hidden.
-        std::vector<double> frame;
-        for (int s = 0; s < scope::kSeries; ++s)
-            chart.setSeriesVisible(s, false);
-        for (int k = 0; k < rounds; ++k) {
-            const double cpu = threadCpuMs();
-            chart.replot(QCustomPlot::rpImmediateRefresh);
-            frame.push_back(threadCpuMs() - cpu);
-        }
-        for (int s = 0; s < scope::kSeries; ++s)
-            chart.setSeriesVisible(s, true);
-        const Spread f = spreadOf(frame);
-        const Spread a = spreadOf(all), b = spreadOf(reduceOnly), c = spreadOf(drawOnly), w = spreadOf(wall);
-        std::printf("chart %4dx%-4d (%4d columns), ms min / median / max over %d repaints:\n"
-                    "   repaint  processor %6.2f / %6.2f / %6.2f   wall %6.2f / %6.2f / %6.2f\n"
-                    "   reduce   processor %6.2f / %6.2f / %6.2f\n"
-                    "   replot   processor %6.2f / %6.2f / %6.2f\n"
-                    "   frame    processor %6.2f / %6.2f / %6.2f (the replot with every trace hidden)\n",
-                    size.width(), size.height(), columns, rounds, a.min, a.median, a.max, w.min, w.median, w.max,
-                    b.min, b.median, b.max, c.min, c.median, c.max, f.min, f.median, f.max);
+        benchfigures::printRepaints(size, benchfigures::measureRepaints(chart, store, quick ? 20 : 100));
     }
 }
 
@@ -191,20 +152,21 @@ void repaintFigures(const QString& path, bool quick)
 
 int main(int argc, char* argv[])
 {
-    offscreenWithoutDisplay();
-    QApplication app(argc, argv);
-    const QStringList args = QCoreApplication::arguments();
-    const bool quick = args.contains(QStringLiteral("--quick"));
-    const qsizetype rowsAt = args.indexOf(QStringLiteral("--rows"));
-    const long long rows = rowsAt > 0 ? args.value(rowsAt + 1).toLongLong() : 3'300'000;
+    benchfigures::ScopeBenchApp app(argc, argv);
+    const bool quick = app.quick();
+    const long long rows = app.number(QStringLiteral("--rows"), 3'300'000);
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("day.csv"));
-    QElapsedTimer t;
-    t.start();
-    const qint64 bytes = scopetest::writeDay(path, rows);
-    std::printf("made %s: %lld rows, %.1f MB, in %.1f s\n\n", qPrintable(path), rows, static_cast<double>(bytes) / 1e6,
-                static_cast<double>(t.elapsed()) / 1e3);
-    if (!args.contains(QStringLiteral("--repaint-only"))) {
+    // A file made before (with --keep) saves making it again: half a minute.
+    QString path = app.value(QStringLiteral("--file"));
+    if (path.isEmpty()) {
+        path = app.has(QStringLiteral("--keep")) ? app.value(QStringLiteral("--keep")) : dir.filePath(QStringLiteral("day.csv"));
+        QElapsedTimer t;
+        t.start();
+        const qint64 bytes = scopetest::writeDay(path, rows);
+        std::printf("made %s: %lld rows, %.1f MB, in %.1f s\n\n", qPrintable(path), rows, static_cast<double>(bytes) / 1e6,
+                    static_cast<double>(t.elapsed()) / 1e3);
+    }
+    if (!app.has(QStringLiteral("--repaint-only"))) {
         parseFigures(path, quick);
         openFigures(path);
     }

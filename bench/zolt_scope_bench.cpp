@@ -11,7 +11,7 @@
 #include <QByteArray>
 
 #include "bench/BenchFigures.h"
-#include "bench/OffscreenWithoutDisplay.h"
+#include "bench/ChartRepaint.h"
 #include "link/BaudOptions.h"
 #include "front/RowFormat.h"
 #include "link/Acquisition.h"
@@ -21,7 +21,6 @@
 #include "sim/EventLoopWait.h"
 #include "tests/scope/RandomScans.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -89,38 +88,7 @@ void repaintFigures(bool quick)
         chart.setWindowSeconds(3600);
         chart.show();
         QCoreApplication::processEvents();
-        const int rounds = quick ? 20 : 100;
-        std::vector<double> all, reduceOnly, drawOnly, allCpu, reduceCpu, drawCpu;
-        scope::Reduction r;
-        std::array<bool, scope::kSeries> every{};
-        every.fill(true);
-        for (int k = 0; k < rounds; ++k) {
-            QElapsedTimer t;
-            t.start();
-            double cpu = threadCpuMs();
-            chart.refresh(true);   // reduce, set the traces, replot and repaint at once
-            all.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
-            allCpu.push_back(threadCpuMs() - cpu);
-            t.restart();
-            cpu = threadCpuMs();
-            scope::reduce(store, chart.viewFromNs(), chart.viewToNs(), chart.axisRect()->width(), 0, every, r);
-            reduceOnly.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
-            reduceCpu.push_back(threadCpuMs() - cpu);
-            t.restart();
-            cpu = threadCpuMs();
-            chart.replot(QCustomPlot::rpImmediateRefresh);
-            drawOnly.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
-            drawCpu.push_back(threadCpuMs() - cpu);
-        }
-        const Spread a = spreadOf(all), b = spreadOf(reduceOnly), c = spreadOf(drawOnly);
-        const Spread ac = spreadOf(allCpu), bc = spreadOf(reduceCpu), cc = spreadOf(drawCpu);
-        std::printf("chart %4dx%-4d (%4d columns, %zu points a trace), ms min / median / max over %d repaints:\n"
-                    "   repaint  processor %6.2f / %6.2f / %6.2f   wall %6.2f / %6.2f / %6.2f\n"
-                    "   reduce   processor %6.2f / %6.2f / %6.2f   wall %6.2f / %6.2f / %6.2f\n"
-                    "   replot   processor %6.2f / %6.2f / %6.2f   wall %6.2f / %6.2f / %6.2f\n",
-                    size.width(), size.height(), chart.axisRect()->width(), chart.reduction().points[0].size(), rounds,
-                    ac.min, ac.median, ac.max, a.min, a.median, a.max, bc.min, bc.median, bc.max, b.min, b.median, b.max,
-                    cc.min, cc.median, cc.max, c.min, c.median, c.max);
+        benchfigures::printRepaints(size, benchfigures::measureRepaints(chart, store, quick ? 20 : 100));
     }
     // What the frame alone costs: axes, grid, tick labels and legend, no scans.
     {
@@ -304,13 +272,10 @@ void rateFigures(bool quick)
 
 int main(int argc, char* argv[])
 {
-    offscreenWithoutDisplay();
-    QApplication app(argc, argv);
-    const QStringList args = QCoreApplication::arguments();
-    const bool quick = args.contains(QStringLiteral("--quick"));
-    repaintFigures(quick);
+    benchfigures::ScopeBenchApp app(argc, argv);
+    repaintFigures(app.quick());
     memoryFigures();
-    if (!args.contains(QStringLiteral("--repaint-only")))
-        rateFigures(quick);
+    if (!app.has(QStringLiteral("--repaint-only")))
+        rateFigures(app.quick());
     return 0;
 }

@@ -263,4 +263,41 @@ void reduce(const ScanStore& store, qint64 fromNs, qint64 toNs, int columns, dou
     }
 }
 
+bool KeptReduction::stillHolds(const ScanStore& store, qint64 fromNs, qint64 toNs, int columns, double keyOffset,
+                               const std::array<bool, kSeries>& series) const
+{
+    if (!m_kept || !m_keeping || fromNs != m_fromNs || toNs != m_toNs || columns != m_columns || keyOffset != m_keyOffset ||
+        series != m_series || store.clears() != m_clears || store.dropped() != m_dropped || store.size() < m_size)
+        return false;
+    if (store.size() == m_size)
+        return true;
+    // Scans were added: the pass read up to the scan just past the stretch,
+    // so the kept one holds while that scan was already there and the
+    // stretch still starts and ends at the same scans.
+    const long long first = m_reduction.firstInView;
+    const long long end = first + m_reduction.scansInView;
+    return end < m_size && store.lowerBound(fromNs) == first && store.lowerBound(toNs + 1) == end;
+}
+
+bool KeptReduction::update(const ScanStore& store, qint64 fromNs, qint64 toNs, int columns, double keyOffset,
+                           const std::array<bool, kSeries>& series)
+{
+    if (stillHolds(store, fromNs, toNs, columns, keyOffset, series)) {
+        m_size = store.size();
+        return false;
+    }
+    reduce(store, fromNs, toNs, columns, keyOffset, series, m_reduction);
+    ++m_passes;
+    m_kept = true;
+    m_fromNs = fromNs;
+    m_toNs = toNs;
+    m_columns = columns;
+    m_keyOffset = keyOffset;
+    m_series = series;
+    m_size = store.size();
+    m_dropped = store.dropped();
+    m_clears = store.clears();
+    return true;
+}
+
 } // namespace scope

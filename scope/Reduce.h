@@ -49,4 +49,41 @@ struct Reduction {
 void reduce(const ScanStore& store, qint64 fromNs, qint64 toNs, int columns, double keyOffset,
             const std::array<bool, kSeries>& series, Reduction& out);
 
+// A view's reduction, kept while another pass would give the same: the same
+// stretch, columns, key offset and series, and the same scans in it (the
+// store neither emptied nor shortened at the front, and any scans added
+// since came after the one just past the stretch). A repaint that moves
+// nothing then draws what is kept; a day reduced whole costs some 6 ms.
+class KeptReduction {
+public:
+    // Reduces when the kept reduction would differ; true when it did.
+    bool update(const ScanStore& store, qint64 fromNs, qint64 toNs, int columns, double keyOffset,
+                const std::array<bool, kSeries>& series);
+    const Reduction& reduction() const { return m_reduction; }
+    // The columns of the kept reduction.
+    int columns() const { return m_columns; }
+    // Passes made so far.
+    long long passes() const { return m_passes; }
+    // Off: every update reduces afresh (to measure what keeping saves).
+    void setKeeping(bool on) { m_keeping = on; }
+
+private:
+    bool stillHolds(const ScanStore& store, qint64 fromNs, qint64 toNs, int columns, double keyOffset,
+                    const std::array<bool, kSeries>& series) const;
+
+    Reduction m_reduction;
+    bool m_kept = false;
+    bool m_keeping = true;
+    long long m_passes = 0;
+    // What the kept reduction was made of.
+    qint64 m_fromNs = 0;
+    qint64 m_toNs = 0;
+    int m_columns = 0;
+    double m_keyOffset = 0;
+    std::array<bool, kSeries> m_series{};
+    long long m_size = 0;
+    long long m_dropped = 0;
+    long long m_clears = 0;
+};
+
 } // namespace scope

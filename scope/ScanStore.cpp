@@ -15,6 +15,7 @@ void ScanStore::clear()
     m_size = 0;
     m_dropped = 0;
     m_firstSeq = 1;
+    ++m_clears;
 }
 
 void ScanStore::append(const acquisition::Scan& s)

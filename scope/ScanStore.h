@@ -75,6 +75,9 @@ public:
     long long firstSeq() const { return m_firstSeq + m_dropped; }
     // Bytes held by the blocks.
     std::size_t bytesHeld() const { return m_blocks.size() * sizeof(Block); }
+    // Times the store was emptied: with size() and dropped(), a reader that
+    // kept something of the scans tells whether they are still the same.
+    long long clears() const { return m_clears; }
 
     // Index i runs over the kept scans, 0 the oldest.
     qint64 elapsedNs(long long i) const { return block(i).elapsedNs[slot(i)]; }
@@ -130,6 +133,7 @@ private:
     long long m_maxScans;
     long long m_dropped = 0;
     long long m_firstSeq = 1;
+    long long m_clears = 0;
 };
 
 } // namespace scope

@@ -45,6 +45,98 @@ private:
     ScopeChart* m_chart;
 };
 
+// The plot's paint buffer as an image, so that the traces can be written
+// into its pixels: a noisy trace of a day has some 20 pixels a column to
+// draw, and QPainter's one-pixel lines cost a call a pixel. Everything
+// else is painted into it as into QCustomPlot's own buffer.
+class TraceBuffer : public QCPAbstractPaintBuffer {
+public:
+    TraceBuffer(const QSize& size, double devicePixelRatio)
+        : QCPAbstractPaintBuffer(size, devicePixelRatio)
+    {
+        TraceBuffer::reallocateBuffer();
+    }
+    QCPPainter* startPainting() override { return new QCPPainter(&m_image); }
+    void draw(QCPPainter* painter) const override
+    {
+        if (painter && painter->isActive())
+            painter->drawImage(0, 0, m_image);
+    }
+    void clear(const QColor& colour) override { m_image.fill(colour); }
+    // The image's pixels, for a painter on it that paints at one pixel a unit.
+    bool owns(const QCPPainter* painter) const
+    {
+        return painter->device() == &m_image && m_image.devicePixelRatio() == 1.0 && painter->transform().isIdentity();
+    }
+    QImage& image() { return m_image; }
+
+protected:
+    void reallocateBuffer() override
+    {
+        m_image = QImage(mSize * mDevicePixelRatio, QImage::Format_ARGB32_Premultiplied);
+        m_image.setDevicePixelRatio(mDevicePixelRatio);
+    }
+
+private:
+    QImage m_image;
+};
+
+namespace {
+
+// An image's pixels, 32 bits each.
+struct Pixels {
+    uchar* bits;
+    qsizetype stride;   // bytes a row
+};
+
+// A one-pixel line from a to b in whole pixels, set within clip (inside the
+// image): stepping along its longer extent, one pixel a step, the other
+// coordinate in fixed point (32 bits of fraction). Only the steps inside
+// clip are taken, so a segment reaching far out of view costs no more than
+// one inside it.
+
+void setLine(const Pixels& image, QRgb colour, QPoint a, QPoint b, const QRect& clip)
+{
+    const qint64 dx = b.x() - a.x();
+    const qint64 dy = b.y() - a.y();
+    const auto set = [&](int x, int y) { reinterpret_cast<QRgb*>(image.bits + y * image.stride)[x] = colour; };
+    if (dx == 0 && dy == 0) {
+        if (clip.contains(a))
+            set(a.x(), a.y());
+        return;
+    }
+    const bool steep = std::llabs(dy) >= std::llabs(dx);
+    // Along the long axis (u) from the lower end; v the other coordinate.
+    qint64 u0 = steep ? a.y() : a.x();
+    qint64 u1 = steep ? b.y() : b.x();
+    qint64 v0 = steep ? a.x() : a.y();
+    qint64 du = steep ? dy : dx;
+    qint64 dv = steep ? dx : dy;
+    if (u1 < u0) {
+        std::swap(u0, u1);
+        v0 = steep ? b.x() : b.y();
+        du = -du;
+        dv = -dv;
+    }
+    const qint64 uLow = std::max<qint64>(u0, steep ? clip.top() : clip.left());
+    const qint64 uHigh = std::min<qint64>(u1, steep ? clip.bottom() : clip.right());
+    const qint64 vLow = steep ? clip.left() : clip.top();
+    const qint64 vHigh = steep ? clip.right() : clip.bottom();
+    const qint64 step = (dv * (qint64{1} << 32)) / du;
+    qint64 v = (v0 << 32) + (qint64{1} << 31) + (uLow - u0) * step;
+    for (qint64 u = uLow; u <= uHigh; ++u, v += step) {
+        const qint64 at = v >> 32;
+        if (at < vLow || at > vHigh)
+            continue;
+        if (steep)
+            set(static_cast<int>(at), static_cast<int>(u));
+        else
+            set(static_cast<int>(u), static_cast<int>(at));
+    }
+}
+
+} // namespace
+
 QString seriesName(int s)
 {
     return s < kAnalogSeries ? QStringLiteral("ch%1").arg(s) : QStringLiteral("din%1").arg(lineOfSeries(s));
@@ -75,6 +167,10 @@ ScopeChart::ScopeChart(const ScanStore& store, QWidget* parent)
     // only the zoom box is drawn) costs a full-size clear and blend a replot.
     if (QCPLayer* overlay = layer(QStringLiteral("overlay")))
         overlay->setMode(QCPLayer::lmLogical);
+    // That buffer an image whose pixels the traces are written into.
+    mPaintBuffers.clear();
+    mPaintBuffers.append(QSharedPointer<QCPAbstractPaintBuffer>(new TraceBuffer(viewport().size(), bufferDevicePixelRatio())));
+    m_buffer = mPaintBuffers.constFirst().toWeakRef();
     setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
     setMouseTracking(true);
 
@@ -317,7 +413,7 @@ void ScopeChart::refresh(bool immediate)
     }
     const double offset = keyOffset();
     const int columns = std::max(1, axisRect()->width());
-    reduce(m_store, m_fromNs, m_toNs, columns, offset, m_visible, m_reduction);
+    m_reduced.update(m_store, m_fromNs, m_toNs, columns, offset, m_visible);
     arrangeAxes();
 
     m_settingRange = true;
@@ -333,43 +429,71 @@ void ScopeChart::refresh(bool immediate)
     emit refreshed();
 }
 
-// Each trace as one polyline of whole pixels, a point only where the pixel
-// changes: a day drawn whole is some 3,600 points a trace, two to a column.
-// QCustomPlot's own graphs took a third longer for the same points (their
-// per-point mapping and line clipping); a trace set pixel by pixel into an
-// image of its own, or drawn as filled runs a pixel wide, took longer still
-// (bench/zolt_recording_bench).
-QPoint ScopeChart::tracePixel(int s, const Point& p) const
+// A point's pixel: the key and value axes' scales, and the trace's own
+// scale into its unit (the lines lifted to their places in the strip).
+struct ScopeChart::TraceMap {
+    QRect area;
+    double keyLower = 0;
+    double xScale = 0;
+    double valueLower = 0;
+    double yScale = 0;
+    double gain = 1;
+    double shift = 0;
+
+    QPoint pixel(const Point& p) const
+    {
+        // Far outside the area, points are held to a band around it, so that
+        // no coordinate overflows.
+        return QPoint(static_cast<int>(std::lround(std::clamp(area.left() + (p.key - keyLower) * xScale, -1e6, 1e6))),
+                      static_cast<int>(std::lround(std::clamp(
+                          area.top() + area.height() - (gain * p.value + shift - valueLower) * yScale, -1e6, 1e6))));
+    }
+};
+
+ScopeChart::TraceMap ScopeChart::traceMap(int s) const
 {
     const bool analog = s < kAnalogSeries;
     const QCPAxis* x = m_graphs[s]->keyAxis();
     const QCPAxis* y = m_graphs[s]->valueAxis();
-    const QRect area = analog ? axisRect()->rect() : m_digitalRect->rect();
-    const double xScale = area.width() / x->range().size();
-    const double yScale = area.height() / y->range().size();
-    // Analog traces in their units on their unit's axis; the lines lifted to
-    // their places in the strip.
-    const double gain = analog ? m_setup.input(s).gain : 1.0;
-    const double shift = analog ? m_setup.input(s).offset : (s - kAnalogSeries) * kLinePitch;
-    // Far outside the area, points are held to a band around it, so that no
-    // coordinate overflows.
-    return QPoint(static_cast<int>(std::lround(std::clamp(area.left() + (p.key - x->range().lower) * xScale, -1e6, 1e6))),
-                  static_cast<int>(std::lround(std::clamp(
-                      area.top() + area.height() - (gain * p.value + shift - y->range().lower) * yScale, -1e6, 1e6))));
+    TraceMap m;
+    m.area = analog ? axisRect()->rect() : m_digitalRect->rect();
+    m.keyLower = x->range().lower;
+    m.xScale = m.area.width() / x->range().size();
+    m.valueLower = y->range().lower;
+    m.yScale = m.area.height() / y->range().size();
+    m.gain = analog ? m_setup.input(s).gain : 1.0;
+    m.shift = analog ? m_setup.input(s).offset : (s - kAnalogSeries) * kLinePitch;
+    return m;
 }
 
+QPoint ScopeChart::tracePixel(int s, const Point& p) const { return traceMap(s).pixel(p); }
+
+// Each trace as one polyline of whole pixels, a point only where the pixel
+// changes: a day drawn whole is some 3,600 points a trace, two to a column.
+// On the screen its lines are set straight into the paint buffer's pixels:
+// QPainter's polyline took half as long again for a day's noisy traces
+// (a call a pixel), QCustomPlot's own graphs a third longer than that, and
+// a trace set into an image of its own costs a clear and a blend of the
+// whole chart each (bench/zolt_recording_bench).
 void ScopeChart::drawTraces(QCPPainter* painter)
 {
+    // The plot's layout is now the one drawn: after a resize, or where the
+    // axes took another width since the refresh, the columns follow it.
+    if (const int columns = std::max(1, axisRect()->width()); columns != m_reduced.columns())
+        m_reduced.update(m_store, m_fromNs, m_toNs, columns, keyOffset(), m_visible);
+    const QSharedPointer<QCPAbstractPaintBuffer> buffer = m_buffer.toStrongRef();
+    auto* const ours = static_cast<TraceBuffer*>(buffer.data());
+    QImage* const image = ours && ours->owns(painter) ? &ours->image() : nullptr;
     for (int s = 0; s < kSeries; ++s) {
-        const std::vector<Point>& pts = m_reduction.points[s];
+        const std::vector<Point>& pts = reduction().points[s];
         if (!m_visible[s] || pts.empty())
             continue;
         const bool analog = s < kAnalogSeries;
-        const QRect area = analog ? axisRect()->rect() : m_digitalRect->rect();
+        const TraceMap map = traceMap(s);
         m_pixels.clear();
         m_pixels.reserve(pts.size() * 2);
         for (const Point& p : pts) {
-            const QPoint next = tracePixel(s, p);
+            const QPoint next = map.pixel(p);
             if (!m_pixels.empty() && m_pixels.back() == next)
                 continue;
             // A digital line steps: it keeps its level until the next scan.
@@ -377,8 +501,20 @@ void ScopeChart::drawTraces(QCPPainter* painter)
                 m_pixels.emplace_back(next.x(), m_pixels.back().y());
             m_pixels.push_back(next);
         }
+        if (image && m_colours[s].alpha() == 255) {
+            // Opaque, so the premultiplied pixel is the colour itself.
+            const QRgb colour = m_colours[s].rgb();
+            const QRect clip = map.area & image->rect();
+            const Pixels pixels{image->bits(), image->bytesPerLine()};
+            if (m_pixels.size() == 1)
+                setLine(pixels, colour, m_pixels.front(), m_pixels.front(), clip);
+            for (std::size_t i = 1; i < m_pixels.size(); ++i)
+                setLine(pixels, colour, m_pixels[i - 1], m_pixels[i], clip);
+            continue;
+        }
+        // On another device (an exported file): QPainter's lines.
         painter->save();
-        painter->setClipRect(area);
+        painter->setClipRect(map.area);
         painter->setPen(tracePen(m_colours[s]));
         if (m_pixels.size() == 1)
             painter->drawPoint(m_pixels.front());
@@ -407,7 +543,7 @@ void ScopeChart::applyYRange()
         QCPAxis* axis = m_axisOf[s];
         widen(full, axis, in.value(front::kSetupLowestMv), in.value(front::kSetupHighestMv));
         step[axis] = std::max(step[axis], std::fabs(in.gain) * 10);   // 10 mV at least
-        const SeriesStats& st = m_reduction.stats[s];
+        const SeriesStats& st = reduction().stats[s];
         if (st.n > 0)
             widen(shown, axis, in.value(st.min), in.value(st.max));
     }

@@ -5,8 +5,9 @@
 // pointer, and the view: live (the last window of the run, scrolling) or held
 // (where the user zoomed or dragged it). What is drawn is the store reduced
 // to the chart's pixel columns, minimum and maximum kept. The traces are
-// drawn straight from that reduction, in whole pixels; the graphs QCustomPlot
-// holds carry only the legend's names and colours, and each its value axis.
+// drawn straight from that reduction, in whole pixels, written into the
+// plot's paint buffer; the graphs QCustomPlot holds carry only the legend's
+// names and colours, and each its value axis.
 //
 // The channel setup names the traces and scales them into their units. The
 // value axes follow the units of the channels shown: one unit, the left axis;
@@ -33,6 +34,7 @@ std::array<QColor, kSeries> defaultColours();
 QString seriesName(int s);
 
 class TraceLayer;
+class TraceBuffer;
 
 class ScopeChart : public QCustomPlot {
     Q_OBJECT
@@ -82,7 +84,12 @@ public:
     // a repaint. The replot itself follows in the event loop (or at once with
     // immediate, for a measurement).
     void refresh(bool immediate = false);
-    const Reduction& reduction() const { return m_reduction; }
+    const Reduction& reduction() const { return m_reduced.reduction(); }
+    // Passes of the reduction so far: a refresh that changes neither the
+    // view nor the scans in it draws the kept one and adds none.
+    long long reductionPasses() const { return m_reduced.passes(); }
+    // Off: every refresh reduces afresh (to measure what keeping saves).
+    void setReductionKept(bool on) { m_reduced.setKeeping(on); }
 
     // The cursor at a time of the view (keys as the axis shows them); the text
     // it shows, for tests and the screen reader.
@@ -109,6 +116,9 @@ protected:
 
 private:
     friend class TraceLayer;
+    struct TraceMap;
+    // Where series s's points go on screen, worked out once a draw.
+    TraceMap traceMap(int s) const;
     void drawTraces(QCPPainter* painter);
     void onRangeChanged(const QCPRange& range);
     void onMouseMove(QMouseEvent* event);
@@ -129,9 +139,10 @@ private:
     std::array<QCPAxis*, kAnalogSeries> m_axisOf{};
     QCPItemStraightLine* m_cursorLine = nullptr;
     QCPItemText* m_cursorText = nullptr;
-    Reduction m_reduction;
+    KeptReduction m_reduced;
     TraceLayer* m_traces = nullptr;
     std::vector<QPoint> m_pixels;   // one trace in pixels, kept from one draw to the next
+    QWeakPointer<QCPAbstractPaintBuffer> m_buffer;   // the plot's paint buffer, an image of ours
     double m_windowSeconds = 60;
     TimeAxis m_timeAxis = TimeAxis::Seconds;
     bool m_fittedY = false;

@@ -1,7 +1,8 @@
 // The store of a run's scans and what the chart draws of it: every scan
 // comes back as it went in, across blocks and past the bound, and the
 // reduction to pixel columns keeps every column's minimum and maximum
-// (checked against a plain search over many random series).
+// (checked against a plain search over many random series), and a view's
+// reduction kept between repaints is always the one a fresh pass would give.
 
 #include "scope/Reduce.h"
 #include "scope/ScanStore.h"
@@ -27,6 +28,8 @@ private slots:
     void pastTheBoundTheOldestGoWholeAndTheRestStay();
     void reductionKeepsEveryColumnsMinimumAndMaximum();
     void reductionReachesPastBothEdgesAndSkipsWhatWasNotSampled();
+    void aKeptReductionIsWhatAFreshPassGives_data();
+    void aKeptReductionIsWhatAFreshPassGives();
 };
 
 void TstScanStore::scansComeBackAsTheyWentInAcrossBlocks()
@@ -201,6 +204,90 @@ void TstScanStore::reductionReachesPastBothEdgesAndSkipsWhatWasNotSampled()
     scope::reduce(store, 0, 99'000'000'000LL, 10, 0, all, r);
     QVERIFY(r.points[3].empty());
     QVERIFY(!r.points[2].empty());
+}
+
+void TstScanStore::aKeptReductionIsWhatAFreshPassGives_data()
+{
+    // A store of the smallest bound (two blocks, 32,768 scans) filled to 1,000
+    // short of it, a scan every 100 ms (0 to 3176.7 s); a view of it kept, then one change, then kept
+    // again: whether that took a pass, and what was kept against a fresh pass.
+    QTest::addColumn<double>("fromS");
+    QTest::addColumn<double>("toS");
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<bool>("reduces");
+    const auto row = [](const char* name, double from, double to, const char* change, bool reduces) {
+        QTest::newRow(name) << from << to << QString::fromLatin1(change) << reduces;
+    };
+    row("nothing", 1000, 2000, "", false);
+    row("scans added after the stretch", 1000, 2000, "add", false);
+    row("scans added inside a stretch past the end", 3000, 3400, "add", true);
+    row("scans added after a stretch ending on the last", 3000, 3176.7, "add", true);
+    row("stretch moved", 1000, 2000, "move", true);
+    row("columns", 1000, 2000, "columns", true);
+    row("series hidden", 1000, 2000, "hide", true);
+    row("key offset", 1000, 2000, "offset", true);
+    row("emptied and filled with other values", 1000, 2000, "refill", true);
+    row("oldest block dropped", 1000, 2000, "drop", true);
+}
+
+void TstScanStore::aKeptReductionIsWhatAFreshPassGives()
+{
+    QFETCH(double, fromS);
+    QFETCH(double, toS);
+    QFETCH(QString, change);
+    QFETCH(bool, reduces);
+    std::mt19937 rng(7);
+    ScanStore store(1);
+    const auto fill = [&](long long from, long long to) {
+        for (long long i = from; i < to; ++i)
+            store.append(randomScan(i + 1, i * 100'000'000LL, rng, 6, true));
+    };
+    const long long full = 2 * ScanStore::kBlockScans - 1000;
+    fill(0, full);
+    auto from = static_cast<qint64>(fromS * 1e9);
+    auto to = static_cast<qint64>(toS * 1e9);
+    int columns = 700;
+    double offset = 0;
+    std::array<bool, kSeries> series{};
+    series.fill(true);
+    scope::KeptReduction kept;
+    QVERIFY(kept.update(store, from, to, columns, offset, series));
+    QVERIFY(!kept.update(store, from, to, columns, offset, series));
+
+    if (change == QLatin1String("add"))
+        fill(full, full + 300);
+    else if (change == QLatin1String("move"))
+        from += 1'000'000;
+    else if (change == QLatin1String("columns"))
+        columns = 699;
+    else if (change == QLatin1String("hide"))
+        series[4] = false;
+    else if (change == QLatin1String("offset"))
+        offset = 1.5;
+    else if (change == QLatin1String("refill")) {
+        store.clear();
+        fill(0, full);
+    } else if (change == QLatin1String("drop"))
+        fill(full, full + 1001);
+    QCOMPARE(kept.update(store, from, to, columns, offset, series), reduces);
+
+    Reduction fresh;
+    scope::reduce(store, from, to, columns, offset, series, fresh);
+    const Reduction& k = kept.reduction();
+    QCOMPARE(k.firstInView, fresh.firstInView);
+    QCOMPARE(k.scansInView, fresh.scansInView);
+    for (int s = 0; s < kSeries; ++s) {
+        QCOMPARE(k.points[s].size(), fresh.points[s].size());
+        for (std::size_t i = 0; i < k.points[s].size(); ++i) {
+            QCOMPARE(k.points[s][i].key, fresh.points[s][i].key);
+            QCOMPARE(k.points[s][i].value, fresh.points[s][i].value);
+        }
+        QCOMPARE(k.stats[s].n, fresh.stats[s].n);
+        QCOMPARE(k.stats[s].min, fresh.stats[s].min);
+        QCOMPARE(k.stats[s].max, fresh.stats[s].max);
+        QCOMPARE(k.stats[s].last, fresh.stats[s].last);
+        QCOMPARE(k.stats[s].mean, fresh.stats[s].mean);
+    }
 }
 
 QTEST_GUILESS_MAIN(TstScanStore)

@@ -1,6 +1,7 @@
 // The chart on a store filled here: the live view follows the run and a held
 // one stays, the cursor reads the scan under it, and the exported files are
-// what they claim to be (a PNG, a PDF, zoltctl's CSV of the scans in view).
+// what they claim to be (a PNG, a PDF, zoltctl's CSV of the scans in view);
+// each trace is drawn through its points, reduced to the columns drawn.
 
 #include "front/ChannelSetup.h"
 #include "scope/ScopeChart.h"
@@ -22,6 +23,7 @@ private slots:
     void liveFollowsTheRunAndHeldStays();
     void cursorReadsTheNearestScan();
     void exportedFilesAreValid();
+    void eachTraceIsDrawnThroughItsPointsAtTheDrawnWidth();
     void aSetupPutsEachUnitOnItsOwnAxis_data();
     void aSetupPutsEachUnitOnItsOwnAxis();
 
@@ -141,6 +143,42 @@ void TstScopeChart::exportedFilesAreValid()
     QVERIFY(!chart.exportCsv(QStringLiteral("/nonexistent-folder/c.csv")).isEmpty());
 }
 
+void TstScopeChart::eachTraceIsDrawnThroughItsPointsAtTheDrawnWidth()
+{
+    ScanStore store;
+    ScopeChart chart(store);
+    chart.resize(800, 500);
+    chart.setWindowSeconds(0);
+    fill(store, 0, 2000);
+    std::array<bool, scope::kSeries> shown{};
+    for (int s = 0; s < scope::kSeries; ++s) {
+        // One trace at a time, so that none covers another's points.
+        for (int other = 0; other < scope::kSeries; ++other)
+            chart.setSeriesVisible(other, other == s);
+        chart.refresh(true);
+        const QImage image = chart.grab().toImage();
+        // Within the plot, clear of the axes' tick marks drawn over its edges.
+        const QRect area = chart.axisRects().value(s < scope::kAnalogSeries ? 0 : 1)->rect().adjusted(6, 6, -6, -6);
+        int inside = 0;
+        for (const scope::Point& p : chart.reduction().points[s]) {
+            const QPoint at = chart.tracePixel(s, p);
+            if (!area.contains(at))
+                continue;
+            ++inside;
+            QVERIFY2(image.pixelColor(at) == chart.colour(s), qPrintable(QStringLiteral("series %1 at %2,%3").arg(s).arg(at.x()).arg(at.y())));
+        }
+        QVERIFY2(inside >= 20, qPrintable(QStringLiteral("series %1: %2 points checked").arg(s).arg(inside)));
+        shown[s] = true;
+    }
+    // A resize alone redraws: the traces are then of the new width's columns.
+    chart.resize(500, 400);
+    chart.replot(QCustomPlot::rpImmediateRefresh);
+    shown.fill(false);
+    shown[scope::kSeries - 1] = true;
+    scope::Reduction fresh;
+    scope::reduce(store, chart.viewFromNs(), chart.viewToNs(), chart.axisRect()->width(), 0, shown, fresh);
+    QCOMPARE(chart.reduction().points[scope::kSeries - 1].size(), fresh.points[scope::kSeries - 1].size());
+}
 
 void TstScopeChart::aSetupPutsEachUnitOnItsOwnAxis_data()
 {
