@@ -396,6 +396,21 @@ bool Client::connectFailed()
     return true;
 }
 
+// A connection refused before the socket was watched: libmosquitto's first
+// TLS write took the refusal for a handshake still to come, and Windows
+// (Wine, at least) tells of an outcome that came before the watch no more,
+// neither as readable nor as the connect's event; the socket still holds it.
+bool Client::pendingConnectFailed()
+{
+    int error = 0;
+    socklen_t size = sizeof error;
+    if (::getsockopt(mosquitto_socket(m_mosq), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0
+        || error == 0)
+        return false;
+    broke(socketErrorText(error));
+    return true;
+}
+
 void Client::writeReady()
 {
     errno = 0;
@@ -409,6 +424,8 @@ void Client::writeReady()
 void Client::housekeeping()
 {
     if (!m_read)
+        return;
+    if (!m_connected && pendingConnectFailed())
         return;
     const int rc = mosquitto_loop_misc(m_mosq);
     if (rc != MOSQ_ERR_SUCCESS && rc != MOSQ_ERR_NO_CONN)

@@ -131,6 +131,7 @@ private:
     void unwatchSocket();
     void readReady();
     bool connectFailed();
+    bool pendingConnectFailed();
     void writeReady();
     void housekeeping();
     void updateWriteWatch();

@@ -9,9 +9,9 @@
 #   - Apps & features lists it with its version and publisher;
 #   - the machine's PATH names the install folder once, and a command prompt
 #     finds zoltctl there: "zoltctl --simulate read" gives seven readings;
-#   - ZOLT Scope starts on the simulated module (on Xvfb, Wine's own windows)
-#     and records whole rows; it is asked to close (ended by force if Wine's
-#     posted close is not acted on, which the report says);
+#   - ZOLT Scope starts on the simulated module (on Xvfb, Wine's own windows),
+#     records, and ends cleanly (status 0, the recording whole) when asked
+#     to close as taskkill asks (WM_CLOSE posted to its windows);
 #   - the silent uninstaller leaves nothing in Program Files, the Start menu,
 #     the PATH or Apps & features.
 set -euo pipefail
@@ -93,6 +93,11 @@ check "zoltctl --simulate read from a command prompt: seven readings" \
   test "$(tail -n +2 <<<"$rows" | grep -cE '^ *[0-6] +[0-9]+ +-?[0-9.]+$')" = 7
 
 # ZOLT Scope on the demo, on Wine's own windows, closed as a user closes it.
+# Wine's desktop process keeps the display it was started with: one started
+# above, without a display, would hold the program's windows where no window
+# list (taskkill's included) finds them. So Wine ends here, and starts again
+# under the virtual display.
+"$server" -k 2>/dev/null || true
 recording="$work/first.csv"
 scope_status=0
 ZOLT_SCOPE_RECORDING="Z:${recording//\//\\}" xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
@@ -101,26 +106,21 @@ ZOLT_SCOPE_RECORDING="Z:${recording//\//\\}" xvfb-run -a -s "-screen 0 1280x1024
     [ "$(wc -l 2>/dev/null < "$2" || echo 0)" -ge 20 ] && break
     sleep 0.1
   done
-  # Asked to close (WM_CLOSE to its windows, as taskkill posts it) a few
-  # times, then ended by force: under Wine 8.0 the posted close is not always
-  # acted on, which a real close box does not depend on.
-  for _ in $(seq 5); do
-    "$0" taskkill /im zoltscope.exe >/dev/null 2>&1 || true
-    sleep 1
+  # Asked to close: WM_CLOSE posted to its windows, as taskkill posts it.
+  "$0" taskkill /im zoltscope.exe
+  for _ in $(seq 100); do
     kill -0 "$scope" 2>/dev/null || break
+    sleep 0.1
   done
   if kill -0 "$scope" 2>/dev/null; then
+    echo "ZOLT Scope did not end within 10 s of the close; ended by force"
     "$0" taskkill /f /im zoltscope.exe >/dev/null 2>&1
     wait "$scope" || true
     exit 99
   fi
   wait "$scope"' "$ZOLT_WINE" "$installed/zoltscope.exe" "$recording" || scope_status=$?
 check "ZOLT Scope recorded the simulated module" test "$(wc -l 2>/dev/null < "$recording" || echo 0)" -ge 20
-case "$scope_status" in
-  0) echo "ok   ZOLT Scope ended cleanly when asked to close" ;;
-  99) echo "note ZOLT Scope did not act on the posted close; ended by force" ;;
-  *) check "ZOLT Scope ended without an error (status $scope_status)" false ;;
-esac
+check "ZOLT Scope ended cleanly when asked to close (status $scope_status)" test "$scope_status" = 0
 check "its recording ends on a whole row" test "$(tail -c 1 "$recording" | od -An -c | tr -d ' ')" = '\n'
 
 wine "$installed/Uninstall.exe" /S

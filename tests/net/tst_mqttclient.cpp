@@ -178,7 +178,8 @@ void TestMqttClient::tlsNeedsTheRightAuthority()
     QVERIFY(watcher.ready(QStringLiteral("lab/b4/probe")));
 
     {
-        // The system's authorities do not know the test's own.
+        // The system's authorities (on Windows the list beside the program)
+        // do not know the test's own.
         mqtt::Client client(settingsFor(broker, QStringLiteral("lab/b4")));
         QVERIFY(!client.openAndWait(5000));
         QVERIFY2(client.error().contains(QLatin1String("certificate verify failed")), qPrintable(client.error()));

@@ -8,88 +8,31 @@
 // MqttWatcher is an independent subscriber, mosquitto_sub, whose lines
 // ("topic payload") the test reads.
 
+#include "tests/support/HostRig.h"
+
 #include <QByteArray>
+#include <QDebug>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 
-#ifdef Q_OS_WIN
-#include <winsock2.h>
-#else
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
-
 namespace mqtttest {
+
+using hostrig::accepts;
+using hostrig::freeLoopbackPort;
 
 inline const QString kBrokerProgram = QStringLiteral("/usr/sbin/mosquitto");
 inline constexpr int kBrokerStartMs = 10000;
 
-#ifdef Q_OS_WIN
-using Socket = SOCKET;
-using socklen_t = int;
-inline void closeSocket(Socket s) { ::closesocket(s); }
-// Winsock counts its users; one more start than stop is harmless in a test.
-inline Socket tcpSocket()
-{
-    static const bool started = [] {
-        WSADATA data;
-        return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    }();
-    return started ? ::socket(AF_INET, SOCK_STREAM, 0) : INVALID_SOCKET;
-}
-inline bool isEffectiveRoot() { return false; }
-#else
-using Socket = int;
-inline void closeSocket(Socket s) { ::close(s); }
-inline Socket tcpSocket() { return ::socket(AF_INET, SOCK_STREAM, 0); }
-inline bool isEffectiveRoot() { return ::geteuid() == 0; }
-#endif
-
-// A loopback port nobody listens on now (the kernel's choice).
-inline int freeLoopbackPort()
-{
-    const Socket fd = tcpSocket();
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof a;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), size) == 0
-        && ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size) == 0)
-        port = ntohs(a.sin_port);
-    closeSocket(fd);
-    return port;
-}
-
-inline bool accepts(int port)
-{
-    const Socket fd = tcpSocket();
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    closeSocket(fd);
-    return ok;
-}
-
+// A program of the machine run to its end, successfully.
 inline bool run(const QString& program, const QStringList& args, const QString& dir = {})
 {
-    QProcess p;
-    if (!dir.isEmpty())
-        p.setWorkingDirectory(dir);
-    p.start(program, args);
-    if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        qWarning() << program << args << p.readAllStandardError();
-        return false;
-    }
-    return true;
+    const hostrig::RunResult r = hostrig::run(program, args, dir);
+    if (!r.ok())
+        qWarning() << program << args << r.errors;
+    return r.ok();
 }
 
 // With a password file, the test's own clients log in as this user, so that
@@ -112,16 +55,18 @@ public:
     {
         m_port = freeLoopbackPort();
         const QString d = m_dir.path();
+        // The broker's own view of the folder (under Wine, the Unix path).
+        const QByteArray h = QFile::encodeName(m_hostDir);
+        m_ok = !m_hostDir.isEmpty();
         QByteArray conf = "per_listener_settings false\n";
         // As root it would switch to the user mosquitto, who cannot read the
-        // test's private folder.
-        if (isEffectiveRoot())
-            conf += "user root\n";
+        // test's private folder; as anyone else the line changes nothing.
+        conf += "user root\n";
         conf += "listener " + QByteArray::number(m_port) + " 127.0.0.1\n";
-        conf += "log_dest file " + QFile::encodeName(d + QStringLiteral("/broker.log")) + "\n";
+        conf += "log_dest file " + h + "/broker.log\n";
         conf += "log_type all\nqueue_qos0_messages true\nmax_queued_messages 100000\n";
         if (options.persistence) {
-            conf += "persistence true\npersistence_location " + QFile::encodeName(d) + "/\n";
+            conf += "persistence true\npersistence_location " + h + "/\n";
             conf += "autosave_interval 1\n";
         }
         if (!options.user.isEmpty()) {
@@ -131,16 +76,14 @@ public:
                             + kWatcherPassword + '\n');
             plain.close();
             // Hashed in place: the password is never on a command line.
-            m_ok = run(QStringLiteral("mosquitto_passwd"), {QStringLiteral("-U"), plain.fileName()});
-            conf += "allow_anonymous false\npassword_file " + QFile::encodeName(plain.fileName()) + "\n";
+            m_ok = m_ok && run(QStringLiteral("mosquitto_passwd"), {QStringLiteral("-U"), m_hostDir + QStringLiteral("/passwords")});
+            conf += "allow_anonymous false\npassword_file " + h + "/passwords\n";
         } else {
             conf += "allow_anonymous true\n";
         }
         if (options.tls) {
             m_ok = m_ok && makeCertificates();
-            conf += "cafile " + QFile::encodeName(caFile()) + "\n";
-            conf += "certfile " + QFile::encodeName(d + QStringLiteral("/server.crt")) + "\n";
-            conf += "keyfile " + QFile::encodeName(d + QStringLiteral("/server.key")) + "\n";
+            conf += "cafile " + h + "/ca.crt\ncertfile " + h + "/server.crt\nkeyfile " + h + "/server.key\n";
         }
         QFile f(configFile());
         m_ok = m_ok && f.open(QIODevice::WriteOnly) && f.write(conf) == conf.size();
@@ -153,7 +96,7 @@ public:
 
     bool ok() const { return m_ok; }
     int port() const { return m_port; }
-    qint64 pid() const { return m_process ? m_process->processId() : 0; }
+    qint64 pid() const { return m_process.pid(); }
     QString caFile() const { return m_dir.path() + QStringLiteral("/ca.crt"); }
     QString configFile() const { return m_dir.path() + QStringLiteral("/mosquitto.conf"); }
     QString url(const QString& prefix, const QString& user = {}) const
@@ -169,32 +112,18 @@ public:
 
     bool start()
     {
-        m_process = std::make_unique<QProcess>();
-        m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process->start(kBrokerProgram, {QStringLiteral("-c"), configFile()});
-        if (!m_process->waitForStarted(kBrokerStartMs))
-            return false;
-        return QTest::qWaitFor([this] { return accepts(m_port); }, kBrokerStartMs);
+        return m_process.start(kBrokerProgram, {QStringLiteral("-c"), m_hostDir + QStringLiteral("/mosquitto.conf")}, true)
+            && QTest::qWaitFor([this] { return accepts(m_port); }, kBrokerStartMs);
     }
     // SIGTERM: the broker closes every connection and saves what it keeps.
-    void stop()
-    {
-        if (!m_process)
-            return;
-        m_process->terminate();
-        if (!m_process->waitForFinished(5000)) {
-            m_process->kill();
-            m_process->waitForFinished(5000);
-        }
-        m_process.reset();
-    }
+    void stop() { m_process.stop(); }
 
     // Plain mosquitto_pub / mosquitto_sub arguments to reach this broker.
     QStringList clientArgs() const
     {
         QStringList a{QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(m_port)};
         if (m_options.tls)
-            a += {QStringLiteral("--cafile"), caFile()};
+            a += {QStringLiteral("--cafile"), m_hostDir + QStringLiteral("/ca.crt")};
         if (!m_options.user.isEmpty())
             a += {QStringLiteral("-u"), QLatin1String(kWatcherUser), QStringLiteral("-P"), QLatin1String(kWatcherPassword)};
         return a;
@@ -213,35 +142,33 @@ public:
     // The retained message of a topic, or an empty text when none comes.
     QByteArray retained(const QString& topic) const
     {
-        QProcess p;
         QStringList a = clientArgs();
         a += {QStringLiteral("-t"), topic, QStringLiteral("-C"), QStringLiteral("1"), QStringLiteral("-W"),
               QStringLiteral("2"), QStringLiteral("--retained-only")};
-        p.start(QStringLiteral("mosquitto_sub"), a);
-        p.waitForFinished(5000);
-        return p.readAllStandardOutput().trimmed();
+        return hostrig::run(QStringLiteral("mosquitto_sub"), a, {}, 5000).output.trimmed();
     }
 
 private:
     bool makeCertificates()
     {
         const QString d = m_dir.path();
+        const QString& h = m_hostDir;
         const QString openssl = QStringLiteral("openssl");
         return run(openssl, {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
                              QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"),
                              QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=Test lab CA"),
                              QStringLiteral("-keyout"), QStringLiteral("ca.key"), QStringLiteral("-out"),
-                             QStringLiteral("ca.crt")}, d)
+                             QStringLiteral("ca.crt")}, h)
             && run(openssl, {QStringLiteral("req"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
                              QStringLiteral("-nodes"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
                              QStringLiteral("-keyout"), QStringLiteral("server.key"), QStringLiteral("-out"),
-                             QStringLiteral("server.csr")}, d)
+                             QStringLiteral("server.csr")}, h)
             && writeText(d + QStringLiteral("/san.ext"), "subjectAltName=" + m_options.serverNames + '\n')
             && run(openssl, {QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"),
                              QStringLiteral("server.csr"), QStringLiteral("-CA"), QStringLiteral("ca.crt"),
                              QStringLiteral("-CAkey"), QStringLiteral("ca.key"), QStringLiteral("-CAcreateserial"),
                              QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-extfile"),
-                             QStringLiteral("san.ext"), QStringLiteral("-out"), QStringLiteral("server.crt")}, d);
+                             QStringLiteral("san.ext"), QStringLiteral("-out"), QStringLiteral("server.crt")}, h);
     }
     static bool writeText(const QString& path, const QByteArray& text)
     {
@@ -251,9 +178,10 @@ private:
 
     BrokerOptions m_options;
     QTemporaryDir m_dir;
+    QString m_hostDir = hostrig::hostPath(m_dir.path());
     int m_port = 0;
     bool m_ok = true;
-    std::unique_ptr<QProcess> m_process;
+    hostrig::HostProgram m_process;
 };
 
 // mosquitto_sub on a topic filter, its lines collected as they come. With a
@@ -269,14 +197,7 @@ public:
         a += {QStringLiteral("-t"), filter, QStringLiteral("-v"), QStringLiteral("-q"), QStringLiteral("1")};
         if (!sessionId.isEmpty())
             a += {QStringLiteral("-c"), QStringLiteral("-i"), sessionId};
-        m_process.start(QStringLiteral("mosquitto_sub"), a);
-    }
-    ~Watcher()
-    {
-        m_process.terminate();
-        if (!m_process.waitForFinished(3000))
-            m_process.kill();
-        m_process.waitForFinished(3000);
+        m_process.start(QStringLiteral("mosquitto_sub"), a, false);
     }
 
     // Until a probe published under the filter comes back: then the
@@ -295,7 +216,7 @@ public:
 
     QList<QByteArray> lines()
     {
-        m_buffer += m_process.readAllStandardOutput();
+        m_buffer += m_process.readOutput();
         QList<QByteArray> all = m_buffer.split('\n');
         all.removeLast();   // an unfinished line, or the empty tail
         return all;
@@ -314,7 +235,7 @@ public:
 private:
     const Broker& m_broker;
     QString m_filter;
-    QProcess m_process;
+    hostrig::HostProgram m_process;
     QByteArray m_buffer;
 };
 
