@@ -105,6 +105,8 @@ unset DISPLAY WAYLAND_DISPLAY
 server=/usr/lib/wine/wineserver64
 [ -x "$server" ] || server=$(command -v wineserver || true)
 [ -n "$server" ] || die "wineserver is missing (Debian package wine64)"
+# wine-exec.sh starts Wine afresh for a program on a display.
+export ZOLT_WINESERVER=$server
 cleanup() {
   "$server" -k 2>/dev/null || true
   rm -rf "$WINEPREFIX" "$HOME"
@@ -118,6 +120,11 @@ rm -f "$WINEPREFIX"/dosdevices/com*
 if compgen -G "$WINEPREFIX/dosdevices/com*" >/dev/null; then
   die "cannot remove $WINEPREFIX/dosdevices/com*"
 fi
+# The virtual displays here have no window manager; Wine's X11 windows would
+# wait for one to acknowledge each hidden window (2 s each), so they are left
+# unmanaged, as nothing manages them anyway.
+"$ZOLT_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 \
+  || die "cannot set Wine's X11 windows unmanaged"
 echo "Wine prefix ready in $(( $(date +%s) - started )) s: $WINEPREFIX"
 
 # Qt's own DLLs and plugins from the toolchain; the compiler's runtime from

@@ -23,23 +23,49 @@ done
 
 program=$1
 shift
+# A program on a display (a command that brought its own, as xvfb-run does)
+# needs Wine's desktop process started on that display: the desktop keeps the
+# display it started with, and one started without it (by wineboot, or by a
+# program before) holds the program's windows where the X server and every
+# window list miss them, and posted closes reach nobody. So Wine ends here and
+# starts afresh under the display, and ends again afterwards, while the
+# display is still there, leaving the run's lasting server for the programs
+# after it. Ending Wine ends every Windows program of the prefix: a lock keeps
+# the others out meanwhile (a program on a display takes it alone). Nothing
+# started here inherits the lock's descriptor (9), or it would hold the lock.
+on_display=
+[ -n "${DISPLAY:-}" ] && on_display=1
+exec 9>>"$WINEPREFIX/.zolt-wine-exec.lock"
+restart_wine() {
+  "$ZOLT_WINESERVER" -k 2>/dev/null 9>&- || true
+  "$ZOLT_WINESERVER" -w 9>&-
+  [ "$1" = lasting ] || return 0
+  "$ZOLT_WINESERVER" -p </dev/null >/dev/null 2>&1 9>&-
+}
+if [ -n "$on_display" ]; then
+  [ -x "${ZOLT_WINESERVER:-}" ] || die "no wineserver given (ZOLT_WINESERVER)"
+  flock -x 9
+  restart_wine for-the-display
+else
+  flock -s 9
+fi
 # Wine's output goes through files, never straight to the caller's pipe: a
 # Windows program with windows starts Wine's desktop process, which inherits
 # the program's standard output and outlives it by many seconds, and CTest
 # waits for every writer of its pipe to close.
 out=$(mktemp "${TMPDIR:-/tmp}/zolt-wine-out.XXXXXX")
-trap 'rm -f "$out" "${log:-}"' EXIT
+trap 'rm -f "$out" "${log:-}"; [ -z "$on_display" ] || restart_wine lasting' EXIT
 status=0
 case "$(basename "$program")" in
   tst_*)
     log=$(mktemp "${TMPDIR:-/tmp}/zolt-qtest.XXXXXX")
     platform=()
     grep -q Qt6Gui.dll "$program" && platform=(-platform offscreen)
-    "$ZOLT_WINE" "$program" "${platform[@]}" -o "Z:${log//\//\\},txt" "$@" >"$out" 2>&1 </dev/null || status=$?
+    "$ZOLT_WINE" "$program" "${platform[@]}" -o "Z:${log//\//\\},txt" "$@" >"$out" 2>&1 </dev/null 9>&- || status=$?
     cat "$out" "$log"
     ;;
   *)
-    "$ZOLT_WINE" "$program" "$@" >"$out" 2>"$out.err" </dev/null || status=$?
+    "$ZOLT_WINE" "$program" "$@" >"$out" 2>"$out.err" </dev/null 9>&- || status=$?
     cat "$out"
     cat "$out.err" >&2
     rm -f "$out.err"
