@@ -120,9 +120,10 @@ rm -f "$WINEPREFIX"/dosdevices/com*
 if compgen -G "$WINEPREFIX/dosdevices/com*" >/dev/null; then
   die "cannot remove $WINEPREFIX/dosdevices/com*"
 fi
-# The virtual displays here have no window manager; Wine's X11 windows would
-# wait for one to acknowledge each hidden window (2 s each), so they are left
-# unmanaged, as nothing manages them anyway.
+# The virtual displays here have no window manager, and Wine's windows,
+# managed, wait for one whenever they are hidden (the caption check, which
+# shows and hides five windows, took 10 s longer); nothing manages them
+# anyway, so they are left unmanaged.
 "$ZOLT_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 \
   || die "cannot set Wine's X11 windows unmanaged"
 echo "Wine prefix ready in $(( $(date +%s) - started )) s: $WINEPREFIX"

@@ -28,8 +28,13 @@ app=$(echo "$work"/zolt-control-*-win64)
 cp "$build/zolt_shoot.exe" "$build/qt6-mingw/bin/Qt6Test.dll" "$app/"
 export WINEPATH=
 
+# Wine's desktop keeps the display it started with: the prefix's, started
+# without one, would keep the windows off the virtual display. Wine starts
+# afresh under it.
 xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" bash -c '
   set -e
+  "$ZOLT_WINESERVER" -k 2>/dev/null || true
+  "$ZOLT_WINESERVER" -w
   "$ZOLT_WINE" "$1/ZOLTrc-demo.exe" &
   demo=$!
   sleep 20
