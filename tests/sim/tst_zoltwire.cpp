@@ -103,28 +103,37 @@ void TestZoltWire::replyTiming()
 }
 
 // A command written while another is still on the line waits for it, and so
-// does its reply.
+// does its reply. A busy machine may hold the test between the two writes
+// for longer than the first command takes on the line (5 ms at 9600 baud);
+// such a try shows nothing, and the case is tried again on a fresh line.
 void TestZoltWire::commandsQueueOnTheLine()
 {
-    ZoltWire wire(ZoltWire::Timing::Wire);
-    wire.setLine(line(QString::fromLatin1(kDefaultBaud.settings)));
-    Receiver rx(wire);
-    const double byteUs = wire.byteTimeUs();
+    constexpr int kTries = 10;
+    for (int attempt = 1; attempt <= kTries; ++attempt) {
+        ZoltWire wire(ZoltWire::Timing::Wire);
+        wire.setLine(line(QString::fromLatin1(kDefaultBaud.settings)));
+        Receiver rx(wire);
+        const double byteUs = wire.byteTimeUs();
 
-    wire.hostWrite(QByteArray("!0RA\x06", 5));
-    wire.hostWrite(QByteArray("!0RD"));
-    QTRY_COMPARE(rx.all.size(), 15);
-    QCOMPARE(wire.exchanges().size(), std::size_t(2));
-    const auto& a = wire.exchanges()[0];
-    const auto& d = wire.exchanges()[1];
-    QCOMPARE(a.command.kind, ZoltModel::Kind::ReadAnalog);
-    QCOMPARE(d.command.kind, ZoltModel::Kind::ReadDigital);
-    QCOMPARE(d.arrivedUs - a.arrivedUs, std::llround(9 * byteUs) - std::llround(5 * byteUs));
-    // The digital reply follows the analog one's last byte, not its own command.
-    QCOMPARE(d.replyDueUs, a.replyDueUs + std::llround(byteUs));
-    QCOMPARE(rx.all, a.command.reply + d.command.reply);
-    QCOMPARE(wire.received(), QByteArray("!0RA\x06!0RD", 9));
-    QCOMPARE(wire.sent(), rx.all);
+        wire.hostWrite(QByteArray("!0RA\x06", 5));
+        wire.hostWrite(QByteArray("!0RD"));
+        QTRY_COMPARE(rx.all.size(), 15);
+        QCOMPARE(wire.exchanges().size(), std::size_t(2));
+        const auto& a = wire.exchanges()[0];
+        const auto& d = wire.exchanges()[1];
+        if (d.writtenUs >= a.arrivedUs)
+            continue;
+        QCOMPARE(a.command.kind, ZoltModel::Kind::ReadAnalog);
+        QCOMPARE(d.command.kind, ZoltModel::Kind::ReadDigital);
+        QCOMPARE(d.arrivedUs - a.arrivedUs, std::llround(9 * byteUs) - std::llround(5 * byteUs));
+        // The digital reply follows the analog one's last byte, not its own command.
+        QCOMPARE(d.replyDueUs, a.replyDueUs + std::llround(byteUs));
+        QCOMPARE(rx.all, a.command.reply + d.command.reply);
+        QCOMPARE(wire.received(), QByteArray("!0RA\x06!0RD", 9));
+        QCOMPARE(wire.sent(), rx.all);
+        return;
+    }
+    QSKIP("the second command was never written while the first was on the line");
 }
 
 // The program's side of the line goes idle once the command's last byte is
